@@ -1,0 +1,3 @@
+file(REMOVE_RECURSE
+  "libkelvarid_core.a"
+)

@@ -1,0 +1,2 @@
+# Empty dependencies file for serline_settings.
+# This may be replaced when dependencies are built.

@@ -1,0 +1,477 @@
+#include "platform/win32_form.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include "platform/fatal.h"
+#include "window/twips.h"
+
+namespace kelvarid {
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"KelvaridForm";
+constexpr int kIconResource = 1;
+constexpr UINT_PTR kTimerIdBase = 1;
+constexpr int kControlIdBase = 100;  // clear of IDOK and IDCANCEL, which the dialog keys send
+
+bool IsWindowless(ControlKind kind) {
+    return kind == ControlKind::Picture || kind == ControlKind::Line || kind == ControlKind::Label;
+}
+
+bool TakesClicks(ControlKind kind) {
+    return kind == ControlKind::Picture || kind == ControlKind::Label;
+}
+
+UINT DrawTextFlags(TextFit fit) {
+    switch (fit) {
+    case TextFit::AutoSize: return DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP;
+    case TextFit::Clip: return DT_SINGLELINE | DT_NOPREFIX;
+    case TextFit::Wrap: return DT_WORDBREAK | DT_NOPREFIX;
+    }
+    return DT_NOPREFIX;
+}
+
+}  // namespace
+
+Win32Form::Win32Form(HINSTANCE instance)
+    : bounds_{0, 0, kForm1.width, kForm1.height}, background_(CreateSolidBrush(kForm1.background)) {
+    if (!background_) FatalWithLastError(L"The window's background cannot be made.");
+    const INITCOMMONCONTROLSEX common{sizeof common, ICC_WIN95_CLASSES};
+    if (!InitCommonControlsEx(&common)) Fatal(L"Common controls cannot be initialised.");
+    {
+        const WindowDc screen(nullptr);
+        if (!screen) FatalWithLastError(L"The screen cannot be read.");
+        dpi_ = GetDeviceCaps(screen.get(), LOGPIXELSY);
+    }
+    CreateWindowFrame(instance);
+    CreateControls(instance);
+    CreateTooltips(instance);
+    StartTimers();
+}
+
+int Win32Form::Pixels(int twips) const { return TwipsToPixels(twips, dpi_); }
+
+void Win32Form::CreateWindowFrame(HINSTANCE instance) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &Win32Form::WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = background_.get();
+    windowClass.lpszClassName = kWindowClass;
+    if (RegisterClassExW(&windowClass) == 0) FatalWithLastError(L"The window class cannot be registered.");
+
+    // WS_POPUP alone: no border, no title bar, no system menu; outer size equals client size.
+    HWND created = CreateWindowExW(0, kWindowClass, kForm1.caption, WS_POPUP | WS_CLIPCHILDREN,
+                                   Pixels(bounds_.left), Pixels(bounds_.top), Pixels(bounds_.width),
+                                   Pixels(bounds_.height), nullptr, nullptr, instance, this);
+    if (created == nullptr) FatalWithLastError(L"The window cannot be created.");
+    window_.reset(created);
+}
+
+void Win32Form::CreateControls(HINSTANCE instance) {
+    for (const ControlRow& row : kForm1Controls) {
+        Control& control = state(row.id);
+        control.visible = row.visible;
+        control.caption = row.caption;
+        control.tooltip = row.tooltip;
+        control.pixels = RECT{Pixels(row.rect.left), Pixels(row.rect.top),
+                              Pixels(row.rect.left) + Pixels(row.rect.width),
+                              Pixels(row.rect.top) + Pixels(row.rect.height)};
+        CreateFontOf(row);
+        if (row.kind == ControlKind::Picture) CreatePicture(row);
+    }
+    // Windows take the keyboard focus in the order they were made: make the option buttons
+    // in tab order, the first one opening their group.
+    bool firstOfGroup = true;
+    for (int tab = 0; tab < kControlCount; ++tab) {
+        for (const ControlRow& row : kForm1Controls) {
+            if (row.kind != ControlKind::OptionButton || row.tabIndex != tab) continue;
+            CreateOptionButton(instance, row, firstOfGroup);
+            firstOfGroup = false;
+        }
+    }
+}
+
+void Win32Form::CreateFontOf(const ControlRow& row) {
+    if (row.font.face == nullptr) return;
+    HFONT font = CreateFontW(-PointsToPixels(row.font.centipoints, dpi_), 0, 0, 0,
+                             row.font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                             static_cast<DWORD>(row.font.charset), OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                             row.font.face);
+    if (font == nullptr) FatalWithLastError(std::wstring(L"The font of ") + row.name + L" cannot be made.");
+    state(row.id).font.reset(font);
+}
+
+HFONT Win32Form::FontOf(ControlId id) const {
+    const Control& control = state(id);
+    if (control.font) return control.font.get();
+    return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+void Win32Form::CreatePicture(const ControlRow& row) {
+    // A solid kPicturePixels square picture, stretched over the control when drawn.
+    const WindowDc screen(nullptr);
+    if (!screen) FatalWithLastError(L"The screen cannot be read.");
+    HBITMAP bitmap = CreateCompatibleBitmap(screen.get(), kPicturePixels, kPicturePixels);
+    if (bitmap == nullptr) FatalWithLastError(std::wstring(L"The picture of ") + row.name + L" cannot be made.");
+    state(row.id).picture.reset(bitmap);
+
+    const MemoryDc canvas(screen.get());
+    if (!canvas) FatalWithLastError(L"A drawing surface cannot be made.");
+    const Selected selected(canvas.get(), bitmap);
+    const UniqueBrush fill(CreateSolidBrush(row.colour));
+    const RECT whole{0, 0, kPicturePixels, kPicturePixels};
+    if (!fill || !FillRect(canvas.get(), &whole, fill.get())) {
+        FatalWithLastError(std::wstring(L"The picture of ") + row.name + L" cannot be drawn.");
+    }
+}
+
+void Win32Form::CreateOptionButton(HINSTANCE instance, const ControlRow& row, bool firstOfGroup) {
+    Control& control = state(row.id);
+    const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON | (firstOfGroup ? WS_GROUP : 0);
+    HWND button = CreateWindowExW(
+        0, L"BUTTON", row.caption, style, control.pixels.left, control.pixels.top,
+        control.pixels.right - control.pixels.left, control.pixels.bottom - control.pixels.top,
+        window_.get(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kControlIdBase + IndexOf(row.id))),
+        instance, nullptr);
+    if (button == nullptr) FatalWithLastError(std::wstring(L"The option button ") + row.name + L" cannot be created.");
+    control.window = button;
+    SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(row.id)), FALSE);
+    SendMessageW(button, BM_SETCHECK, row.selected ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void Win32Form::CreateTooltips(HINSTANCE instance) {
+    tooltips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, window_.get(), nullptr, instance, nullptr);
+    if (tooltips_ == nullptr) FatalWithLastError(L"The tooltips cannot be created.");
+    for (const ControlRow& row : kForm1Controls) {
+        if (!state(row.id).tooltip.empty()) AddOrUpdateTool(row.id);
+    }
+}
+
+void Win32Form::AddOrUpdateTool(ControlId id) {
+    Control& control = state(id);
+    TTTOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;  // understood by every version of the common controls
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = window_.get();
+    tool.uId = static_cast<UINT_PTR>(IndexOf(id));
+    tool.rect = control.pixels;
+    tool.lpszText = control.tooltip.data();
+    if (control.hasTool) {
+        SendMessageW(tooltips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+        return;
+    }
+    if (!SendMessageW(tooltips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool))) {
+        Fatal(std::wstring(L"The tooltip of ") + kForm1Controls[IndexOf(id)].name + L" cannot be set.");
+    }
+    control.hasTool = true;
+}
+
+void Win32Form::StartTimers() {
+    for (const ControlRow& row : kForm1Controls) {
+        if (row.kind == ControlKind::Timer) SetInterval(row.id, row.intervalMs);
+    }
+}
+
+int Win32Form::Run(FormEvents& events) {
+    events_ = &events;
+    events.Load();
+    ShowWindow(window_.get(), SW_SHOWNORMAL);
+    if (!UpdateWindow(window_.get())) Fatal(L"The window cannot be drawn.");
+    SetForegroundWindow(window_.get());
+    FocusFirstEnabledOption();
+
+    MSG message;
+    for (;;) {
+        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+        if (got == 0) return static_cast<int>(message.wParam);
+        if (got == -1) FatalWithLastError(L"The window's messages cannot be read.");
+        // The dialog keys: Tab and the arrows move the focus between the option buttons.
+        if (IsDialogMessageW(window_.get(), &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+void Win32Form::FocusFirstEnabledOption() {
+    for (int tab = 0; tab < kControlCount; ++tab) {
+        for (const ControlRow& row : kForm1Controls) {
+            if (row.kind != ControlKind::OptionButton || row.tabIndex != tab) continue;
+            HWND button = state(row.id).window;
+            if (!IsWindowEnabled(button)) continue;
+            SetFocus(button);
+            return;
+        }
+    }
+}
+
+// --- What the handlers ask of the window -------------------------------------------------
+
+void Win32Form::PlaceWindow() {
+    if (!SetWindowPos(window_.get(), nullptr, Pixels(bounds_.left), Pixels(bounds_.top),
+                      Pixels(bounds_.width), Pixels(bounds_.height), SWP_NOZORDER | SWP_NOACTIVATE)) {
+        FatalWithLastError(L"The window cannot be moved or resized.");
+    }
+}
+
+void Win32Form::SetLeft(int twips) {
+    bounds_.left = twips;
+    PlaceWindow();
+}
+
+void Win32Form::SetTop(int twips) {
+    bounds_.top = twips;
+    PlaceWindow();
+}
+
+void Win32Form::SetWidth(int twips) {
+    bounds_.width = twips;
+    PlaceWindow();
+}
+
+void Win32Form::SetHeight(int twips) {
+    bounds_.height = twips;
+    PlaceWindow();
+}
+
+void Win32Form::SetEnabled(ControlId control, bool enabled) {
+    HWND button = state(control).window;
+    if (button == nullptr) Fatal(std::wstring(kForm1Controls[IndexOf(control)].name) + L" cannot be disabled.");
+    EnableWindow(button, enabled ? TRUE : FALSE);
+}
+
+bool Win32Form::IsSelected(ControlId control) {
+    HWND button = state(control).window;
+    if (button == nullptr) Fatal(std::wstring(kForm1Controls[IndexOf(control)].name) + L" has no selection.");
+    return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Win32Form::SetVisible(ControlId control, bool visible) {
+    state(control).visible = visible;
+    Redraw(control);
+}
+
+void Win32Form::SetCaption(ControlId control, std::wstring_view caption) {
+    Redraw(control);  // where the old caption was
+    state(control).caption = caption;
+    Redraw(control);
+}
+
+void Win32Form::SetTooltip(ControlId control, std::wstring_view tooltip) {
+    state(control).tooltip = tooltip;
+    AddOrUpdateTool(control);
+}
+
+void Win32Form::SetInterval(ControlId timer, unsigned milliseconds) {
+    // Setting a running timer again restarts its countdown from now.
+    if (SetTimer(window_.get(), kTimerIdBase + IndexOf(timer), milliseconds, nullptr) == 0) {
+        FatalWithLastError(L"The timer cannot be set.");
+    }
+}
+
+void Win32Form::ShowMessageBox(std::wstring_view text, std::wstring_view title, MessageIcon icon) {
+    const std::wstring textCopy(text);
+    const std::wstring titleCopy(title);
+    const UINT iconFlag = icon == MessageIcon::Warning ? MB_ICONWARNING : MB_ICONINFORMATION;
+    // The box's own wait dispatches the window's messages, so the timer goes on ticking.
+    if (MessageBoxW(window_.get(), textCopy.c_str(), titleCopy.c_str(), MB_OK | iconFlag) == 0) {
+        FatalWithLastError(L"A message box cannot be shown.");
+    }
+}
+
+void Win32Form::EndProgram() { ExitProcess(0); }
+
+void Win32Form::Redraw(ControlId control) {
+    const ControlRow& row = kForm1Controls[IndexOf(control)];
+    RECT area = state(control).pixels;
+    if (row.kind == ControlKind::Label && row.fit == TextFit::AutoSize) {
+        // The text may run past its rectangle: measure what it covers.
+        const WindowDc dc(window_.get());
+        if (!dc) FatalWithLastError(L"The window cannot be drawn.");
+        const Selected font(dc.get(), FontOf(control));
+        RECT text = area;
+        DrawTextW(dc.get(), state(control).caption.c_str(), -1, &text, DrawTextFlags(row.fit) | DT_CALCRECT);
+        UnionRect(&area, &area, &text);
+    }
+    if (!InvalidateRect(window_.get(), &area, TRUE)) FatalWithLastError(L"The window cannot be redrawn.");
+}
+
+// --- Messages --------------------------------------------------------------------------
+
+LRESULT CALLBACK Win32Form::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<Win32Form*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<Win32Form*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+    return self->OnMessage(window, message, wParam, lParam);
+}
+
+LRESULT Win32Form::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_PAINT: OnPaint(); return 0;
+    case WM_ERASEBKGND: return 1;  // WM_PAINT fills the whole area itself
+    case WM_LBUTTONDOWN: OnLButtonDown(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}); return 0;
+    case WM_LBUTTONUP: OnLButtonUp(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}); return 0;
+    case WM_SETCURSOR:
+        if (reinterpret_cast<HWND>(wParam) == window && OnSetCursor(lParam)) return TRUE;
+        break;
+    case WM_COMMAND: OnCommand(wParam, lParam); return 0;
+    case WM_CTLCOLORSTATIC: return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_TIMER: OnTimer(wParam); return 0;
+    case WM_NCDESTROY:
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        (void)window_.release();  // the window is gone: nothing left to destroy
+        PostQuitMessage(0);
+        break;
+    default: break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void Win32Form::OnPaint() {
+    PAINTSTRUCT paint;
+    HDC target = BeginPaint(window_.get(), &paint);
+    if (target == nullptr) Fatal(L"The window cannot be drawn.");
+    const RECT& area = paint.rcPaint;
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    // Draw off screen first, so that a blinking square never flickers.
+    const MemoryDc canvas(target);
+    const UniqueBitmap buffer(CreateCompatibleBitmap(target, width > 0 ? width : 1, height > 0 ? height : 1));
+    if (!canvas || !buffer) {
+        EndPaint(window_.get(), &paint);
+        FatalWithLastError(L"The window cannot be drawn.");
+    }
+    {
+        const Selected selected(canvas.get(), buffer.get());
+        SetViewportOrgEx(canvas.get(), -area.left, -area.top, nullptr);
+        Paint(canvas.get(), area);
+        SetViewportOrgEx(canvas.get(), 0, 0, nullptr);
+        BitBlt(target, area.left, area.top, width, height, canvas.get(), 0, 0, SRCCOPY);
+    }
+    EndPaint(window_.get(), &paint);
+}
+
+void Win32Form::Paint(HDC dc, const RECT& area) const {
+    FillRect(dc, &area, background_.get());
+    // Back to front: the table is in stacking order.
+    for (const ControlRow& row : kForm1Controls) {
+        if (!IsWindowless(row.kind) || !state(row.id).visible) continue;
+        if (row.kind == ControlKind::Picture) PaintPicture(dc, row.id);
+        if (row.kind == ControlKind::Line) PaintLine(dc, row.id);
+        if (row.kind == ControlKind::Label) PaintLabel(dc, row.id);
+    }
+}
+
+void Win32Form::PaintPicture(HDC dc, ControlId id) const {
+    const Control& control = state(id);
+    const MemoryDc source(dc);
+    if (!source) return;
+    const Selected selected(source.get(), control.picture.get());
+    const RECT& to = control.pixels;
+    StretchBlt(dc, to.left, to.top, to.right - to.left, to.bottom - to.top, source.get(), 0, 0,
+               kPicturePixels, kPicturePixels, SRCCOPY);
+}
+
+void Win32Form::PaintLine(HDC dc, ControlId id) const {
+    const ControlRow& row = kForm1Controls[IndexOf(id)];
+    const UniquePen pen(CreatePen(PS_SOLID, 1, row.colour));
+    if (!pen) return;
+    const Selected selected(dc, pen.get());
+    const int x1 = Pixels(row.line.x1), y1 = Pixels(row.line.y1);
+    const int x2 = Pixels(row.line.x2), y2 = Pixels(row.line.y2);
+    MoveToEx(dc, x1, y1, nullptr);
+    LineTo(dc, x2, y2);
+    SetPixelV(dc, x2, y2, row.colour);  // LineTo leaves out the last point
+}
+
+void Win32Form::PaintLabel(HDC dc, ControlId id) const {
+    const ControlRow& row = kForm1Controls[IndexOf(id)];
+    const Control& control = state(id);
+    const Selected font(dc, FontOf(id));
+    SetTextColor(dc, row.colour);
+    SetBkMode(dc, TRANSPARENT);  // only the text is drawn: what lies under it stays visible
+    RECT box = control.pixels;
+    DrawTextW(dc, control.caption.c_str(), -1, &box, DrawTextFlags(row.fit));
+}
+
+int Win32Form::HitTest(POINT at) const {
+    // Front to back: the last row drawn is the first to take the click.
+    for (int index = kControlCount - 1; index >= 0; --index) {
+        const ControlRow& row = kForm1Controls[index];
+        const Control& control = controls_[index];
+        if (!TakesClicks(row.kind) || !control.visible) continue;
+        if (PtInRect(&control.pixels, at)) return index;
+    }
+    return -1;
+}
+
+void Win32Form::OnLButtonDown(POINT at) {
+    pressed_ = HitTest(at);
+    if (pressed_ >= 0) SetCapture(window_.get());
+}
+
+void Win32Form::OnLButtonUp(POINT at) {
+    const int pressed = pressed_;
+    pressed_ = -1;
+    if (pressed < 0) return;
+    ReleaseCapture();
+    // A click is a press and a release on the same control.
+    if (HitTest(at) != pressed || events_ == nullptr) return;
+    events_->Click(kForm1Controls[pressed].id);
+}
+
+bool Win32Form::OnSetCursor(LPARAM lParam) {
+    if (LOWORD(lParam) != HTCLIENT) return false;
+    POINT at;
+    if (!GetCursorPos(&at) || !ScreenToClient(window_.get(), &at)) return false;
+    const int hit = HitTest(at);
+    if (hit < 0 || kForm1Controls[hit].pointer != Pointer::UpArrow) return false;
+    SetCursor(LoadCursorW(nullptr, IDC_UPARROW));
+    return true;
+}
+
+void Win32Form::OnCommand(WPARAM wParam, LPARAM lParam) {
+    if (HIWORD(wParam) != BN_CLICKED || lParam == 0 || events_ == nullptr) return;
+    const int index = LOWORD(wParam) - kControlIdBase;
+    if (index < 0 || index >= kControlCount) return;
+    const ControlRow& row = kForm1Controls[index];
+    if (row.kind != ControlKind::OptionButton) return;
+    // A button that takes the focus from the keyboard reports a click before it is selected:
+    // select it, so that the handler sees the choice the user made.
+    HWND button = reinterpret_cast<HWND>(lParam);
+    if (SendMessageW(button, BM_GETCHECK, 0, 0) != BST_CHECKED) {
+        for (const ControlRow& other : kForm1Controls) {
+            if (other.kind != ControlKind::OptionButton) continue;
+            SendMessageW(state(other.id).window, BM_SETCHECK, other.id == row.id ? BST_CHECKED : BST_UNCHECKED, 0);
+        }
+    }
+    events_->Click(row.id);
+}
+
+LRESULT Win32Form::OnCtlColorStatic(HDC dc, HWND child) {
+    for (const ControlRow& row : kForm1Controls) {
+        if (state(row.id).window != child) continue;
+        SetTextColor(dc, row.colour);
+        SetBkColor(dc, kForm1.background);
+        return reinterpret_cast<LRESULT>(background_.get());
+    }
+    return DefWindowProcW(window_.get(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(child));
+}
+
+void Win32Form::OnTimer(WPARAM timerId) {
+    const int index = static_cast<int>(timerId - kTimerIdBase);
+    if (index < 0 || index >= kControlCount || events_ == nullptr) return;
+    if (kForm1Controls[index].kind != ControlKind::Timer) return;
+    events_->Timer(kForm1Controls[index].id);
+}
+
+}  // namespace kelvarid

@@ -1,0 +1,59 @@
+#include "serial/module1.h"
+
+#include <string>
+
+#include "platform/fatal.h"
+#include "serial/library_path.h"
+
+namespace kelvarid {
+
+namespace {
+
+std::wstring ProgramPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) FatalWithLastError(L"Cesta k programu nelze zjistit.\nThe program cannot find its own path.");
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);  // the path was cut short: try a longer buffer
+    }
+}
+
+}  // namespace
+
+HMODULE Module1::Library() {
+    if (library_) return library_.get();
+    const std::wstring path = LibraryBesideProgram(ProgramPath(), kSerialLibraryName);
+    if (path.empty()) Fatal(L"Knihovnu serline.dll nelze najít: program nezná svou složku.\nserline.dll not found: the program does not know its folder.");
+    // A full path: the current directory and PATH are never searched.
+    library_.reset(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (!library_) {
+        FatalWithLastError(L"Knihovnu serline.dll nelze načíst.\nCannot load the serial-line library:\n" + path);
+    }
+    return library_.get();
+}
+
+FARPROC Module1::Bind(const char* function) {
+    const FARPROC address = GetProcAddress(Library(), function);
+    if (address == nullptr) {
+        std::wstring name;
+        for (const char* c = function; *c != '\0'; ++c) name += static_cast<wchar_t>(*c);
+        Fatal(L"Knihovna serline.dll nemá funkci " + name + L".\nserline.dll lacks the function " + name + L".");
+    }
+    return address;
+}
+
+std::int16_t Module1::OPENCOM(const char* settings) {
+    if (openCom_ == nullptr) openCom_ = reinterpret_cast<OpenComFn>(Bind("OPENCOM"));
+    return openCom_(settings);
+}
+
+std::int16_t Module1::TXD(std::int16_t level) {
+    if (txd_ == nullptr) txd_ = reinterpret_cast<TxdFn>(Bind("TXD"));
+    return txd_(level);
+}
+
+}  // namespace kelvarid

@@ -1,0 +1,27 @@
+// Module1: OPENCOM and TXD of serline.dll, bound on their first call. The library is loaded
+// only from the program's own folder, by its full path.
+#pragma once
+
+#include "platform/handles.h"
+#include "serial/serial_line.h"
+
+namespace kelvarid {
+
+class Module1 final : public SerialLine {
+public:
+    std::int16_t OPENCOM(const char* settings) override;
+    std::int16_t TXD(std::int16_t level) override;
+
+private:
+    using OpenComFn = short(__stdcall*)(const char*);
+    using TxdFn = short(__stdcall*)(short);
+
+    HMODULE Library();
+    FARPROC Bind(const char* function);
+
+    UniqueModule library_;
+    OpenComFn openCom_ = nullptr;
+    TxdFn txd_ = nullptr;
+};
+
+}  // namespace kelvarid

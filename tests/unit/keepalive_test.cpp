@@ -1,0 +1,197 @@
+// Start-up, port selection and the pulses, driven through Form1's events.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tests/unit/fakes.h"
+
+namespace kelvarid::testing {
+namespace {
+
+const Journal kProbesThenSelection{
+    L"OPENCOM COM1,1200,N,8,1", L"OPENCOM COM2,1200,N,8,1", L"OPENCOM COM3,1200,N,8,1",
+    L"OPENCOM COM4,1200,N,8,1", L"OPENCOM COM1,1200,N,8,1"};
+
+TEST(StartUp, PlacesTheWindowProbesInOrderThenConfirmsTheSelectedPort) {
+    Rig rig;
+    rig.line.available = {L"COM1", L"COM2", L"COM3", L"COM4"};
+    rig.form.Load();
+
+    EXPECT_EQ(rig.journal, (Journal{L"SetLeft 0", L"SetTop 0", L"OPENCOM COM1,1200,N,8,1",
+                                    L"OPENCOM COM2,1200,N,8,1", L"OPENCOM COM3,1200,N,8,1",
+                                    L"OPENCOM COM4,1200,N,8,1", L"OPENCOM COM1,1200,N,8,1",
+                                    L"Box information Port: Nastaven port COM1", L"Box closed"}));
+    EXPECT_EQ(rig.window.left, 0);
+    EXPECT_EQ(rig.window.top, 0);
+}
+
+TEST(StartUp, OnlyCom3AvailableGreysOutTheOthersAndKeepsOption1Selected) {
+    Rig rig;
+    rig.line.available = {L"COM3"};
+    rig.form.Load();
+
+    EXPECT_EQ(rig.Only(L"OPENCOM"), kProbesThenSelection);
+    EXPECT_FALSE(rig.window.enabled[IndexOf(ControlId::Option1)]);
+    EXPECT_FALSE(rig.window.enabled[IndexOf(ControlId::Option2)]);
+    EXPECT_TRUE(rig.window.enabled[IndexOf(ControlId::Option3)]);
+    EXPECT_FALSE(rig.window.enabled[IndexOf(ControlId::Option4)]);
+    EXPECT_TRUE(rig.window.selected[IndexOf(ControlId::Option1)]);
+    // The selected port did not open: the user is told so, not that it was set.
+    EXPECT_EQ(rig.Only(L"Box "), (Journal{L"Box warning Port: Port COM1 nelze otevřít", L"Box closed"}));
+}
+
+TEST(StartUp, NoPortAvailableGreysOutAllFourAndStillRunsTheSelection) {
+    Rig rig;
+    rig.form.Load();
+
+    EXPECT_EQ(rig.Only(L"SetEnabled"),
+              (Journal{L"SetEnabled Option1 false", L"SetEnabled Option2 false",
+                       L"SetEnabled Option3 false", L"SetEnabled Option4 false"}));
+    EXPECT_EQ(rig.Only(L"OPENCOM"), kProbesThenSelection);
+    EXPECT_TRUE(rig.window.selected[IndexOf(ControlId::Option1)]);
+    EXPECT_EQ(rig.Only(L"Box "), (Journal{L"Box warning Port: Port COM1 nelze otevřít", L"Box closed"}));
+}
+
+TEST(StartUp, EachButtonIsGreyedOutRightAfterItsOwnProbe) {
+    Rig rig;
+    rig.line.available = {L"COM1", L"COM3"};
+    rig.form.Load();
+
+    EXPECT_EQ(Journal(rig.journal.begin() + 2, rig.journal.begin() + 8),
+              (Journal{L"OPENCOM COM1,1200,N,8,1", L"OPENCOM COM2,1200,N,8,1", L"SetEnabled Option2 false",
+                       L"OPENCOM COM3,1200,N,8,1", L"OPENCOM COM4,1200,N,8,1", L"SetEnabled Option4 false"}));
+}
+
+TEST(StartUp, TheFirstTickRaisesTheLineWhileTheStartUpBoxIsOpen) {
+    Rig rig;
+    rig.line.available = {L"COM3"};
+    rig.window.whileBoxIsOpen = [&] { rig.form.Timer(ControlId::Timer1); };
+    rig.form.Load();
+
+    const auto box = std::find(rig.journal.begin(), rig.journal.end(), L"Box closed");
+    const auto rise = std::find(rig.journal.begin(), rig.journal.end(), L"TXD 1");
+    ASSERT_NE(rise, rig.journal.end());
+    EXPECT_LT(rise, box);
+    // All five OPENCOM calls come before the line is first raised.
+    const auto opensBeforeRise = std::count_if(rig.journal.begin(), rise, [](const std::wstring& entry) {
+        return entry.rfind(L"OPENCOM", 0) == 0;
+    });
+    EXPECT_EQ(opensBeforeRise, 5);
+    EXPECT_EQ(rig.Only(L"OPENCOM").size(), 5u);
+}
+
+TEST(PortSelection, ClickingAnEnabledOptionOpensThatPortOnceAndShowsOneBox) {
+    Rig rig;
+    rig.line.available = {L"COM3"};
+    rig.form.Load();
+    rig.journal.clear();
+
+    rig.window.Select(ControlId::Option3);
+    rig.form.Click(ControlId::Option3);
+
+    EXPECT_EQ(rig.journal, (Journal{L"OPENCOM COM3,1200,N,8,1", L"Box information Port: Nastaven port COM3",
+                                    L"Box closed"}));
+}
+
+TEST(PortSelection, AFailedOpenIsReportedAndChangesNoButton) {
+    Rig rig;
+    rig.line.available = {L"COM1", L"COM2", L"COM3", L"COM4"};
+    rig.form.Load();
+    rig.line.available = {};  // the ports went away after start-up
+    rig.journal.clear();
+
+    rig.window.Select(ControlId::Option2);
+    rig.form.Click(ControlId::Option2);
+
+    EXPECT_EQ(rig.journal, (Journal{L"OPENCOM COM2,1200,N,8,1", L"Box warning Port: Port COM2 nelze otevřít",
+                                    L"Box closed"}));
+    // Probing is done once per start: no button is greyed out or brought back later.
+    EXPECT_TRUE(rig.window.enabled[IndexOf(ControlId::Option2)]);
+}
+
+TEST(PortSelection, EveryOptionButtonIsExaminedNotOnlyUpToTheFirstSelected) {
+    Rig rig;
+    rig.line.available = {L"COM2", L"COM4"};
+    rig.window.selected[IndexOf(ControlId::Option1)] = false;
+    rig.window.selected[IndexOf(ControlId::Option2)] = true;
+    rig.window.selected[IndexOf(ControlId::Option4)] = true;
+
+    rig.form.Click(ControlId::Option4);
+
+    EXPECT_EQ(rig.journal, (Journal{L"OPENCOM COM2,1200,N,8,1", L"Box information Port: Nastaven port COM2",
+                                    L"Box closed", L"OPENCOM COM4,1200,N,8,1",
+                                    L"Box information Port: Nastaven port COM4", L"Box closed"}));
+}
+
+TEST(PortSelection, NoButtonSelectedOpensNothing) {
+    Rig rig;
+    rig.window.Select(ControlId::Timer1);  // clears all four
+    for (const ControlId option : {ControlId::Option1, ControlId::Option2, ControlId::Option3, ControlId::Option4}) {
+        rig.form.Click(option);
+    }
+    EXPECT_TRUE(rig.journal.empty());
+}
+
+TEST(Pulses, TheFirstTickRaisesTheLineInItsFiveSteps) {
+    Rig rig;
+    EXPECT_EQ(rig.window.interval, 5u);  // the first tick is due 5 ms after creation
+    rig.form.Timer(ControlId::Timer1);
+
+    EXPECT_EQ(rig.journal, (Journal{L"TXD 1", L"SetVisible Image2 false", L"SetCaption Label10 log.1",
+                                    L"SetInterval Timer1 500"}));
+}
+
+TEST(Pulses, TheSecondTickLowersTheLineInItsFiveSteps) {
+    Rig rig;
+    rig.form.Timer(ControlId::Timer1);
+    rig.journal.clear();
+    rig.form.Timer(ControlId::Timer1);
+
+    EXPECT_EQ(rig.journal, (Journal{L"TXD 0", L"SetVisible Image2 true", L"SetCaption Label10 log.0",
+                                    L"SetInterval Timer1 60000"}));
+}
+
+TEST(Pulses, TicksAlternateForAsLongAsTheProgramRuns) {
+    Rig rig;
+    for (int tick = 0; tick < 1000; ++tick) {
+        rig.form.Timer(ControlId::Timer1);
+        const bool raised = tick % 2 == 0;
+        ASSERT_EQ(rig.journal.back(), raised ? L"SetInterval Timer1 500" : L"SetInterval Timer1 60000") << tick;
+        ASSERT_EQ(rig.window.visible[IndexOf(ControlId::Image2)], !raised) << tick;
+        ASSERT_EQ(rig.window.caption[IndexOf(ControlId::Label10)], raised ? L"log.1" : L"log.0") << tick;
+    }
+    EXPECT_EQ(rig.Only(L"TXD 1").size(), 500u);
+    EXPECT_EQ(rig.Only(L"TXD 0").size(), 500u);
+}
+
+TEST(Pulses, RunAndCallTxdEvenWhenNoPortOpened) {
+    Rig rig;
+    rig.window.whileBoxIsOpen = [&] {
+        rig.form.Timer(ControlId::Timer1);
+        rig.form.Timer(ControlId::Timer1);
+    };
+    rig.form.Load();
+    EXPECT_EQ(rig.Only(L"TXD"), (Journal{L"TXD 1", L"TXD 0"}));
+}
+
+TEST(Pulses, APortClickInTheHighPhaseNeitherLowersNorShiftsTheLine) {
+    Rig rig;
+    rig.line.available = {L"COM2"};
+    rig.form.Timer(ControlId::Timer1);  // high
+    rig.journal.clear();
+    rig.window.Select(ControlId::Option2);
+    rig.form.Click(ControlId::Option2);
+    EXPECT_TRUE(rig.Only(L"TXD").empty());
+    EXPECT_TRUE(rig.Only(L"SetInterval").empty());
+    rig.form.Timer(ControlId::Timer1);
+    EXPECT_EQ(rig.Only(L"TXD"), (Journal{L"TXD 0"}));
+}
+
+TEST(Pulses, OtherTimersAreNotTheLinesClock) {
+    Rig rig;
+    rig.form.Timer(ControlId::Label10);
+    EXPECT_TRUE(rig.journal.empty());
+}
+
+}  // namespace
+}  // namespace kelvarid::testing

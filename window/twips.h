@@ -1,0 +1,21 @@
+// Twips to device pixels at the screen's real resolution (1440 twips to the inch).
+#pragma once
+
+namespace kelvarid {
+
+inline constexpr int kTwipsPerInch = 1440;
+
+// Rounds to the nearest pixel, halves away from zero, as MulDiv does.
+constexpr int TwipsToPixels(int twips, int dotsPerInch) {
+    const long long scaled = static_cast<long long>(twips) * dotsPerInch;
+    const long long half = kTwipsPerInch / 2;
+    return static_cast<int>(scaled >= 0 ? (scaled + half) / kTwipsPerInch
+                                        : -((-scaled + half) / kTwipsPerInch));
+}
+
+// A font's height in pixels from its size in hundredths of a point (72 points to the inch).
+constexpr int PointsToPixels(int centipoints, int dotsPerInch) {
+    return static_cast<int>((static_cast<long long>(centipoints) * dotsPerInch + 3600) / 7200);
+}
+
+}  // namespace kelvarid
