@@ -6,10 +6,27 @@
 
 namespace kelvarid {
 
+namespace {
+
+DWORD WINAPI ShowFatalBox(void* text) {
+    // No owner: the window may be the very thing that failed.
+    MessageBoxW(nullptr, static_cast<const wchar_t*>(text), L"Kelvarid", MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+    return 0;
+}
+
+}  // namespace
+
 void Fatal(std::wstring_view what) {
     const std::wstring text(what);
-    // No owner: the window may be the very thing that failed.
-    MessageBoxW(nullptr, text.c_str(), L"Kelvarid", MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
+    // The box gets a thread of its own while this one waits without dispatching anything:
+    // no timer tick or click can run a handler, and fail again, behind the box.
+    HANDLE reporter = CreateThread(nullptr, 0, &ShowFatalBox, const_cast<wchar_t*>(text.c_str()), 0, nullptr);
+    if (reporter != nullptr) {
+        WaitForSingleObject(reporter, INFINITE);
+        CloseHandle(reporter);
+    } else {
+        ShowFatalBox(const_cast<wchar_t*>(text.c_str()));
+    }
     ExitProcess(kFatalExitCode);
 }
 

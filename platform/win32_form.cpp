@@ -445,14 +445,12 @@ void Win32Form::OnCommand(WPARAM wParam, LPARAM lParam) {
     if (index < 0 || index >= kControlCount) return;
     const ControlRow& row = kForm1Controls[index];
     if (row.kind != ControlKind::OptionButton) return;
-    // A button that takes the focus from the keyboard reports a click before it is selected:
-    // select it, so that the handler sees the choice the user made.
-    HWND button = reinterpret_cast<HWND>(lParam);
-    if (SendMessageW(button, BM_GETCHECK, 0, 0) != BST_CHECKED) {
-        for (const ControlRow& other : kForm1Controls) {
-            if (other.kind != ControlKind::OptionButton) continue;
-            SendMessageW(state(other.id).window, BM_SETCHECK, other.id == row.id ? BST_CHECKED : BST_UNCHECKED, 0);
-        }
+    // One group, one selection, made here rather than left to the buttons: an automatic radio
+    // button leaves a disabled sibling checked, and one that takes the keyboard focus reports
+    // its click before it is checked. The handler then sees exactly the choice the user made.
+    for (const ControlRow& other : kForm1Controls) {
+        if (other.kind != ControlKind::OptionButton) continue;
+        SendMessageW(state(other.id).window, BM_SETCHECK, other.id == row.id ? BST_CHECKED : BST_UNCHECKED, 0);
     }
     events_->Click(row.id);
 }

@@ -47,12 +47,12 @@ FARPROC Module1::Bind(const char* function) {
 }
 
 std::int16_t Module1::OPENCOM(const char* settings) {
-    if (openCom_ == nullptr) openCom_ = reinterpret_cast<OpenComFn>(Bind("OPENCOM"));
+    if (openCom_ == nullptr) openCom_ = reinterpret_cast<OpenComFn>(reinterpret_cast<void*>(Bind("OPENCOM")));
     return openCom_(settings);
 }
 
 std::int16_t Module1::TXD(std::int16_t level) {
-    if (txd_ == nullptr) txd_ = reinterpret_cast<TxdFn>(Bind("TXD"));
+    if (txd_ == nullptr) txd_ = reinterpret_cast<TxdFn>(reinterpret_cast<void*>(Bind("TXD")));
     return txd_(level);
 }
 

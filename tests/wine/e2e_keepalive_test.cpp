@@ -1,0 +1,172 @@
+// The real kelvarid.exe under Wine, with the recording stand-in beside it as serline.dll.
+#include <gtest/gtest.h>
+
+#include "tests/wine/harness.h"
+
+namespace e2e {
+namespace {
+
+constexpr int kStartTimeoutMs = 20000;
+
+// kelvarid.exe and the stand-in library in a folder of their own.
+struct KelvaridRun {
+    explicit KelvaridRun(const wchar_t* openPorts) {
+        folder.CopyIn(BuiltFile("kelvarid.exe"), L"kelvarid.exe");
+        folder.CopyIn(BuiltFile("tests/wine/standin/serline.dll"), L"serline.dll");
+        program = std::make_unique<Program>(folder / L"kelvarid.exe",
+                                            std::vector<std::pair<std::wstring, std::wstring>>{
+                                                {L"KELVARID_STANDIN_PORTS", openPorts},
+                                                {L"KELVARID_STANDIN_LOG", folder / L"calls.log"}});
+    }
+    std::vector<Call> Calls() const { return ReadCalls(folder / L"calls.log"); }
+    std::vector<Call> Calls(const std::string& prefix) const { return CallsStartingWith(Calls(), prefix); }
+    HWND Option(const wchar_t* caption) const { return ChildWithText(program->MainWindow(), L"Button", caption); }
+
+    // Closes the start-up box, and the box of the first enabled port should taking the
+    // focus select it, so that the window is left with no box open.
+    void PastStartUp() {
+        BoxView box = program->WaitForBox(kStartTimeoutMs);
+        ASSERT_TRUE(CloseBox(box));
+        WaitUntil([&] { return program->MainWindow() != nullptr && IsWindowVisible(program->MainWindow()); }, 5000);
+        for (int more = 0; more < 4; ++more) {
+            box = program->WaitForBox(1000);
+            if (box.window == nullptr) break;
+            ASSERT_TRUE(CloseBox(box));
+        }
+        ASSERT_TRUE(program->Boxes().empty());
+    }
+
+    Folder folder;
+    std::unique_ptr<Program> program;
+};
+
+const std::vector<std::string> kProbesThenSelection{
+    "OPENCOM COM1,1200,N,8,1", "OPENCOM COM2,1200,N,8,1", "OPENCOM COM3,1200,N,8,1",
+    "OPENCOM COM4,1200,N,8,1", "OPENCOM COM1,1200,N,8,1"};
+
+std::vector<std::string> Names(const std::vector<Call>& calls) {
+    std::vector<std::string> names;
+    for (const Call& call : calls) names.push_back(call.call);
+    return names;
+}
+
+TEST(StartUp, OnlyCom3AvailableProbesGreysOutAndReportsTheFailedPort) {
+    KelvaridRun run(L"3");
+    const BoxView box = run.program->WaitForBox(kStartTimeoutMs);
+    ASSERT_NE(box.window, nullptr) << "no start-up box";
+    EXPECT_EQ(box.title, L"Port");
+    EXPECT_EQ(box.text, L"Port COM1 nelze otevřít");
+
+    // While the box is open: five OPENCOM calls, then the first rise; the window not yet shown.
+    ASSERT_TRUE(WaitUntil([&] { return !run.Calls("TXD").empty(); }, 3000)) << "no TXD while the box is open";
+    const auto calls = run.Calls();
+    ASSERT_GE(calls.size(), 6u);
+    EXPECT_EQ(Names(std::vector<Call>(calls.begin(), calls.begin() + 5)), kProbesThenSelection);
+    EXPECT_EQ(calls[5].call, "TXD 1");
+    EXPECT_TRUE(IsWindow(box.window) && IsWindowVisible(box.window));
+    HWND main = run.program->MainWindow();
+    ASSERT_NE(main, nullptr);
+    EXPECT_FALSE(IsWindowVisible(main)) << "the window is shown only after start-up";
+
+    EXPECT_FALSE(IsWindowEnabled(run.Option(L"COM1")));
+    EXPECT_FALSE(IsWindowEnabled(run.Option(L"COM2")));
+    EXPECT_TRUE(IsWindowEnabled(run.Option(L"COM3")));
+    EXPECT_FALSE(IsWindowEnabled(run.Option(L"COM4")));
+    EXPECT_EQ(SendMessageW(run.Option(L"COM1"), BM_GETCHECK, 0, 0), BST_CHECKED);
+
+    // The fall follows the rise by 500 ms, still inside the box's wait.
+    ASSERT_TRUE(WaitUntil([&] { return run.Calls("TXD").size() >= 2; }, 3000));
+    const auto txd = run.Calls("TXD");
+    EXPECT_EQ(txd[1].call, "TXD 0");
+    const long long highMs = (txd[1].at - txd[0].at) / 1000;
+    EXPECT_GE(highMs, 495);
+    EXPECT_LE(highMs, 580);
+    std::printf("rise to fall: %lld us\n", txd[1].at - txd[0].at);
+
+    ASSERT_TRUE(CloseBox(box));
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; }, 5000));
+    RECT place;
+    GetWindowRect(main, &place);
+    EXPECT_EQ(place.left, 0);
+    EXPECT_EQ(place.top, 0);
+}
+
+TEST(StartUp, NoFurtherPulseForSecondsAfterTheFirst) {
+    KelvaridRun run(L"3");
+    run.PastStartUp();
+    ASSERT_TRUE(WaitUntil([&] { return run.Calls("TXD").size() >= 2; }, 3000));
+    Sleep(5000);
+    EXPECT_EQ(Names(run.Calls("TXD")), (std::vector<std::string>{"TXD 1", "TXD 0"}));
+}
+
+TEST(PortSelection, ClickingOption3OpensCom3OnceAndShowsOneBox) {
+    KelvaridRun run(L"3");
+    run.PastStartUp();
+    const std::size_t opensBefore = run.Calls("OPENCOM").size();
+
+    ClickAt(run.Option(L"COM3"));
+    const BoxView box = run.program->WaitForBox(5000);
+    ASSERT_NE(box.window, nullptr);
+    EXPECT_EQ(box.title, L"Port");
+    EXPECT_EQ(box.text, L"Nastaven port COM3");
+    const auto opens = run.Calls("OPENCOM");
+    ASSERT_EQ(opens.size(), opensBefore + 1);
+    EXPECT_EQ(opens.back().call, "OPENCOM COM3,1200,N,8,1");
+    EXPECT_EQ(SendMessageW(run.Option(L"COM3"), BM_GETCHECK, 0, 0), BST_CHECKED);
+    // The greyed-out COM1 loses its selection too: one group, one selection.
+    EXPECT_EQ(SendMessageW(run.Option(L"COM1"), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+
+    ASSERT_TRUE(CloseBox(box));
+    Sleep(1000);
+    EXPECT_TRUE(run.program->Boxes().empty()) << "a second box";
+    EXPECT_EQ(run.Calls("OPENCOM").size(), opensBefore + 1);
+}
+
+TEST(PortSelection, AGreyedOutPortTakesNoClick) {
+    KelvaridRun run(L"3");
+    run.PastStartUp();
+    const std::size_t opensBefore = run.Calls("OPENCOM").size();
+    ClickAt(run.Option(L"COM2"));
+    Sleep(1000);
+    EXPECT_TRUE(run.program->Boxes().empty());
+    EXPECT_EQ(run.Calls("OPENCOM").size(), opensBefore);
+}
+
+TEST(StartUp, EveryPortAvailableConfirmsCom1) {
+    KelvaridRun run(L"1234");
+    const BoxView box = run.program->WaitForBox(kStartTimeoutMs);
+    EXPECT_EQ(box.text, L"Nastaven port COM1");
+    EXPECT_EQ(box.title, L"Port");
+    for (const wchar_t* port : {L"COM1", L"COM2", L"COM3", L"COM4"}) EXPECT_TRUE(IsWindowEnabled(run.Option(port)));
+    ASSERT_TRUE(CloseBox(box));
+    Sleep(1000);
+    EXPECT_TRUE(run.program->Boxes().empty()) << "COM1 already selected: no second box";
+}
+
+TEST(MissingLibrary, IsAFatalErrorNamingTheLibraryAndANonZeroExit) {
+    Folder folder;
+    folder.CopyIn(BuiltFile("kelvarid.exe"), L"kelvarid.exe");
+    Program program(folder / L"kelvarid.exe", {});
+    const BoxView box = program.WaitForBox(kStartTimeoutMs);
+    ASSERT_NE(box.window, nullptr) << "no error box";
+    EXPECT_EQ(box.title, L"Kelvarid");
+    EXPECT_NE(box.text.find(L"serline.dll"), std::wstring::npos) << "the box does not name the library";
+    ASSERT_TRUE(CloseBox(box));
+    ASSERT_TRUE(program.WaitForExit(5000)) << "the program hangs after the error";
+    EXPECT_EQ(program.ExitCode(), 3u);
+}
+
+TEST(SlowPulses, TheSecondRiseComesSixtyAndAHalfSecondsAfterTheFirst) {
+    KelvaridRun run(L"1");
+    run.PastStartUp();
+    ASSERT_TRUE(WaitUntil([&] { return run.Calls("TXD").size() >= 3; }, 65000));
+    const auto txd = run.Calls("TXD");
+    EXPECT_EQ(Names(txd), (std::vector<std::string>{"TXD 1", "TXD 0", "TXD 1"}));
+    const long long periodMs = (txd[2].at - txd[0].at) / 1000;
+    std::printf("rise to rise: %lld ms\n", periodMs);
+    EXPECT_GE(periodMs, 60495);
+    EXPECT_LE(periodMs, 60600);
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,58 @@
+// A recording stand-in for serline.dll, for tests only. It opens no port: it answers OPENCOM
+// as the test says and writes every call, with a timestamp, to a log the test reads.
+//   KELVARID_STANDIN_PORTS  the port numbers that "open", e.g. "3" or "134"; unset: none
+//   KELVARID_STANDIN_LOG    the log file; one line a call: "<microseconds> <call> -> <result>"
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+long long NowMicroseconds() {
+    LARGE_INTEGER counter, frequency;
+    QueryPerformanceCounter(&counter);
+    QueryPerformanceFrequency(&frequency);
+    return counter.QuadPart / frequency.QuadPart * 1000000 +
+           counter.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart;
+}
+
+void Record(const char* call, short result) {
+    char path[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableA("KELVARID_STANDIN_LOG", path, sizeof path);
+    if (length == 0 || length >= sizeof path) return;
+    char line[256];
+    const int size = std::snprintf(line, sizeof line, "%lld %s -> %d\n", NowMicroseconds(), call, result);
+    HANDLE log = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (log == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(log, line, static_cast<DWORD>(size), &written, nullptr);
+    CloseHandle(log);
+}
+
+bool PortOpens(const char* settings) {
+    if (settings == nullptr || std::strncmp(settings, "COM", 3) != 0) return false;
+    const char number = settings[3];
+    if (number < '1' || number > '9' || settings[4] != ',') return false;
+    char ports[32];
+    const DWORD length = GetEnvironmentVariableA("KELVARID_STANDIN_PORTS", ports, sizeof ports);
+    return length > 0 && length < sizeof ports && std::strchr(ports, number) != nullptr;
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) short __stdcall OPENCOM(const char* settings) {
+    const short result = PortOpens(settings) ? 1 : 0;
+    char call[96];
+    std::snprintf(call, sizeof call, "OPENCOM %.64s", settings != nullptr ? settings : "(null)");
+    Record(call, result);
+    return result;
+}
+
+extern "C" __declspec(dllexport) short __stdcall TXD(short level) {
+    char call[32];
+    std::snprintf(call, sizeof call, "TXD %d", level);
+    Record(call, 1);
+    return 1;
+}
