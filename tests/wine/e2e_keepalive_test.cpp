@@ -6,40 +6,6 @@
 namespace e2e {
 namespace {
 
-constexpr int kStartTimeoutMs = 20000;
-
-// kelvarid.exe and the stand-in library in a folder of their own.
-struct KelvaridRun {
-    explicit KelvaridRun(const wchar_t* openPorts) {
-        folder.CopyIn(BuiltFile("kelvarid.exe"), L"kelvarid.exe");
-        folder.CopyIn(BuiltFile("tests/wine/standin/serline.dll"), L"serline.dll");
-        program = std::make_unique<Program>(folder / L"kelvarid.exe",
-                                            std::vector<std::pair<std::wstring, std::wstring>>{
-                                                {L"KELVARID_STANDIN_PORTS", openPorts},
-                                                {L"KELVARID_STANDIN_LOG", folder / L"calls.log"}});
-    }
-    std::vector<Call> Calls() const { return ReadCalls(folder / L"calls.log"); }
-    std::vector<Call> Calls(const std::string& prefix) const { return CallsStartingWith(Calls(), prefix); }
-    HWND Option(const wchar_t* caption) const { return ChildWithText(program->MainWindow(), L"Button", caption); }
-
-    // Closes the start-up box, and the box of the first enabled port should taking the
-    // focus select it, so that the window is left with no box open.
-    void PastStartUp() {
-        BoxView box = program->WaitForBox(kStartTimeoutMs);
-        ASSERT_TRUE(CloseBox(box));
-        WaitUntil([&] { return program->MainWindow() != nullptr && IsWindowVisible(program->MainWindow()); }, 5000);
-        for (int more = 0; more < 4; ++more) {
-            box = program->WaitForBox(1000);
-            if (box.window == nullptr) break;
-            ASSERT_TRUE(CloseBox(box));
-        }
-        ASSERT_TRUE(program->Boxes().empty());
-    }
-
-    Folder folder;
-    std::unique_ptr<Program> program;
-};
-
 const std::vector<std::string> kProbesThenSelection{
     "OPENCOM COM1,1200,N,8,1", "OPENCOM COM2,1200,N,8,1", "OPENCOM COM3,1200,N,8,1",
     "OPENCOM COM4,1200,N,8,1", "OPENCOM COM1,1200,N,8,1"};
@@ -51,7 +17,7 @@ std::vector<std::string> Names(const std::vector<Call>& calls) {
 }
 
 TEST(StartUp, OnlyCom3AvailableProbesGreysOutAndReportsTheFailedPort) {
-    KelvaridRun run(L"3");
+    StandinRun run(L"3");
     const BoxView box = run.program->WaitForBox(kStartTimeoutMs);
     ASSERT_NE(box.window, nullptr) << "no start-up box";
     EXPECT_EQ(box.title, L"Port");
@@ -92,16 +58,16 @@ TEST(StartUp, OnlyCom3AvailableProbesGreysOutAndReportsTheFailedPort) {
 }
 
 TEST(StartUp, NoFurtherPulseForSecondsAfterTheFirst) {
-    KelvaridRun run(L"3");
-    run.PastStartUp();
+    StandinRun run(L"3");
+    ASSERT_TRUE(run.PastStartUp());
     ASSERT_TRUE(WaitUntil([&] { return run.Calls("TXD").size() >= 2; }, 3000));
     Sleep(5000);
     EXPECT_EQ(Names(run.Calls("TXD")), (std::vector<std::string>{"TXD 1", "TXD 0"}));
 }
 
 TEST(PortSelection, ClickingOption3OpensCom3OnceAndShowsOneBox) {
-    KelvaridRun run(L"3");
-    run.PastStartUp();
+    StandinRun run(L"3");
+    ASSERT_TRUE(run.PastStartUp());
     const std::size_t opensBefore = run.Calls("OPENCOM").size();
 
     ClickAt(run.Option(L"COM3"));
@@ -123,8 +89,8 @@ TEST(PortSelection, ClickingOption3OpensCom3OnceAndShowsOneBox) {
 }
 
 TEST(PortSelection, AGreyedOutPortTakesNoClick) {
-    KelvaridRun run(L"3");
-    run.PastStartUp();
+    StandinRun run(L"3");
+    ASSERT_TRUE(run.PastStartUp());
     const std::size_t opensBefore = run.Calls("OPENCOM").size();
     ClickAt(run.Option(L"COM2"));
     Sleep(1000);
@@ -133,7 +99,7 @@ TEST(PortSelection, AGreyedOutPortTakesNoClick) {
 }
 
 TEST(StartUp, EveryPortAvailableConfirmsCom1) {
-    KelvaridRun run(L"1234");
+    StandinRun run(L"1234");
     const BoxView box = run.program->WaitForBox(kStartTimeoutMs);
     EXPECT_EQ(box.text, L"Nastaven port COM1");
     EXPECT_EQ(box.title, L"Port");
@@ -154,18 +120,6 @@ TEST(MissingLibrary, IsAFatalErrorNamingTheLibraryAndANonZeroExit) {
     ASSERT_TRUE(CloseBox(box));
     ASSERT_TRUE(program.WaitForExit(5000)) << "the program hangs after the error";
     EXPECT_EQ(program.ExitCode(), 3u);
-}
-
-TEST(SlowPulses, TheSecondRiseComesSixtyAndAHalfSecondsAfterTheFirst) {
-    KelvaridRun run(L"1");
-    run.PastStartUp();
-    ASSERT_TRUE(WaitUntil([&] { return run.Calls("TXD").size() >= 3; }, 65000));
-    const auto txd = run.Calls("TXD");
-    EXPECT_EQ(Names(txd), (std::vector<std::string>{"TXD 1", "TXD 0", "TXD 1"}));
-    const long long periodMs = (txd[2].at - txd[0].at) / 1000;
-    std::printf("rise to rise: %lld ms\n", periodMs);
-    EXPECT_GE(periodMs, 60495);
-    EXPECT_LE(periodMs, 60600);
 }
 
 }  // namespace

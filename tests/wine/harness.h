@@ -6,8 +6,11 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "window/form1_layout.h"
 
 namespace e2e {
 
@@ -82,5 +85,62 @@ void ClickAt(HWND window);
 void ClickAt(HWND window, int x, int y);
 // Closes a message box by clicking its OK button and waits until it is gone.
 bool CloseBox(const BoxView& box);
+
+}  // namespace e2e
+
+namespace e2e {
+
+// What the screen shows in a rectangle, read back pixel by pixel.
+class Screenshot {
+public:
+    explicit Screenshot(const RECT& onScreen);
+    int width() const { return width_; }
+    int height() const { return height_; }
+    // 0x00BBGGRR, like COLORREF; x and y relative to the rectangle's corner.
+    COLORREF At(int x, int y) const;
+    // How many pixels in `area` (relative) satisfy `match`.
+    int Count(const RECT& area, const std::function<bool(COLORREF)>& match) const;
+    // Saved as a 24-bit BMP under the build's screenshots folder; returns its Windows path.
+    std::wstring Save(const wchar_t* name) const;
+
+private:
+    int width_;
+    int height_;
+    std::vector<COLORREF> pixels_;
+};
+
+bool IsOrange(COLORREF colour);      // the text orange 0x000080FF, give or take anti-aliasing
+bool IsDarkOrange(COLORREF colour);  // 0x000040C0
+bool IsWhite(COLORREF colour);
+bool IsBlack(COLORREF colour);
+
+RECT WindowRect(HWND window);
+// Where a control of the window's description lies, in client pixels at `dpi`.
+RECT RectOf(kelvarid::ControlId control, int dpi = 96);
+
+}  // namespace e2e
+
+namespace e2e {
+
+inline constexpr int kStartTimeoutMs = 20000;
+
+// kelvarid.exe with the recording stand-in as its serline.dll, in a folder of their own.
+class StandinRun {
+public:
+    // openPorts: the port numbers whose OPENCOM succeeds, "3" or "1234".
+    explicit StandinRun(const wchar_t* openPorts);
+
+    std::vector<Call> Calls() const { return ReadCalls(folder / L"calls.log"); }
+    std::vector<Call> Calls(const std::string& prefix) const { return CallsStartingWith(Calls(), prefix); }
+    HWND Main() const { return program->MainWindow(); }
+    HWND Option(const wchar_t* caption) const { return ChildWithText(Main(), L"Button", caption); }
+
+    // Closes the start-up box, and any box of a port selected by taking the focus, and waits
+    // for the window to show. False when that does not happen.
+    bool PastStartUp();
+
+    Folder folder;
+    std::unique_ptr<Program> program;
+};
 
 }  // namespace e2e

@@ -1,0 +1,296 @@
+// What the user sees of the real window under Wine at 96 DPI, and what the label commands
+// do when clicked with the mouse: read back from the screen, pixel by pixel.
+#include <gtest/gtest.h>
+
+#include "tests/wine/harness.h"
+
+namespace e2e {
+namespace {
+
+using kelvarid::ControlId;
+
+// The window's corner is the screen's, so client and screen pixels are the same.
+void Click(const StandinRun& run, ControlId control) {
+    const RECT at = RectOf(control);
+    ClickAt(run.Main(), (at.left + at.right) / 2, (at.top + at.bottom) / 2);
+}
+
+::testing::AssertionResult HasWindowRect(const StandinRun& run, LONG width, LONG height) {
+    const RECT expected{0, 0, width, height};
+    if (WaitUntil([&] {
+            const RECT now = WindowRect(run.Main());
+            return EqualRect(&now, &expected) != FALSE;
+        }, 3000)) {
+        return ::testing::AssertionSuccess();
+    }
+    const RECT now = WindowRect(run.Main());
+    return ::testing::AssertionFailure() << "window at " << now.left << "," << now.top << " size "
+                                         << now.right - now.left << " x " << now.bottom - now.top << ", expected 0,0 size "
+                                         << width << " x " << height;
+}
+
+int Orange(const Screenshot& shot, ControlId control) { return shot.Count(RectOf(control), IsOrange); }
+int White(const Screenshot& shot, ControlId control) { return shot.Count(RectOf(control), IsWhite); }
+bool Grey(COLORREF colour) {
+    const int r = GetRValue(colour), g = GetGValue(colour), b = GetBValue(colour);
+    return r == g && g == b && r > 40 && r < 220;
+}
+
+TEST(MainWindow, ShowsTheSquareWhiteWhileTheLineIsHighAndBlackAfterwards) {
+    StandinRun run(L"134");
+    const BoxView box = run.program->WaitForBox(kStartTimeoutMs);
+    ASSERT_TRUE(WaitUntil([&] { return !run.Calls("TXD 1").empty(); }, 3000));
+    ASSERT_TRUE(CloseBox(box));
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(run.Main()) != FALSE; }, 3000));
+    Sleep(50);
+    const Screenshot high(RECT{0, 0, 160, 150});
+    const long long highShotAt = NowMicroseconds();
+    high.Save(L"line-high");
+
+    ASSERT_TRUE(WaitUntil([&] { return run.Calls("TXD").size() >= 2; }, 3000));
+    const long long fallAt = run.Calls("TXD")[1].at;
+    ASSERT_LT(highShotAt, fallAt) << "the window showed only after the line fell; nothing to compare";
+    Sleep(200);
+    const Screenshot low(RECT{0, 0, 160, 150});
+    low.Save(L"one-port-greyed");
+
+    const RECT square = RectOf(ControlId::Image1);
+    EXPECT_EQ(high.Count(square, IsWhite), 64) << "the square is not white while the line is high";
+    EXPECT_EQ(low.Count(square, IsBlack), 64) << "the square is not black while the line is low";
+    // The status text changes with the line: "log.1" and "log.0" differ somewhere.
+    const RECT status = RectOf(ControlId::Label10);
+    int differing = 0;
+    for (int y = std::max(0L, status.top); y < status.bottom; ++y) {
+        for (int x = status.left; x < status.right; ++x) differing += high.At(x, y) != low.At(x, y);
+    }
+    EXPECT_GT(differing, 3) << "Label10 looks the same while high and low";
+    EXPECT_GT(low.Count(status, IsWhite), 5) << "no white status text";
+}
+
+TEST(MainWindow, DrawsEveryControlOfTheMainStripAndNothingBeyondItsWidth) {
+    StandinRun run(L"134");
+    ASSERT_TRUE(run.PastStartUp());
+    ASSERT_TRUE(WaitUntil([&] { return run.Calls("TXD").size() >= 2; }, 3000));
+    Sleep(200);
+    EXPECT_TRUE(HasWindowRect(run, 87, 140));
+    const Screenshot shot(RECT{0, 0, 160, 150});
+
+    EXPECT_GT(Orange(shot, ControlId::Label1), 20) << "Minimize ^";
+    EXPECT_GT(Orange(shot, ControlId::Label2), 20) << "About...";
+    EXPECT_GT(shot.Count(RectOf(ControlId::Label3), IsDarkOrange), 20) << "Quit !";
+    EXPECT_EQ(shot.Count(RectOf(ControlId::Label3), IsOrange), 0) << "Quit ! is dark orange, not orange";
+    // Line1 runs along y = 8 and shows through the transparent status text lying over it.
+    const RECT status = RectOf(ControlId::Label10);
+    EXPECT_GT(shot.Count(RECT{status.left, 8, status.right, 9}, IsOrange), 5);
+    EXPECT_GT(shot.Count(RECT{8, 10, 9, 80}, IsOrange), 60) << "Line2";
+    for (const ControlId option : {ControlId::Option1, ControlId::Option3, ControlId::Option4}) {
+        EXPECT_GT(White(shot, option), 10) << "white text on an enabled option button";
+    }
+    // COM2 is greyed out: its caption has grey in it where the others are plain white.
+    const auto caption = [](ControlId option) {
+        RECT text = RectOf(option);
+        text.left += 16;  // past the round button
+        return text;
+    };
+    EXPECT_GT(shot.Count(caption(ControlId::Option2), Grey), 10);
+    EXPECT_EQ(shot.Count(caption(ControlId::Option3), Grey), 0);
+    // Beyond the window's width nothing of it shows: not the about panel, not Line3.
+    EXPECT_EQ(shot.Count(RECT{87, 0, 160, 150}, [](COLORREF c) { return IsOrange(c) || IsDarkOrange(c) || IsWhite(c); }), 0);
+}
+
+TEST(MainWindow, TheFirstEnabledOptionButtonHoldsTheFocus) {
+    StandinRun run(L"34");
+    ASSERT_TRUE(run.PastStartUp());
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    ASSERT_TRUE(WaitUntil([&] {
+        return GetGUIThreadInfo(GetWindowThreadProcessId(run.Main(), nullptr), &gui) && gui.hwndFocus != nullptr;
+    }, 3000));
+    EXPECT_EQ(gui.hwndFocus, run.Option(L"COM3"));
+}
+
+TEST(WindowCommands, ShrinkToTheSquareAndRestoreInTheTopLeftCorner) {
+    StandinRun run(L"1234");
+    ASSERT_TRUE(run.PastStartUp());
+    ASSERT_TRUE(WaitUntil([&] { return run.Calls("TXD").size() >= 2; }, 3000));
+    Screenshot(RECT{0, 0, 160, 150}).Save(L"normal");
+
+    Click(run, ControlId::Label1);
+    EXPECT_TRUE(HasWindowRect(run, 8, 8));
+    Sleep(100);
+    const Screenshot shrunk(RECT{0, 0, 40, 40});
+    shrunk.Save(L"shrunk");
+    EXPECT_EQ(shrunk.Count(RECT{0, 0, 8, 8}, IsBlack), 64);
+
+    ClickAt(run.Main(), 4, 4);  // the black square: Image2
+    EXPECT_TRUE(HasWindowRect(run, 87, 140));
+}
+
+TEST(WindowCommands, AboutWidensToThePanelAndHideNarrowsAgain) {
+    StandinRun run(L"1234");
+    ASSERT_TRUE(run.PastStartUp());
+
+    Click(run, ControlId::Label2);
+    ASSERT_TRUE(HasWindowRect(run, 369, 140));
+    Sleep(100);
+    const Screenshot about(RECT{0, 0, 380, 150});
+    about.Save(L"about");
+    EXPECT_GT(Orange(about, ControlId::Label4), 20) << "Kelvarid v1.1.";
+    EXPECT_GT(Orange(about, ControlId::Label7), 20) << "<- Skrýt";
+    for (const ControlId label : {ControlId::Label5, ControlId::Label6, ControlId::Label8, ControlId::Label9,
+                                  ControlId::Label11}) {
+        EXPECT_GT(White(about, label), 20) << "white text of label " << kelvarid::IndexOf(label);
+    }
+    EXPECT_GT(about.Count(RECT{88, 10, 89, 125}, IsOrange), 100) << "Line3 separates the panel";
+
+    Click(run, ControlId::Label2);  // twice: still 5535 twips
+    EXPECT_TRUE(HasWindowRect(run, 369, 140));
+    Click(run, ControlId::Label7);
+    EXPECT_TRUE(HasWindowRect(run, 87, 140));
+    Click(run, ControlId::Label2);
+    ASSERT_TRUE(HasWindowRect(run, 369, 140));
+    ClickAt(run.Main(), 4, 4);  // restore from the widened view closes the panel too
+    EXPECT_TRUE(HasWindowRect(run, 87, 140));
+}
+
+TEST(WindowCommands, TheWebLinksShowTheUpArrow) {
+    StandinRun run(L"1");
+    ASSERT_TRUE(run.PastStartUp());
+    Click(run, ControlId::Label2);
+    ASSERT_TRUE(HasWindowRect(run, 369, 140));
+    const RECT link = RectOf(ControlId::Label9);
+    const RECT plain = RectOf(ControlId::Label8);
+    const auto cursorAt = [&](const RECT& area) {
+        POINT at{area.left + 5, (area.top + area.bottom) / 2};
+        SetCursorPos(at.x, at.y);
+        Sleep(200);
+        CURSORINFO info{};
+        info.cbSize = sizeof info;
+        GetCursorInfo(&info);
+        return info.hCursor;
+    };
+    // Cursor handles belong to the process that loaded them, so the test cannot load the up
+    // arrow to compare: both links must share one pointer that no other place shows.
+    const HCURSOR overCircuitLink = cursorAt(link);
+    const HCURSOR overProgramLink = cursorAt(RectOf(ControlId::Label6));
+    const HCURSOR overText = cursorAt(plain);
+    const HCURSOR overBackground = cursorAt(RECT{300, 125, 310, 135});
+    const HCURSOR overTitle = cursorAt(RectOf(ControlId::Label4));
+    EXPECT_EQ(overCircuitLink, overProgramLink);
+    EXPECT_NE(overCircuitLink, overText);
+    EXPECT_EQ(overText, overBackground);
+    EXPECT_EQ(overTitle, overBackground);
+}
+
+TEST(WindowCommands, QuitInTheHighPhaseEndsAtOnceWithoutLoweringTheLine) {
+    StandinRun run(L"1");
+    const BoxView box = run.program->WaitForBox(kStartTimeoutMs);
+    ASSERT_TRUE(WaitUntil([&] { return !run.Calls("TXD 1").empty(); }, 3000));
+    ASSERT_TRUE(CloseBox(box));
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(run.Main()) != FALSE; }, 3000));
+    Click(run, ControlId::Label3);
+    const long long clickedAt = NowMicroseconds();
+    ASSERT_TRUE(run.program->WaitForExit(1000)) << "still running a second after Quit !";
+    EXPECT_EQ(run.program->ExitCode(), 0u);
+    const auto txd = run.Calls("TXD");
+    ASSERT_EQ(txd.size(), 1u) << "the line was lowered before the program ended";
+    EXPECT_LT(clickedAt - txd[0].at, 500000) << "the click came after the high phase; nothing was proven";
+    std::printf("Quit ! clicked %lld ms after the rise\n", (clickedAt - txd[0].at) / 1000);
+}
+
+TEST(WebLinks, EachLinkHandsTheShellExactlyItsAddress) {
+    StandinRun run(L"1");
+    run.folder.CopyIn(BuiltFile("tests/wine/url_recorder.exe"), L"url_recorder.exe");
+    // The shell's handler of http addresses becomes the recorder, for this test only.
+    const std::wstring command = L"\"" + (run.folder / L"url_recorder.exe") + L"\" \"%1\"";
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr), ERROR_SUCCESS);
+    wchar_t previous[1024] = L"";
+    DWORD previousSize = sizeof previous;
+    const bool hadPrevious = RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(previous),
+                                              &previousSize) == ERROR_SUCCESS;
+    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                   static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+
+    ASSERT_TRUE(run.PastStartUp());
+    Click(run, ControlId::Label2);
+    ASSERT_TRUE(HasWindowRect(run, 369, 140));
+    const std::wstring log = run.folder / L"opened.log";
+    const auto opened = [&] {
+        std::vector<std::string> lines;
+        HANDLE file = CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return lines;
+        char buffer[1024];
+        DWORD got = 0;
+        std::string content;
+        while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
+        CloseHandle(file);
+        std::size_t start = 0;
+        for (std::size_t end; (end = content.find('\n', start)) != std::string::npos; start = end + 1) {
+            lines.push_back(content.substr(start, end - start));
+        }
+        return lines;
+    };
+    Click(run, ControlId::Label9);
+    const bool circuitOpened = WaitUntil([&] { return opened().size() >= 1; }, 10000);
+    Click(run, ControlId::Label6);
+    const bool programOpened = WaitUntil([&] { return opened().size() >= 2; }, 10000);
+
+    if (hadPrevious) {
+        RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(previous), previousSize);
+    } else {
+        RegDeleteValueW(key, nullptr);
+    }
+    RegCloseKey(key);
+
+    ASSERT_TRUE(circuitOpened && programOpened);
+    EXPECT_EQ(opened(), (std::vector<std::string>{"http://obvod.kelvarid.example", "http://www.kelvarid.example"}));
+}
+
+// A whole cycle and the next rise, about 62 s: the window is shrunk, restored, widened and
+// narrowed in the low phase, and the white square clicked in the high phase.
+TEST(SlowPulses, TheSecondRiseComesSixtyAndAHalfSecondsAfterTheFirstWhateverTheWindowDoes) {
+    StandinRun run(L"1");
+    ASSERT_TRUE(run.PastStartUp());
+    ASSERT_TRUE(WaitUntil([&] { return run.Calls("TXD").size() >= 2; }, 3000));
+    for (int round = 0; round < 3; ++round) {
+        Click(run, ControlId::Label1);
+        EXPECT_TRUE(HasWindowRect(run, 8, 8));
+        ClickAt(run.Main(), 4, 4);
+        EXPECT_TRUE(HasWindowRect(run, 87, 140));
+        Click(run, ControlId::Label2);
+        EXPECT_TRUE(HasWindowRect(run, 369, 140));
+        Click(run, ControlId::Label7);
+        EXPECT_TRUE(HasWindowRect(run, 87, 140));
+    }
+    Click(run, ControlId::Label1);
+    ASSERT_TRUE(HasWindowRect(run, 8, 8));
+
+    ASSERT_TRUE(WaitUntil([&] { return run.Calls("TXD").size() >= 3; }, 65000));
+    // The line is high: Image2 is hidden and the white Image1 takes the click.
+    ClickAt(run.Main(), 4, 4);
+    const long long clickedAt = NowMicroseconds();
+    EXPECT_TRUE(HasWindowRect(run, 87, 140));
+    ASSERT_TRUE(WaitUntil([&] { return run.Calls("TXD").size() >= 4; }, 3000));
+
+    const auto txd = run.Calls("TXD");
+    std::vector<std::string> names;
+    for (const Call& call : txd) names.push_back(call.call);
+    EXPECT_EQ(names, (std::vector<std::string>{"TXD 1", "TXD 0", "TXD 1", "TXD 0"}));
+    EXPECT_LT(clickedAt, txd[3].at) << "the square was clicked after the line fell";
+    const long long periodMs = (txd[2].at - txd[0].at) / 1000;
+    const long long firstHighMs = (txd[1].at - txd[0].at) / 1000;
+    const long long secondHighMs = (txd[3].at - txd[2].at) / 1000;
+    std::printf("rise to rise: %lld ms; high: %lld ms and %lld ms\n", periodMs, firstHighMs, secondHighMs);
+    EXPECT_GE(periodMs, 60495);
+    EXPECT_LE(periodMs, 60600);
+    for (const long long high : {firstHighMs, secondHighMs}) {
+        EXPECT_GE(high, 495);
+        EXPECT_LE(high, 580);
+    }
+}
+
+}  // namespace
+}  // namespace e2e
