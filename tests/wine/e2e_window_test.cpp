@@ -109,6 +109,47 @@ TEST(MainWindow, TheFirstEnabledOptionButtonHoldsTheFocus) {
     EXPECT_EQ(gui.hwndFocus, run.Option(L"COM3"));
 }
 
+// Sets the screen's resolution for programs started from now on, and puts it back.
+class ScreenDpi {
+public:
+    explicit ScreenDpi(DWORD dpi) {
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
+        had_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&previous_), &size_) ==
+               ERROR_SUCCESS;
+        RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+    }
+    ~ScreenDpi() {
+        if (had_) {
+            RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&previous_), sizeof previous_);
+        } else {
+            RegDeleteValueW(key_, L"LogPixels");
+        }
+        RegCloseKey(key_);
+    }
+
+private:
+    HKEY key_ = nullptr;
+    DWORD previous_ = 0;
+    DWORD size_ = sizeof previous_;
+    bool had_ = false;
+};
+
+TEST(MainWindow, FollowsTheScreensResolution) {
+    const ScreenDpi dpi(144);
+    StandinRun run(L"1");
+    ASSERT_TRUE(run.PastStartUp());
+    EXPECT_TRUE(HasWindowRect(run, 131, 210));  // 1305 x 2100 twips at 144 DPI
+    const Screenshot shot(RECT{0, 0, 240, 220});
+    shot.Save(L"dpi-144");
+    EXPECT_GT(shot.Count(RectOf(ControlId::Label1, 144), IsOrange), 40) << "Minimize ^";
+    EXPECT_EQ(shot.Count(RECT{0, 0, 12, 12}, IsBlack), 144) << "the square is 12 x 12 pixels";
+    EXPECT_GT(shot.Count(RECT{12, 15, 13, 120}, IsOrange), 100) << "Line2: x = 12, from y = 120 up";
+    EXPECT_EQ(shot.Count(RECT{12, 122, 13, 131}, IsOrange), 0) << "Line2 ends at y = 120";
+    const RECT shrink = RectOf(ControlId::Label1, 144);
+    ClickAt(run.Main(), (shrink.left + shrink.right) / 2, (shrink.top + shrink.bottom) / 2);
+    EXPECT_TRUE(HasWindowRect(run, 12, 12));
+}
+
 TEST(WindowCommands, ShrinkToTheSquareAndRestoreInTheTopLeftCorner) {
     StandinRun run(L"1234");
     ASSERT_TRUE(run.PastStartUp());
@@ -153,6 +194,45 @@ TEST(WindowCommands, AboutWidensToThePanelAndHideNarrowsAgain) {
     EXPECT_TRUE(HasWindowRect(run, 87, 140));
 }
 
+// Rests the mouse on `area` of the window and returns the tooltip that shows, if any.
+std::wstring TooltipAt(const StandinRun& run, const RECT& area) {
+    MoveMouseTo(0, 300);  // off the window, so that the tooltip starts afresh
+    Sleep(300);
+    MoveMouseTo((area.left + area.right) / 2, (area.top + area.bottom) / 2);
+    Sleep(50);
+    MoveMouseTo((area.left + area.right) / 2 + 1, (area.top + area.bottom) / 2);
+    // The tooltip shows after the mouse rests a moment. GetWindowText would read the window's
+    // own caption; the tip's text comes from asking the tooltip itself.
+    std::wstring text;
+    for (int tries = 0; tries < 30 && text.empty(); ++tries) {
+        Sleep(100);
+        for (HWND tip : run.program->TopWindows(L"tooltips_class32")) {
+            if (!IsWindowVisible(tip)) continue;
+            wchar_t buffer[256] = L"";
+            DWORD_PTR length = 0;
+            SendMessageTimeoutW(tip, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 1000, &length);
+            text.assign(buffer, length);
+        }
+    }
+    return text;
+}
+
+TEST(WindowCommands, TooltipsNameTheCommandsAndTheShrunkSquareOffersToEnlarge) {
+    StandinRun run(L"1");
+    ASSERT_TRUE(run.PastStartUp());
+    EXPECT_EQ(TooltipAt(run, RectOf(ControlId::Label1)), L"Minimalizuje program Kelvarid...");
+    EXPECT_EQ(TooltipAt(run, RectOf(ControlId::Label2)), L"O programu Kelvarid...");
+    EXPECT_EQ(TooltipAt(run, RectOf(ControlId::Label3)), L"Ukončí program Kelvarid...");
+    EXPECT_EQ(TooltipAt(run, RectOf(ControlId::Image2)), L"") << "no tooltip on the square before the first shrink";
+
+    Click(run, ControlId::Label1);
+    ASSERT_TRUE(HasWindowRect(run, 8, 8));
+    EXPECT_EQ(TooltipAt(run, RectOf(ControlId::Image2)), L"Zvětšit...");
+    ClickAt(run.Main(), 4, 4);
+    ASSERT_TRUE(HasWindowRect(run, 87, 140));
+    EXPECT_EQ(TooltipAt(run, RectOf(ControlId::Image2)), L"Zvětšit...") << "the tooltip stays after a restore";
+}
+
 TEST(WindowCommands, TheWebLinksShowTheUpArrow) {
     StandinRun run(L"1");
     ASSERT_TRUE(run.PastStartUp());
@@ -162,7 +242,7 @@ TEST(WindowCommands, TheWebLinksShowTheUpArrow) {
     const RECT plain = RectOf(ControlId::Label8);
     const auto cursorAt = [&](const RECT& area) {
         POINT at{area.left + 5, (area.top + area.bottom) / 2};
-        SetCursorPos(at.x, at.y);
+        MoveMouseTo(at.x, at.y);
         Sleep(200);
         CURSORINFO info{};
         info.cbSize = sizeof info;

@@ -9,6 +9,13 @@
 
 namespace e2e {
 
+namespace {
+
+// The tests read the screen in real pixels, as the program draws them, whatever the DPI.
+const bool kDpiAware = SetProcessDPIAware() != FALSE;
+
+}  // namespace
+
 long long NowMicroseconds() {
     LARGE_INTEGER counter, frequency;
     QueryPerformanceCounter(&counter);
@@ -222,10 +229,19 @@ std::wstring TextOf(HWND window) {
     return std::wstring(text, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
+void MoveMouseTo(int screenX, int screenY) {
+    INPUT move{};
+    move.type = INPUT_MOUSE;
+    move.mi.dx = MulDiv(screenX, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    move.mi.dy = MulDiv(screenY, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &move, sizeof move);
+}
+
 void ClickAt(HWND window, int x, int y) {
     POINT at{x, y};
     ClientToScreen(window, &at);
-    SetCursorPos(at.x, at.y);
+    MoveMouseTo(at.x, at.y);
     Sleep(30);
     INPUT press[2]{};
     press[0].type = INPUT_MOUSE;

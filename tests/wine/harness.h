@@ -83,6 +83,8 @@ std::wstring TextOf(HWND window);
 // (or at `x`, `y` in its client area).
 void ClickAt(HWND window);
 void ClickAt(HWND window, int x, int y);
+// Moves the mouse through the system's input queue, as a hand on the mouse would.
+void MoveMouseTo(int screenX, int screenY);
 // Closes a message box by clicking its OK button and waits until it is gone.
 bool CloseBox(const BoxView& box);
 
