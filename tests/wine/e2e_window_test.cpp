@@ -38,10 +38,7 @@ bool Grey(COLORREF colour) {
 
 TEST(MainWindow, ShowsTheSquareWhiteWhileTheLineIsHighAndBlackAfterwards) {
     StandinRun run(L"134");
-    const BoxView box = run.program->WaitForBox(kStartTimeoutMs);
-    ASSERT_TRUE(WaitUntil([&] { return !run.Calls("TXD 1").empty(); }, 3000));
-    ASSERT_TRUE(CloseBox(box));
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(run.Main()) != FALSE; }, 3000));
+    ASSERT_TRUE(run.ShowWhileTheLineIsHigh());
     Sleep(50);
     const Screenshot high(RECT{0, 0, 160, 150});
     const long long highShotAt = NowMicroseconds();
@@ -109,33 +106,11 @@ TEST(MainWindow, TheFirstEnabledOptionButtonHoldsTheFocus) {
     EXPECT_EQ(gui.hwndFocus, run.Option(L"COM3"));
 }
 
-// Sets the screen's resolution for programs started from now on, and puts it back.
-class ScreenDpi {
-public:
-    explicit ScreenDpi(DWORD dpi) {
-        RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
-        had_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&previous_), &size_) ==
-               ERROR_SUCCESS;
-        RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
-    }
-    ~ScreenDpi() {
-        if (had_) {
-            RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&previous_), sizeof previous_);
-        } else {
-            RegDeleteValueW(key_, L"LogPixels");
-        }
-        RegCloseKey(key_);
-    }
-
-private:
-    HKEY key_ = nullptr;
-    DWORD previous_ = 0;
-    DWORD size_ = sizeof previous_;
-    bool had_ = false;
-};
-
 TEST(MainWindow, FollowsTheScreensResolution) {
-    const ScreenDpi dpi(144);
+    // The screen's resolution for programs started from now on.
+    const DWORD dpi = 144;
+    const RegistryOverride screen(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
+    ASSERT_TRUE(screen.ok());
     StandinRun run(L"1");
     ASSERT_TRUE(run.PastStartUp());
     EXPECT_TRUE(HasWindowRect(run, 131, 210));  // 1305 x 2100 twips at 144 DPI
@@ -264,10 +239,7 @@ TEST(WindowCommands, TheWebLinksShowTheUpArrow) {
 
 TEST(WindowCommands, QuitInTheHighPhaseEndsAtOnceWithoutLoweringTheLine) {
     StandinRun run(L"1");
-    const BoxView box = run.program->WaitForBox(kStartTimeoutMs);
-    ASSERT_TRUE(WaitUntil([&] { return !run.Calls("TXD 1").empty(); }, 3000));
-    ASSERT_TRUE(CloseBox(box));
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(run.Main()) != FALSE; }, 3000));
+    ASSERT_TRUE(run.ShowWhileTheLineIsHigh());
     Click(run, ControlId::Label3);
     const long long clickedAt = NowMicroseconds();
     ASSERT_TRUE(run.program->WaitForExit(1000)) << "still running a second after Quit !";
@@ -283,15 +255,8 @@ TEST(WebLinks, EachLinkHandsTheShellExactlyItsAddress) {
     run.folder.CopyIn(BuiltFile("tests/wine/url_recorder.exe"), L"url_recorder.exe");
     // The shell's handler of http addresses becomes the recorder, for this test only.
     const std::wstring command = L"\"" + (run.folder / L"url_recorder.exe") + L"\" \"%1\"";
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &key, nullptr), ERROR_SUCCESS);
-    wchar_t previous[1024] = L"";
-    DWORD previousSize = sizeof previous;
-    const bool hadPrevious = RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(previous),
-                                              &previousSize) == ERROR_SUCCESS;
-    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                   static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    const RegistryOverride handler(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", nullptr, command);
+    ASSERT_TRUE(handler.ok());
 
     ASSERT_TRUE(run.PastStartUp());
     Click(run, ControlId::Label2);
@@ -314,18 +279,13 @@ TEST(WebLinks, EachLinkHandsTheShellExactlyItsAddress) {
         return lines;
     };
     Click(run, ControlId::Label9);
-    const bool circuitOpened = WaitUntil([&] { return opened().size() >= 1; }, 10000);
+    ASSERT_TRUE(WaitUntil([&] { return opened().size() >= 1; }, 10000)) << "nothing opened";
+    // Under Wine a click that comes while the shell is still starting the handler was seen to
+    // get lost: let the first handler settle before the second click.
+    ASSERT_TRUE(run.program->WaitForIdle(10000));
+    Sleep(1000);
     Click(run, ControlId::Label6);
-    const bool programOpened = WaitUntil([&] { return opened().size() >= 2; }, 10000);
-
-    if (hadPrevious) {
-        RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(previous), previousSize);
-    } else {
-        RegDeleteValueW(key, nullptr);
-    }
-    RegCloseKey(key);
-
-    ASSERT_TRUE(circuitOpened && programOpened);
+    ASSERT_TRUE(WaitUntil([&] { return opened().size() >= 2; }, 10000)) << "the second link opened nothing";
     EXPECT_EQ(opened(), (std::vector<std::string>{"http://obvod.kelvarid.example", "http://www.kelvarid.example"}));
 }
 

@@ -16,14 +16,6 @@ const bool kDpiAware = SetProcessDPIAware() != FALSE;
 
 }  // namespace
 
-long long NowMicroseconds() {
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return counter.QuadPart / frequency.QuadPart * 1000000 +
-           counter.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart;
-}
-
 bool WaitUntil(const std::function<bool()>& ready, int timeoutMs) {
     const long long deadline = NowMicroseconds() + static_cast<long long>(timeoutMs) * 1000;
     for (;;) {
@@ -127,6 +119,10 @@ Program::~Program() {
 
 bool Program::WaitForExit(int timeoutMs) const {
     return WaitForSingleObject(info_.hProcess, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
+}
+
+bool Program::WaitForIdle(int timeoutMs) const {
+    return WaitForInputIdle(info_.hProcess, static_cast<DWORD>(timeoutMs)) == 0;
 }
 
 DWORD Program::ExitCode() const {
@@ -381,6 +377,36 @@ RECT RectOf(kelvarid::ControlId control, int dpi) {
 
 namespace e2e {
 
+RegistryOverride::RegistryOverride(HKEY root, const wchar_t* subkey, const wchar_t* name, DWORD type,
+                                   const void* data, DWORD size)
+    : name_(name) {
+    if (RegCreateKeyExW(root, subkey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr) != ERROR_SUCCESS) {
+        key_ = nullptr;
+        return;
+    }
+    DWORD previousSize = 0;
+    hadPrevious_ = RegQueryValueExW(key_, name_, nullptr, &previousType_, nullptr, &previousSize) == ERROR_SUCCESS;
+    if (hadPrevious_) {
+        previous_.resize(previousSize);
+        RegQueryValueExW(key_, name_, nullptr, &previousType_, previous_.data(), &previousSize);
+    }
+    RegSetValueExW(key_, name_, 0, type, static_cast<const BYTE*>(data), size);
+}
+
+RegistryOverride::RegistryOverride(HKEY root, const wchar_t* subkey, const wchar_t* name, const std::wstring& text)
+    : RegistryOverride(root, subkey, name, REG_SZ, text.c_str(),
+                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) {}
+
+RegistryOverride::~RegistryOverride() {
+    if (key_ == nullptr) return;
+    if (hadPrevious_) {
+        RegSetValueExW(key_, name_, 0, previousType_, previous_.data(), static_cast<DWORD>(previous_.size()));
+    } else {
+        RegDeleteValueW(key_, name_);
+    }
+    RegCloseKey(key_);
+}
+
 StandinRun::StandinRun(const wchar_t* openPorts) {
     folder.CopyIn(BuiltFile("kelvarid.exe"), L"kelvarid.exe");
     folder.CopyIn(BuiltFile("tests/wine/standin/serline.dll"), L"serline.dll");
@@ -388,6 +414,13 @@ StandinRun::StandinRun(const wchar_t* openPorts) {
                                         std::vector<std::pair<std::wstring, std::wstring>>{
                                             {L"KELVARID_STANDIN_PORTS", openPorts},
                                             {L"KELVARID_STANDIN_LOG", folder / L"calls.log"}});
+}
+
+bool StandinRun::ShowWhileTheLineIsHigh() {
+    const BoxView box = program->WaitForBox(kStartTimeoutMs);
+    if (!WaitUntil([&] { return !Calls("TXD 1").empty(); }, 3000)) return false;
+    if (!CloseBox(box)) return false;
+    return WaitUntil([&] { return IsWindowVisible(Main()) != FALSE; }, 3000);
 }
 
 bool StandinRun::PastStartUp() {

@@ -10,11 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "tests/wine/clock.h"
 #include "window/form1_layout.h"
 
 namespace e2e {
-
-long long NowMicroseconds();  // the same clock the stand-in library logs with
 
 // Polls `ready` every 10 ms until it holds or `timeoutMs` have passed.
 bool WaitUntil(const std::function<bool()>& ready, int timeoutMs);
@@ -62,6 +61,8 @@ public:
 
     DWORD id() const { return info_.dwProcessId; }
     bool WaitForExit(int timeoutMs) const;
+    // Waits until the program waits for input with nothing left to do.
+    bool WaitForIdle(int timeoutMs) const;
     DWORD ExitCode() const;
 
     // Top-level windows of the process with this class (and title, when given).
@@ -126,6 +127,24 @@ namespace e2e {
 
 inline constexpr int kStartTimeoutMs = 20000;
 
+// A registry value set for as long as the object lives, then put back as it was.
+class RegistryOverride {
+public:
+    RegistryOverride(HKEY root, const wchar_t* subkey, const wchar_t* name, DWORD type, const void* data, DWORD size);
+    RegistryOverride(HKEY root, const wchar_t* subkey, const wchar_t* name, const std::wstring& text);
+    ~RegistryOverride();
+    RegistryOverride(const RegistryOverride&) = delete;
+    RegistryOverride& operator=(const RegistryOverride&) = delete;
+    bool ok() const { return key_ != nullptr; }
+
+private:
+    HKEY key_ = nullptr;
+    const wchar_t* name_;
+    DWORD previousType_ = 0;
+    std::vector<BYTE> previous_;
+    bool hadPrevious_ = false;
+};
+
 // kelvarid.exe with the recording stand-in as its serline.dll, in a folder of their own.
 class StandinRun {
 public:
@@ -140,6 +159,9 @@ public:
     // Closes the start-up box, and any box of a port selected by taking the focus, and waits
     // for the window to show. False when that does not happen.
     bool PastStartUp();
+    // Closes the start-up box as soon as the line first rises, so that the window shows while
+    // the line is still high. False when that does not happen.
+    bool ShowWhileTheLineIsHigh();
 
     Folder folder;
     std::unique_ptr<Program> program;

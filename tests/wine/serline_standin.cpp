@@ -7,22 +7,16 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
+#include "tests/wine/clock.h"
 
-long long NowMicroseconds() {
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return counter.QuadPart / frequency.QuadPart * 1000000 +
-           counter.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart;
-}
+namespace {
 
 void Record(const char* call, short result) {
     char path[MAX_PATH];
     const DWORD length = GetEnvironmentVariableA("KELVARID_STANDIN_LOG", path, sizeof path);
     if (length == 0 || length >= sizeof path) return;
     char line[256];
-    const int size = std::snprintf(line, sizeof line, "%lld %s -> %d\n", NowMicroseconds(), call, result);
+    const int size = std::snprintf(line, sizeof line, "%lld %s -> %d\n", e2e::NowMicroseconds(), call, result);
     HANDLE log = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (log == INVALID_HANDLE_VALUE) return;
