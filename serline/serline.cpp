@@ -1,5 +1,7 @@
 // serline.dll: the serial-line library. It holds at most one open port and drives its TXD
-// line with the break state. It never closes the port or lowers the line on its own.
+// line with the break state. It never lowers the line on its own, and closes the port only
+// when the device has gone away (a USB adapter pulled out): it then lets the dead handle go
+// and, at later TXD calls, opens the same port with the same settings again once it is back.
 #include <windows.h>
 
 #include <cstdio>
@@ -9,11 +11,13 @@
 namespace {
 
 struct HeldPort {
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    int number = 0;
+    HANDLE handle = INVALID_HANDLE_VALUE;  // INVALID_HANDLE_VALUE while lost (or none)
+    serline::LineSettings settings;        // settings.port is 0 while no port was ever opened
 };
 
 // The library's one piece of state: the port that opened last, owned until the process ends.
+// When its device goes away the handle is let go, but the port and its settings are kept so
+// that TXD can open it again.
 HeldPort held;
 
 BYTE ParityCode(serline::Parity parity) {
@@ -66,31 +70,56 @@ HANDLE OpenPort(int number) {
     return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
+// The port opened and set up, or INVALID_HANDLE_VALUE.
+HANDLE OpenConfigured(const serline::LineSettings& settings) {
+    const HANDLE opened = OpenPort(settings.port);
+    if (opened == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
+    if (!ApplySettings(opened, settings)) {
+        CloseHandle(opened);
+        return INVALID_HANDLE_VALUE;
+    }
+    return opened;
+}
+
+bool PortLost() { return held.settings.port != 0 && held.handle == INVALID_HANDLE_VALUE; }
+
+void LetDeadHandleGo() {
+    CloseHandle(held.handle);
+    held.handle = INVALID_HANDLE_VALUE;
+}
+
 }  // namespace
 
 extern "C" __declspec(dllexport) short __stdcall OPENCOM(const char* settingsText) {
     const auto settings = serline::ParseLineSettings(settingsText);
     if (!settings) return 0;
 
-    if (held.handle != INVALID_HANDLE_VALUE && held.number == settings->port) {
-        return ApplySettings(held.handle, *settings) ? 1 : 0;
+    if (held.handle != INVALID_HANDLE_VALUE && held.settings.port == settings->port) {
+        if (!ApplySettings(held.handle, *settings)) return 0;
+        held.settings = *settings;
+        return 1;
     }
 
-    const HANDLE opened = OpenPort(settings->port);
+    // A lost port opened again counts as the same port: this also ends its loss.
+    const HANDLE opened = OpenConfigured(*settings);
     if (opened == INVALID_HANDLE_VALUE) return 0;
-    if (!ApplySettings(opened, *settings)) {
-        CloseHandle(opened);
-        return 0;
-    }
     // Only now that the new port works is the old one let go.
     if (held.handle != INVALID_HANDLE_VALUE) CloseHandle(held.handle);
-    held = HeldPort{opened, settings->port};
+    held = HeldPort{opened, *settings};
     return 1;
 }
 
 extern "C" __declspec(dllexport) short __stdcall TXD(short level) {
-    if (held.handle == INVALID_HANDLE_VALUE) return 0;
-    if (level == 1) return SetCommBreak(held.handle) ? 1 : 0;
-    if (level == 0) return ClearCommBreak(held.handle) ? 1 : 0;
+    if (level != 0 && level != 1) return 0;
+    if (PortLost()) {
+        held.handle = OpenConfigured(held.settings);
+        if (held.handle == INVALID_HANDLE_VALUE) return 0;  // still gone: try again at the next call
+    }
+    if (held.handle == INVALID_HANDLE_VALUE) return 0;  // no port was ever opened
+    const BOOL set = level == 1 ? SetCommBreak(held.handle) : ClearCommBreak(held.handle);
+    if (set) return 1;
+    // The device no longer answers: most likely it went away. Its handle is dead for good;
+    // the next call opens the port anew.
+    LetDeadHandleGo();
     return 0;
 }

@@ -7,7 +7,8 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 packages="cmake g++ libgtest-dev googletest g++-mingw-w64-i686 mingw-w64-tools binutils-mingw-w64-i686
-  wine wine32:i386 wine64 xvfb x11-utils xdotool imagemagick socat strace python3 util-linux"
+  wine wine32:i386 wine64 xvfb x11-utils xdotool imagemagick socat strace python3 util-linux
+  clang libclang-rt-14-dev"
 
 say() { printf '\033[1m==> %s\033[0m\n' "$*"; }
 
@@ -29,7 +30,7 @@ ensure_packages() {
 
 build_native() {
     say "native build"
-    cmake -S "$root" -B "$build/native" -DCMAKE_BUILD_TYPE=Debug >/dev/null
+    cmake -S "$root" -B "$build/native" -DCMAKE_BUILD_TYPE=Debug -DKELVARID_SANITIZE=ON >/dev/null
     cmake --build "$build/native" -j"$(nproc)"
 }
 
@@ -47,7 +48,8 @@ ensure_display() {
     say "virtual display :$number"
     Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp >"$build/xvfb.log" 2>&1 &
     xvfb_pid=$!
-    trap 'code=$?; kill $xvfb_pid 2>/dev/null; wineserver -k 2>/dev/null; exit $code' EXIT
+    # Under set -e a failing command here would replace the exit code: none may fail.
+    trap 'code=$?; kill $xvfb_pid 2>/dev/null || true; wineserver -k 2>/dev/null || true; exit $code' EXIT
     export DISPLAY=":$number"
     for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
     echo "the virtual display did not start; see $build/xvfb.log" >&2

@@ -96,12 +96,13 @@ std::vector<Call> CallsStartingWith(const std::vector<Call>& calls, const std::s
     return picked;
 }
 
-Program::Program(const std::wstring& exe, const std::vector<std::pair<std::wstring, std::wstring>>& environment) {
+Program::Program(const std::wstring& exe, const std::vector<std::pair<std::wstring, std::wstring>>& environment,
+                 const std::wstring& workingFolder) {
     for (const auto& [name, value] : environment) SetEnvironmentVariableW(name.c_str(), value.c_str());
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     std::wstring commandLine = L"\"" + exe + L"\"";
-    const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
+    const std::wstring folder = workingFolder.empty() ? exe.substr(0, exe.find_last_of(L'\\')) : workingFolder;
     const BOOL started = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                         folder.c_str(), &startup, &info_);
     for (const auto& entry : environment) SetEnvironmentVariableW(entry.first.c_str(), nullptr);

@@ -53,8 +53,10 @@ struct BoxView {
 
 class Program {
 public:
-    // Starts `exe` with these variables added to its environment.
-    Program(const std::wstring& exe, const std::vector<std::pair<std::wstring, std::wstring>>& environment);
+    // Starts `exe` with these variables added to its environment, in `workingFolder` (the
+    // program's own folder when empty).
+    Program(const std::wstring& exe, const std::vector<std::pair<std::wstring, std::wstring>>& environment,
+            const std::wstring& workingFolder = {});
     ~Program();  // ends the process if it still runs
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;

@@ -1,6 +1,9 @@
 // Calls the real serline.dll as the program does and prints each result, for the tests that
 // watch the library on pseudo-terminals. Usage:
-//   serline_probe <serline.dll> <step>...    step: open:<settings> | open-null | txd:<level> | pause:<ms>
+//   serline_probe <serline.dll> <step>...
+//   step: open:<settings> | open-null | txd:<level> | pause:<ms>
+//         mark:<file>    creates the file, to tell the test script how far the probe got
+//         await:<file>   waits (at most 60 s) until the test script has created the file
 #include <windows.h>
 
 #include <cstdio>
@@ -47,6 +50,23 @@ int main(int argc, char** argv) {
             std::printf("TXD %d -> %d\n", level, txd(level));
         } else if (std::strncmp(step, "pause:", 6) == 0) {
             Sleep(static_cast<DWORD>(std::atoi(step + 6)));
+        } else if (std::strncmp(step, "mark:", 5) == 0) {
+            HANDLE file = CreateFileA(step + 5, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            if (file == INVALID_HANDLE_VALUE) {
+                std::printf("cannot create %s (%lu)\n", step + 5, GetLastError());
+                return 2;
+            }
+            CloseHandle(file);
+        } else if (std::strncmp(step, "await:", 6) == 0) {
+            int waited = 0;
+            while (GetFileAttributesA(step + 6) == INVALID_FILE_ATTRIBUTES) {
+                if (waited >= 60000) {
+                    std::printf("gave up waiting for %s\n", step + 6);
+                    return 2;
+                }
+                Sleep(20);
+                waited += 20;
+            }
         } else {
             std::printf("unknown step %s\n", step);
             return 2;

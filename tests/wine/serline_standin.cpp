@@ -2,6 +2,8 @@
 // as the test says and writes every call, with a timestamp, to a log the test reads.
 //   KELVARID_STANDIN_PORTS  the port numbers that "open", e.g. "3" or "134"; unset: none
 //   KELVARID_STANDIN_LOG    the log file; one line a call: "<microseconds> <call> -> <result>"
+//   KELVARID_STANDIN_MARKER a file to which each copy of the stand-in, when a process loads it,
+//                           adds a line with its own full path
 #include <windows.h>
 
 #include <cstdio>
@@ -34,7 +36,28 @@ bool PortOpens(const char* settings) {
     return length > 0 && length < sizeof ports && std::strchr(ports, number) != nullptr;
 }
 
+void MarkLoaded(HMODULE self) {
+    char marker[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableA("KELVARID_STANDIN_MARKER", marker, sizeof marker);
+    if (length == 0 || length >= sizeof marker) return;
+    char line[MAX_PATH + 2];
+    const DWORD size = GetModuleFileNameA(self, line, MAX_PATH);
+    if (size == 0 || size >= MAX_PATH) return;
+    line[size] = '\n';
+    HANDLE file = CreateFileA(marker, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, line, size + 1, &written, nullptr);
+    CloseHandle(file);
+}
+
 }  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, void*) {
+    if (reason == DLL_PROCESS_ATTACH) MarkLoaded(self);
+    return TRUE;
+}
 
 extern "C" __declspec(dllexport) short __stdcall OPENCOM(const char* settings) {
     const short result = PortOpens(settings) ? 1 : 0;
