@@ -1,6 +1,10 @@
-// Web addresses go to the system's default handler through ShellExecuteA.
+// Web addresses go to the system's default handler through ShellExecuteA of shell32.dll,
+// which is loaded and bound on the first call: most runs never open a page.
 #pragma once
 
+#include <windows.h>
+
+#include "platform/handles.h"
 #include "window/form_window.h"
 
 namespace kelvarid {
@@ -8,6 +12,12 @@ namespace kelvarid {
 class Win32Shell final : public Shell {
 public:
     void OpenWebPage(const char* address) override;
+
+private:
+    using ShellExecuteFn = HINSTANCE(WINAPI*)(HWND, const char*, const char*, const char*, const char*, INT);
+
+    UniqueModule shell32_;
+    ShellExecuteFn shellExecute_ = nullptr;
 };
 
 }  // namespace kelvarid
