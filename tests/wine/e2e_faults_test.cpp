@@ -35,22 +35,8 @@ std::wstring Lower(std::wstring text) {
 // The lines of the stand-in's marker file: the full path of each copy a process loaded.
 std::vector<std::wstring> LoadedCopies(const std::wstring& marker) {
     std::vector<std::wstring> copies;
-    HANDLE file = CreateFileW(marker.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return copies;
-    char buffer[4096];
-    DWORD got = 0;
-    std::string content;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
-    CloseHandle(file);
-    std::wstring line;
-    for (const char c : content) {
-        if (c == '\n') {
-            copies.push_back(Lower(line));
-            line.clear();
-        } else {
-            line += static_cast<wchar_t>(static_cast<unsigned char>(c));
-        }
+    for (const std::string& line : ReadLines(marker)) {
+        copies.push_back(Lower(std::wstring(line.begin(), line.end())));
     }
     return copies;
 }

@@ -262,22 +262,7 @@ TEST(WebLinks, EachLinkHandsTheShellExactlyItsAddress) {
     Click(run, ControlId::Label2);
     ASSERT_TRUE(HasWindowRect(run, 369, 140));
     const std::wstring log = run.folder / L"opened.log";
-    const auto opened = [&] {
-        std::vector<std::string> lines;
-        HANDLE file = CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return lines;
-        char buffer[1024];
-        DWORD got = 0;
-        std::string content;
-        while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
-        CloseHandle(file);
-        std::size_t start = 0;
-        for (std::size_t end; (end = content.find('\n', start)) != std::string::npos; start = end + 1) {
-            lines.push_back(content.substr(start, end - start));
-        }
-        return lines;
-    };
+    const auto opened = [&] { return ReadLines(log); };
     Click(run, ControlId::Label9);
     ASSERT_TRUE(WaitUntil([&] { return opened().size() >= 1; }, 10000)) << "nothing opened";
     // Under Wine a click that comes while the shell is still starting the handler was seen to

@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 namespace e2e {
@@ -65,23 +64,29 @@ std::wstring BuiltFile(const char* relativeToBuild) {
     return path;
 }
 
-std::vector<Call> ReadCalls(const std::wstring& logPath) {
-    std::vector<Call> calls;
-    HANDLE file = CreateFileW(logPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+std::vector<std::string> ReadLines(const std::wstring& path) {
+    std::vector<std::string> lines;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return calls;
+    if (file == INVALID_HANDLE_VALUE) return lines;
     std::string content;
     char buffer[4096];
     DWORD got = 0;
     while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
     CloseHandle(file);
+    std::size_t start = 0;
+    for (std::size_t end; (end = content.find('\n', start)) != std::string::npos; start = end + 1) {
+        lines.push_back(content.substr(start, end - start));
+    }
+    return lines;
+}
 
-    std::istringstream lines(content);
-    std::string line;
-    while (std::getline(lines, line)) {
+std::vector<Call> ReadCalls(const std::wstring& logPath) {
+    std::vector<Call> calls;
+    for (const std::string& line : ReadLines(logPath)) {
         const auto firstSpace = line.find(' ');
         const auto arrow = line.rfind(" -> ");
-        if (firstSpace == std::string::npos || arrow == std::string::npos) continue;  // a line still being written
+        if (firstSpace == std::string::npos || arrow == std::string::npos) continue;
         calls.push_back(Call{std::stoll(line.substr(0, firstSpace)), line.substr(firstSpace + 1, arrow - firstSpace - 1),
                              std::stoi(line.substr(arrow + 4))});
     }

@@ -36,6 +36,10 @@ private:
 // The built files, as Windows paths.
 std::wstring BuiltFile(const char* relativeToBuild);
 
+// The lines of a text file another process may still be writing; a last line without its
+// newline is left out. Empty when the file is not there.
+std::vector<std::string> ReadLines(const std::wstring& path);
+
 struct Call {
     long long at;        // microseconds
     std::string call;    // "OPENCOM COM1,1200,N,8,1" or "TXD 1"
