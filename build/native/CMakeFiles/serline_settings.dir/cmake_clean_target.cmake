@@ -1,3 +1,0 @@
-file(REMOVE_RECURSE
-  "libserline_settings.a"
-)

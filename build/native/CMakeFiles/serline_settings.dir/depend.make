@@ -1,2 +1,0 @@
-# Empty dependencies file for serline_settings.
-# This may be replaced when dependencies are built.
