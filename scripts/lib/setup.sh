@@ -47,7 +47,7 @@ ensure_display() {
     say "virtual display :$number"
     Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp >"$build/xvfb.log" 2>&1 &
     xvfb_pid=$!
-    trap 'code=$?; kill $xvfb_pid 2>/dev/null; wineserver -k 2>/dev/null; exit $code' EXIT
+    trap 'code=$?; kill $xvfb_pid 2>/dev/null || true; wineserver -k 2>/dev/null || true; exit $code' EXIT
     export DISPLAY=":$number"
     for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
     echo "the virtual display did not start; see $build/xvfb.log" >&2
