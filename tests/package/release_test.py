@@ -1,0 +1,305 @@
+#!/usr/bin/env python3
+"""Tests of the release files that packaging/make-release.sh makes in <build>/dist.
+
+    release_test.py zip        <build> <source> <objdump>
+    release_test.py binaries   <build> <source> <objdump>
+    release_test.py installer  <build> <source> <objdump>
+
+zip:       the portable zip holds exactly the built program, its library and the read-me.
+binaries:  both files import only Windows' own DLLs, the library exports OPENCOM and TXD by
+           their plain names, and the two together stay under 256 KiB.
+installer: under Wine, the silent installer puts the files in place and registers the
+           uninstaller; the Start-menu and Startup shortcuts start the installed program, which
+           pulses (with the recording stand-in library in place of serline.dll); the silent
+           uninstaller then leaves the machine as it found it.
+"""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+import zipfile
+
+VERSION = "1.00.0005"
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kelvarid"
+SHELL_FOLDERS_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders"
+# Windows' own libraries the two files may import; MinGW's runtime DLLs are not among them.
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "shell32.dll",
+               "advapi32.dll", "msvcrt.dll"}
+SIZE_LIMIT = 256 * 1024
+
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+        print("FAIL:", what)
+    return condition
+
+
+def finish():
+    if failures:
+        print(f"{len(failures)} check(s) failed")
+        sys.exit(1)
+    print("PASS")
+    sys.exit(0)
+
+
+def read(path):
+    with open(path, "rb") as file:
+        return file.read()
+
+
+# --- zip ------------------------------------------------------------------------------------
+
+def test_zip(build, source, objdump):
+    path = os.path.join(build, "dist", f"kelvarid-{VERSION}-portable.zip")
+    with zipfile.ZipFile(path) as archive:
+        check(archive.testzip() is None, "the zip is damaged")
+        names = archive.namelist()
+        check(sorted(names) == ["kelvarid.exe", "readme.txt", "serline.dll"],
+              f"the zip holds {names}, not kelvarid.exe, serline.dll and readme.txt at its top")
+        for name in ("kelvarid.exe", "serline.dll"):
+            if name in names:
+                check(archive.read(name) == read(os.path.join(build, name)),
+                      f"{name} in the zip is not the built {name}")
+        if "readme.txt" in names:
+            text = archive.read("readme.txt")
+            check(text.startswith(b"\xef\xbb\xbf"), "readme.txt has no UTF-8 byte-order mark")
+            check(b"\n" in text and text.count(b"\n") == text.count(b"\r\n"),
+                  "readme.txt has lines not ending in CR LF")
+            words = text.decode("utf-8-sig")
+            check("ČESKY" in words and "ENGLISH" in words, "readme.txt lacks its Czech or English part")
+            check(VERSION in words, f"readme.txt does not name version {VERSION}")
+            check("pin 3" in words and "vývod 3" in words, "readme.txt does not say where TXD is")
+        # The same commit gives the same zip: no file in it carries the time it was packed.
+        times = {info.date_time for info in archive.infolist()}
+        check(len(times) == 1, f"the files in the zip carry different times: {times}")
+
+
+# --- binaries -------------------------------------------------------------------------------
+
+def pe_dump(objdump, path):
+    return subprocess.run([objdump, "-p", path], check=True, capture_output=True, text=True,
+                          env={**os.environ, "TZ": "UTC"}).stdout
+
+
+def test_binaries(build, source, objdump):
+    total = 0
+    for name in ("kelvarid.exe", "serline.dll"):
+        path = os.path.join(build, name)
+        dump = pe_dump(objdump, path)
+        imports = {dll.lower() for dll in re.findall(r"DLL Name: (\S+)", dump)}
+        check("kernel32.dll" in imports, f"{name}: no import list found ({sorted(imports)})")
+        check(imports <= SYSTEM_DLLS, f"{name} imports {sorted(imports - SYSTEM_DLLS)}, not Windows' own")
+        check(re.search(r"Time/Date\s+(Thu Jan  1 00:00:00 1970|0+)\s*$", dump, re.M) is not None,
+              f"{name} carries a link time in its header")
+        total += os.path.getsize(path)
+    exports = pe_dump(objdump, os.path.join(build, "serline.dll"))
+    table = exports.split("[Ordinal/Name Pointer] Table", 1)
+    names = re.findall(r"\[\s*\d+\]\s+(\S+)", table[1].split("\n\n", 1)[0]) if len(table) == 2 else []
+    check(sorted(names) == ["OPENCOM", "TXD"], f"serline.dll exports {names}, not OPENCOM and TXD")
+    print(f"kelvarid.exe + serline.dll = {total} bytes (limit {SIZE_LIMIT})")
+    check(total < SIZE_LIMIT, f"kelvarid.exe and serline.dll take {total} bytes, not under {SIZE_LIMIT}")
+
+
+# --- installer under Wine -------------------------------------------------------------------
+
+class Wine:
+    def __init__(self, build, source):
+        self.runner = os.path.join(source, "tests", "wine", "wine-run")
+        self.prefix = os.environ.setdefault("WINEPREFIX", os.path.join(build, "..", "wine"))
+        # No Linux menu entries or icons for the shortcuts the installer makes.
+        overrides = os.environ.get("WINEDLLOVERRIDES", "mscoree,mshtml=")
+        if "winemenubuilder" not in overrides:
+            os.environ["WINEDLLOVERRIDES"] = overrides + ";winemenubuilder.exe=d"
+
+    def run(self, *args, env=None, timeout=120):
+        return subprocess.run([self.runner, *args], capture_output=True, text=True, timeout=timeout,
+                              env={**os.environ, **(env or {})}, errors="replace")
+
+    def start(self, *args, env):
+        """Starts a program and returns at once: it must not hold our pipes open."""
+        return subprocess.run([self.runner, "start", *args], stdin=subprocess.DEVNULL,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60,
+                              env={**os.environ, **env})
+
+    def reg_value(self, key, value):
+        """A registry value as the 32-bit installer sees it, or None."""
+        result = self.run("reg", "query", key, "/v", value, "/reg:32")
+        if result.returncode != 0:
+            return None
+        match = re.search(r"^\s+" + re.escape(value) + r"\s+REG_\w+\s+(.*?)\s*$", result.stdout, re.M)
+        return match.group(1) if match else None
+
+    def key_exists(self, key):
+        return self.run("reg", "query", key, "/reg:32").returncode == 0
+
+    def unix_path(self, windows_path):
+        result = self.run("winepath", "-u", windows_path)
+        return result.stdout.strip()
+
+    def settle(self):
+        """Waits until every process of the prefix has ended and the registry is on disk."""
+        try:
+            subprocess.run(["wineserver", "-w"], timeout=30)
+        except subprocess.TimeoutExpired:
+            subprocess.run(["wineserver", "-k"])
+            subprocess.run(["wineserver", "-w"], timeout=30)
+
+
+def windows_path(unix_path):
+    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+
+def snapshot(wine):
+    """The prefix's files outside the Windows folder and temp folders, and every registry line
+    that names the program."""
+    wine.settle()
+    drive = os.path.join(wine.prefix, "drive_c")
+    files = set()
+    for folder, subfolders, names in os.walk(drive):
+        relative = os.path.relpath(folder, drive)
+        if relative == "windows" or os.path.basename(folder).lower() == "temp":
+            subfolders[:] = []
+            continue
+        for name in subfolders + names:
+            files.add(os.path.join(relative, name))
+    registry = set()
+    for hive in ("system.reg", "user.reg", "userdef.reg"):
+        path = os.path.join(wine.prefix, hive)
+        if os.path.exists(path):
+            with open(path, encoding="utf-8", errors="replace") as file:
+                key = ""
+                for line in file:
+                    if line.startswith("["):
+                        key = line.rsplit("]", 1)[0]
+                    if "kelvarid" in line.lower():
+                        registry.add(f"{hive}: {key}: {line.strip() if not line.startswith('[') else ''}")
+    return files, registry
+
+
+def wait_for(condition, seconds):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if condition():
+            return True
+        time.sleep(0.2)
+    return condition()
+
+
+def pulses_seen(log):
+    if not os.path.exists(log):
+        return []
+    with open(log) as file:
+        return [line.split(" ", 1)[1].strip() for line in file if " " in line]
+
+
+def start_shortcut_and_watch_pulses(wine, link, standin_log, what):
+    """Opens the shortcut as Explorer would and checks the program behind it pulses."""
+    if os.path.exists(standin_log):
+        os.remove(standin_log)
+    result = wine.start(link, env={"KELVARID_STANDIN_PORTS": "1", "KELVARID_STANDIN_LOG": windows_path(standin_log)})
+    check(result.returncode == 0, f"{what}: start failed ({result.returncode})")
+    wait_for(lambda: "TXD 0 -> 1" in pulses_seen(standin_log), 20)
+    calls = pulses_seen(standin_log)
+    expected = [f"OPENCOM COM{n},1200,N,8,1 -> {1 if n == 1 else 0}" for n in (1, 2, 3, 4)] + [
+        "OPENCOM COM1,1200,N,8,1 -> 1", "TXD 1 -> 1", "TXD 0 -> 1"]
+    check(calls[:7] == expected,
+          f"{what}: the installed program, with the stand-in beside it, made the calls {calls}, "
+          f"not {expected}")
+    wine.run("taskkill", "/f", "/im", "kelvarid.exe")
+    check(wait_for(lambda: wine.run("taskkill", "/f", "/im", "kelvarid.exe").returncode != 0, 15),
+          f"{what}: the program did not end")
+
+
+def remove_leftovers(wine):
+    """A run that broke off half way may have left an installation: take it away by hand."""
+    location = wine.reg_value(UNINSTALL_KEY, "InstallLocation")
+    if location and location.rstrip("\\").endswith("\\Kelvarid"):
+        print("removing a leftover installation at", location)
+        subprocess.run(["rm", "-rf", wine.unix_path(location)])
+        wine.run("reg", "delete", UNINSTALL_KEY, "/f", "/reg:32")
+    for folder_value in ("Common Programs", "Common Startup"):
+        folder = wine.reg_value(SHELL_FOLDERS_KEY, folder_value)
+        if folder:
+            link = os.path.join(wine.unix_path(folder), "Kelvarid.lnk")
+            if os.path.exists(link):
+                os.remove(link)
+
+
+def test_installer(build, source, objdump):
+    wine = Wine(build, source)
+    setup = os.path.join(build, "dist", f"kelvarid-{VERSION}-setup.exe")
+    standin = os.path.join(build, "tests", "wine", "standin", "serline.dll")
+    work = tempfile.mkdtemp(prefix="kelvarid-installer-")
+    standin_log = os.path.join(work, "standin.log")
+
+    remove_leftovers(wine)
+    # Something of someone else's in the Startup folder must survive the uninstaller.
+    startup_folder = wine.unix_path(wine.reg_value(SHELL_FOLDERS_KEY, "Common Startup")
+                                    or r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\StartUp")
+    os.makedirs(startup_folder, exist_ok=True)
+    foreign = os.path.join(startup_folder, "someone-else.txt")
+    with open(foreign, "w") as file:
+        file.write("not Kelvarid's\n")
+    files_before, registry_before = snapshot(wine)
+
+    try:
+        result = wine.run(setup, "/S")
+        check(result.returncode == 0, f"the silent installer ended with {result.returncode}")
+
+        # Registered in the programs list, where everything else is found.
+        check(wine.reg_value(UNINSTALL_KEY, "DisplayName") == "Kelvarid", "no DisplayName Kelvarid")
+        check(wine.reg_value(UNINSTALL_KEY, "DisplayVersion") == VERSION, f"no DisplayVersion {VERSION}")
+        location = wine.reg_value(UNINSTALL_KEY, "InstallLocation") or ""
+        check(re.fullmatch(r"C:\\Program Files( \(x86\))?\\Kelvarid", location) is not None,
+              f"installed into '{location}', not Program Files\\Kelvarid")
+        folder = wine.unix_path(location) if location else ""
+        for name in ("kelvarid.exe", "serline.dll"):
+            installed = os.path.join(folder, name)
+            check(os.path.isfile(installed) and read(installed) == read(os.path.join(build, name)),
+                  f"{name} is not installed as built")
+        check(sorted(os.listdir(folder)) == ["kelvarid.exe", "serline.dll", "uninstall.exe"]
+              if os.path.isdir(folder) else False, "the program folder holds other files than the three")
+        uninstall = wine.reg_value(UNINSTALL_KEY, "UninstallString") or ""
+        check(uninstall == f'"{location}\\uninstall.exe"', f"UninstallString is '{uninstall}'")
+
+        links = {}
+        for what, value in (("Start-menu shortcut", "Common Programs"), ("Startup shortcut", "Common Startup")):
+            link = (wine.reg_value(SHELL_FOLDERS_KEY, value) or "?") + "\\Kelvarid.lnk"
+            if check(os.path.isfile(wine.unix_path(link)), f"no {what} at {link}"):
+                links[what] = link
+
+        # The installed program with the recording stand-in in place of the real library: it
+        # runs only if the shortcut leads to the installed program.
+        if os.path.isdir(folder):
+            subprocess.run(["cp", standin, os.path.join(folder, "serline.dll")], check=True)
+            for what, link in links.items():
+                start_shortcut_and_watch_pulses(wine, link, standin_log, what)
+
+        if uninstall:
+            result = wine.run(uninstall.strip('"'), "/S")
+            check(result.returncode == 0, f"the silent uninstaller ended with {result.returncode}")
+            # The uninstaller works on from a copy of itself in the temp folder.
+            check(wait_for(lambda: not wine.key_exists(UNINSTALL_KEY) and not os.path.exists(folder), 30),
+                  "the uninstaller left its key or the program folder")
+        files_after, registry_after = snapshot(wine)
+        check(files_after == files_before,
+              f"after the uninstaller, files added: {sorted(files_after - files_before)}, "
+              f"files gone: {sorted(files_before - files_after)}")
+        check(registry_after <= registry_before,
+              f"after the uninstaller, registry entries left: {sorted(registry_after - registry_before)}")
+    finally:
+        wine.run("taskkill", "/f", "/im", "kelvarid.exe")
+        if os.path.exists(foreign):
+            os.remove(foreign)
+        subprocess.run(["rm", "-rf", work])
+
+
+if __name__ == "__main__":
+    case, build, source, objdump = sys.argv[1:5]
+    {"zip": test_zip, "binaries": test_binaries, "installer": test_installer}[case](build, source, objdump)
+    finish()
