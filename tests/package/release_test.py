@@ -7,7 +7,8 @@
 
 zip:       the portable zip holds exactly the built program, its library and the read-me.
 binaries:  both files import only Windows' own DLLs, the library exports OPENCOM and TXD by
-           their plain names, and the two together stay under 256 KiB.
+           their plain names, both carry version records (the program also its manifest and
+           icon, as does the installer), and the two together stay under 256 KiB.
 installer: under Wine, the silent installer puts the files in place and registers the
            uninstaller; the Start-menu and Startup shortcuts start the installed program, which
            pulses (with the recording stand-in library in place of serline.dll); the silent
@@ -86,6 +87,10 @@ def pe_dump(objdump, path):
                           env={**os.environ, "TZ": "UTC"}).stdout
 
 
+def utf16(text):
+    return text.encode("utf-16-le")
+
+
 def test_binaries(build, source, objdump):
     total = 0
     for name in ("kelvarid.exe", "serline.dll"):
@@ -101,6 +106,19 @@ def test_binaries(build, source, objdump):
     table = exports.split("[Ordinal/Name Pointer] Table", 1)
     names = re.findall(r"\[\s*\d+\]\s+(\S+)", table[1].split("\n\n", 1)[0]) if len(table) == 2 else []
     check(sorted(names) == ["OPENCOM", "TXD"], f"serline.dll exports {names}, not OPENCOM and TXD")
+    # The records Windows shows: version and description, the program's manifest, the icon.
+    program, library = read(os.path.join(build, "kelvarid.exe")), read(os.path.join(build, "serline.dll"))
+    setup = read(os.path.join(build, "dist", f"kelvarid-{VERSION}-setup.exe"))
+    icon_image = read(os.path.join(source, "platform", "resources", "kelvarid.ico"))[22:]
+    for name, data in (("kelvarid.exe", program), ("serline.dll", library), ("the installer", setup)):
+        check(utf16(VERSION) in data, f"{name} has no version record {VERSION}")
+    check(utf16("Kelvarid serial-line library") in library, "serline.dll has no description of its own")
+    check(utf16("Kelvarid - keep-alive pulses") in program, "kelvarid.exe has no description")
+    for setting in (b'level="asInvoker"', b"<dpiAware", b"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+                    b"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"):
+        check(setting in program, f"kelvarid.exe's manifest lacks {setting.decode()}")
+    check(icon_image in program and icon_image in setup, "the program or the installer lacks the icon")
+
     print(f"kelvarid.exe + serline.dll = {total} bytes (limit {SIZE_LIMIT})")
     check(total < SIZE_LIMIT, f"kelvarid.exe and serline.dll take {total} bytes, not under {SIZE_LIMIT}")
 
