@@ -61,13 +61,32 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "${PRODUCT}"
 
+LangString RunningInstall ${LANG_ENGLISH} "Kelvarid is running. Quit it (Quit !) and try again: its files cannot be replaced while it runs."
+LangString RunningInstall ${LANG_CZECH} "Kelvarid běží. Ukončete ho (Quit !) a zkuste to znovu: soubory běžícího programu nelze nahradit."
+LangString RunningUninstall ${LANG_ENGLISH} "Kelvarid is running. Quit it (Quit !) and try again. Without its pulses the reset circuit will restart this computer unless it is disconnected."
+LangString RunningUninstall ${LANG_CZECH} "Kelvarid běží. Ukončete ho (Quit !) a zkuste to znovu. Bez jeho pulzů obvod tento počítač restartuje, pokud ho neodpojíte."
+
+; Kelvarid's window class: while a window of it exists, the program runs. Ending it is the
+; user's decision, as the circuit resets the computer once the pulses stop; a silent run ends
+; with exit code 2 instead.
+!macro REFUSE_WHILE_RUNNING MESSAGE
+  retry:
+  FindWindow $0 "KelvaridForm"
+  StrCmp $0 0 +4
+  MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${MESSAGE}" /SD IDCANCEL IDRETRY retry
+  SetErrorLevel 2
+  Quit
+!macroend
+
 Function .onInit
   ; Shortcuts for every user of the machine: the program must run whoever logs on.
   SetShellVarContext all
+  !insertmacro REFUSE_WHILE_RUNNING "$(RunningInstall)"
 FunctionEnd
 
 Function un.onInit
   SetShellVarContext all
+  !insertmacro REFUSE_WHILE_RUNNING "$(RunningUninstall)"
 FunctionEnd
 
 Section "!$(ProgramSection)" SecProgram
@@ -101,7 +120,7 @@ SectionEnd
 Section "Uninstall"
   Delete "$SMSTARTUP\${PRODUCT}.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
-  ; A running program keeps its files until the next restart.
+  ; Should the program have been started meanwhile, its files go at the next restart.
   Delete /REBOOTOK "$INSTDIR\kelvarid.exe"
   Delete /REBOOTOK "$INSTDIR\serline.dll"
   Delete "$INSTDIR\uninstall.exe"

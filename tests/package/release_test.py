@@ -11,9 +11,11 @@ binaries:  both files import only Windows' own DLLs, the library exports OPENCOM
            icon, as does the installer), and the two together stay under 256 KiB.
 installer: under Wine, the silent installer puts the files in place and registers the
            uninstaller; the Start-menu and Startup shortcuts start the installed program, which
-           pulses (with the recording stand-in library in place of serline.dll); the silent
-           uninstaller then leaves the machine as it found it.
+           pulses (with the recording stand-in library in place of serline.dll); while it runs,
+           neither the installer nor the uninstaller touches it; the silent uninstaller then
+           leaves the machine as it found it.
 """
+import glob
 import os
 import re
 import subprocess
@@ -144,20 +146,17 @@ class Wine:
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60,
                               env={**os.environ, **env})
 
-    def reg_value(self, key, value):
-        """A registry value as the 32-bit installer sees it, or None."""
-        result = self.run("reg", "query", key, "/v", value, "/reg:32")
+    def reg_values(self, key):
+        """The values of a key as the 32-bit installer sees them, or None with no such key."""
+        result = self.run("reg", "query", key, "/reg:32")
         if result.returncode != 0:
             return None
-        match = re.search(r"^\s+" + re.escape(value) + r"\s+REG_\w+\s+(.*?)\s*$", result.stdout, re.M)
-        return match.group(1) if match else None
+        return dict(re.findall(r"^ {4}(\S.*?) {4}REG_\w+ {4}(.*?)\r?$", result.stdout, re.M))
 
-    def key_exists(self, key):
-        return self.run("reg", "query", key, "/reg:32").returncode == 0
-
-    def unix_path(self, windows_path):
-        result = self.run("winepath", "-u", windows_path)
-        return result.stdout.strip()
+    def unix_paths(self, *windows_paths):
+        result = self.run("winepath", "-u", *windows_paths)
+        paths = result.stdout.splitlines()
+        return paths if len(paths) == len(windows_paths) else [""] * len(windows_paths)
 
     def settle(self):
         """Waits until every process of the prefix has ended and the registry is on disk."""
@@ -215,8 +214,9 @@ def pulses_seen(log):
         return [line.split(" ", 1)[1].strip() for line in file if " " in line]
 
 
-def start_shortcut_and_watch_pulses(wine, link, standin_log, what):
-    """Opens the shortcut as Explorer would and checks the program behind it pulses."""
+def start_shortcut_and_watch_pulses(wine, link, standin_log, what, while_running=None):
+    """Opens the shortcut as Explorer would and checks the program behind it pulses; then
+    calls while_running, if given, before it ends the program."""
     if os.path.exists(standin_log):
         os.remove(standin_log)
     result = wine.start(link, env={"KELVARID_STANDIN_PORTS": "1", "KELVARID_STANDIN_LOG": windows_path(standin_log)})
@@ -228,6 +228,8 @@ def start_shortcut_and_watch_pulses(wine, link, standin_log, what):
     check(calls[:7] == expected,
           f"{what}: the installed program, with the stand-in beside it, made the calls {calls}, "
           f"not {expected}")
+    if while_running:
+        while_running()
     wine.run("taskkill", "/f", "/im", "kelvarid.exe")
     check(wait_for(lambda: wine.run("taskkill", "/f", "/im", "kelvarid.exe").returncode != 0, 15),
           f"{what}: the program did not end")
@@ -235,17 +237,27 @@ def start_shortcut_and_watch_pulses(wine, link, standin_log, what):
 
 def remove_leftovers(wine):
     """A run that broke off half way may have left an installation: take it away by hand."""
-    location = wine.reg_value(UNINSTALL_KEY, "InstallLocation")
-    if location and location.rstrip("\\").endswith("\\Kelvarid"):
-        print("removing a leftover installation at", location)
-        subprocess.run(["rm", "-rf", wine.unix_path(location)])
+    if wine.reg_values(UNINSTALL_KEY) is not None:
+        print("removing a leftover uninstaller entry")
         wine.run("reg", "delete", UNINSTALL_KEY, "/f", "/reg:32")
-    for folder_value in ("Common Programs", "Common Startup"):
-        folder = wine.reg_value(SHELL_FOLDERS_KEY, folder_value)
-        if folder:
-            link = os.path.join(wine.unix_path(folder), "Kelvarid.lnk")
-            if os.path.exists(link):
-                os.remove(link)
+    for folder in glob.glob(os.path.join(wine.prefix, "drive_c", "Program Files*", "Kelvarid")):
+        print("removing a leftover installation at", folder)
+        subprocess.run(["rm", "-rf", folder])
+    (_, programs), (_, startup) = shortcut_folders(wine)
+    for folder in (programs, startup):
+        link = os.path.join(folder, "Kelvarid.lnk")
+        if os.path.exists(link):
+            print("removing a leftover shortcut", link)
+            os.remove(link)
+    return startup
+
+
+def shortcut_folders(wine):
+    """The all-users Start-menu and Startup folders: each as a Windows and a Unix path."""
+    folders = wine.reg_values(SHELL_FOLDERS_KEY) or {}
+    windows = [folders.get("Common Programs", r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs"),
+               folders.get("Common Startup", r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\StartUp")]
+    return list(zip(windows, wine.unix_paths(*windows)))
 
 
 def test_installer(build, source, objdump):
@@ -255,10 +267,8 @@ def test_installer(build, source, objdump):
     work = tempfile.mkdtemp(prefix="kelvarid-installer-")
     standin_log = os.path.join(work, "standin.log")
 
-    remove_leftovers(wine)
+    startup_folder = remove_leftovers(wine)
     # Something of someone else's in the Startup folder must survive the uninstaller.
-    startup_folder = wine.unix_path(wine.reg_value(SHELL_FOLDERS_KEY, "Common Startup")
-                                    or r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\StartUp")
     os.makedirs(startup_folder, exist_ok=True)
     foreign = os.path.join(startup_folder, "someone-else.txt")
     with open(foreign, "w") as file:
@@ -270,39 +280,55 @@ def test_installer(build, source, objdump):
         check(result.returncode == 0, f"the silent installer ended with {result.returncode}")
 
         # Registered in the programs list, where everything else is found.
-        check(wine.reg_value(UNINSTALL_KEY, "DisplayName") == "Kelvarid", "no DisplayName Kelvarid")
-        check(wine.reg_value(UNINSTALL_KEY, "DisplayVersion") == VERSION, f"no DisplayVersion {VERSION}")
-        location = wine.reg_value(UNINSTALL_KEY, "InstallLocation") or ""
+        entry = wine.reg_values(UNINSTALL_KEY) or {}
+        check(entry.get("DisplayName") == "Kelvarid", f"no DisplayName Kelvarid in {entry}")
+        check(entry.get("DisplayVersion") == VERSION, f"no DisplayVersion {VERSION} in {entry}")
+        location = entry.get("InstallLocation", "")
         check(re.fullmatch(r"C:\\Program Files( \(x86\))?\\Kelvarid", location) is not None,
               f"installed into '{location}', not Program Files\\Kelvarid")
-        folder = wine.unix_path(location) if location else ""
+        folder = wine.unix_paths(location)[0] if location else ""
         for name in ("kelvarid.exe", "serline.dll"):
             installed = os.path.join(folder, name)
             check(os.path.isfile(installed) and read(installed) == read(os.path.join(build, name)),
                   f"{name} is not installed as built")
         check(sorted(os.listdir(folder)) == ["kelvarid.exe", "serline.dll", "uninstall.exe"]
               if os.path.isdir(folder) else False, "the program folder holds other files than the three")
-        uninstall = wine.reg_value(UNINSTALL_KEY, "UninstallString") or ""
+        uninstall = entry.get("UninstallString", "")
         check(uninstall == f'"{location}\\uninstall.exe"', f"UninstallString is '{uninstall}'")
 
         links = {}
-        for what, value in (("Start-menu shortcut", "Common Programs"), ("Startup shortcut", "Common Startup")):
-            link = (wine.reg_value(SHELL_FOLDERS_KEY, value) or "?") + "\\Kelvarid.lnk"
-            if check(os.path.isfile(wine.unix_path(link)), f"no {what} at {link}"):
-                links[what] = link
+        for what, (windows, unix) in zip(("Start-menu shortcut", "Startup shortcut"), shortcut_folders(wine)):
+            if check(os.path.isfile(os.path.join(unix, "Kelvarid.lnk")), f"no {what} in {windows}"):
+                links[what] = windows + "\\Kelvarid.lnk"
 
         # The installed program with the recording stand-in in place of the real library: it
         # runs only if the shortcut leads to the installed program.
+        def refused_while_running():
+            # Neither replaces nor removes the files of a running program: both end with 2.
+            code = wine.run(setup, "/S").returncode
+            check(code == 2, f"the silent installer ended with {code}, not 2, while Kelvarid ran")
+            # _?= keeps the uninstaller from handing over to a copy of itself, so its exit code
+            # comes back; it must be the last thing on the command line, unquoted, which only a
+            # batch file passes on as it is.
+            batch = os.path.join(work, "uninstall-in-place.bat")
+            with open(batch, "w", newline="\r\n") as file:
+                file.write(f"{uninstall} /S _?={location}\nexit /b %ERRORLEVEL%\n")
+            code = wine.run("cmd", "/c", windows_path(batch)).returncode
+            check(code == 2, f"the silent uninstaller ended with {code}, not 2, while Kelvarid ran")
+            check(wine.reg_values(UNINSTALL_KEY) is not None and os.path.isfile(os.path.join(folder, "kelvarid.exe")),
+                  "the uninstaller removed files while Kelvarid ran")
+
         if os.path.isdir(folder):
             subprocess.run(["cp", standin, os.path.join(folder, "serline.dll")], check=True)
-            for what, link in links.items():
-                start_shortcut_and_watch_pulses(wine, link, standin_log, what)
+            for number, (what, link) in enumerate(links.items()):
+                start_shortcut_and_watch_pulses(wine, link, standin_log, what,
+                                                refused_while_running if number == 0 else None)
 
         if uninstall:
             result = wine.run(uninstall.strip('"'), "/S")
             check(result.returncode == 0, f"the silent uninstaller ended with {result.returncode}")
             # The uninstaller works on from a copy of itself in the temp folder.
-            check(wait_for(lambda: not wine.key_exists(UNINSTALL_KEY) and not os.path.exists(folder), 30),
+            check(wait_for(lambda: not os.path.exists(folder) and wine.reg_values(UNINSTALL_KEY) is None, 30),
                   "the uninstaller left its key or the program folder")
         files_after, registry_after = snapshot(wine)
         check(files_after == files_before,
