@@ -4,11 +4,12 @@
 build="$root/build"
 export WINEPREFIX="$build/wine"
 export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko, and no Linux menu entries for shortcuts an installer makes.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 packages="cmake g++ libgtest-dev googletest g++-mingw-w64-i686 mingw-w64-tools binutils-mingw-w64-i686
   wine wine32:i386 wine64 xvfb x11-utils xdotool imagemagick socat strace python3 util-linux
-  clang libclang-rt-14-dev"
+  clang libclang-rt-14-dev nsis zip unzip"
 
 say() { printf '\033[1m==> %s\033[0m\n' "$*"; }
 

@@ -1,0 +1,349 @@
+#!/usr/bin/env python3
+"""Tests of the release files that packaging/make-release.sh makes in <build>/dist.
+
+    release_test.py zip        <build> <source> <objdump>
+    release_test.py binaries   <build> <source> <objdump>
+    release_test.py installer  <build> <source> <objdump>
+
+zip:       the portable zip holds exactly the built program, its library and the read-me.
+binaries:  both files import only Windows' own DLLs, the library exports OPENCOM and TXD by
+           their plain names, both carry version records (the program also its manifest and
+           icon, as does the installer), and the two together stay under 256 KiB.
+installer: under Wine, the silent installer puts the files in place and registers the
+           uninstaller; the Start-menu and Startup shortcuts start the installed program, which
+           pulses (with the recording stand-in library in place of serline.dll); while it runs,
+           neither the installer nor the uninstaller touches it; the silent uninstaller then
+           leaves the machine as it found it.
+"""
+import glob
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+import zipfile
+
+VERSION = "1.00.0005"
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kelvarid"
+SHELL_FOLDERS_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders"
+# Windows' own libraries the two files may import; MinGW's runtime DLLs are not among them.
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "shell32.dll",
+               "advapi32.dll", "msvcrt.dll"}
+SIZE_LIMIT = 256 * 1024
+
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+        print("FAIL:", what)
+    return condition
+
+
+def finish():
+    if failures:
+        print(f"{len(failures)} check(s) failed")
+        sys.exit(1)
+    print("PASS")
+    sys.exit(0)
+
+
+def read(path):
+    with open(path, "rb") as file:
+        return file.read()
+
+
+# --- zip ------------------------------------------------------------------------------------
+
+def test_zip(build, source, objdump):
+    path = os.path.join(build, "dist", f"kelvarid-{VERSION}-portable.zip")
+    with zipfile.ZipFile(path) as archive:
+        check(archive.testzip() is None, "the zip is damaged")
+        names = archive.namelist()
+        check(sorted(names) == ["kelvarid.exe", "readme.txt", "serline.dll"],
+              f"the zip holds {names}, not kelvarid.exe, serline.dll and readme.txt at its top")
+        for name in ("kelvarid.exe", "serline.dll"):
+            if name in names:
+                check(archive.read(name) == read(os.path.join(build, name)),
+                      f"{name} in the zip is not the built {name}")
+        if "readme.txt" in names:
+            text = archive.read("readme.txt")
+            check(text.startswith(b"\xef\xbb\xbf"), "readme.txt has no UTF-8 byte-order mark")
+            check(b"\n" in text and text.count(b"\n") == text.count(b"\r\n"),
+                  "readme.txt has lines not ending in CR LF")
+            words = text.decode("utf-8-sig")
+            check("ČESKY" in words and "ENGLISH" in words, "readme.txt lacks its Czech or English part")
+            check(VERSION in words, f"readme.txt does not name version {VERSION}")
+            check("pin 3" in words and "vývod 3" in words, "readme.txt does not say where TXD is")
+        # The same commit gives the same zip: no file in it carries the time it was packed.
+        times = {info.date_time for info in archive.infolist()}
+        check(len(times) == 1, f"the files in the zip carry different times: {times}")
+
+
+# --- binaries -------------------------------------------------------------------------------
+
+def pe_dump(objdump, path):
+    return subprocess.run([objdump, "-p", path], check=True, capture_output=True, text=True,
+                          env={**os.environ, "TZ": "UTC"}).stdout
+
+
+def utf16(text):
+    return text.encode("utf-16-le")
+
+
+def test_binaries(build, source, objdump):
+    total = 0
+    for name in ("kelvarid.exe", "serline.dll"):
+        path = os.path.join(build, name)
+        dump = pe_dump(objdump, path)
+        imports = {dll.lower() for dll in re.findall(r"DLL Name: (\S+)", dump)}
+        check("kernel32.dll" in imports, f"{name}: no import list found ({sorted(imports)})")
+        check(imports <= SYSTEM_DLLS, f"{name} imports {sorted(imports - SYSTEM_DLLS)}, not Windows' own")
+        check(re.search(r"Time/Date\s+(Thu Jan  1 00:00:00 1970|0+)\s*$", dump, re.M) is not None,
+              f"{name} carries a link time in its header")
+        total += os.path.getsize(path)
+    exports = pe_dump(objdump, os.path.join(build, "serline.dll"))
+    table = exports.split("[Ordinal/Name Pointer] Table", 1)
+    names = re.findall(r"\[\s*\d+\]\s+(\S+)", table[1].split("\n\n", 1)[0]) if len(table) == 2 else []
+    check(sorted(names) == ["OPENCOM", "TXD"], f"serline.dll exports {names}, not OPENCOM and TXD")
+    # The records Windows shows: version and description, the program's manifest, the icon.
+    program, library = read(os.path.join(build, "kelvarid.exe")), read(os.path.join(build, "serline.dll"))
+    setup = read(os.path.join(build, "dist", f"kelvarid-{VERSION}-setup.exe"))
+    icon_image = read(os.path.join(source, "platform", "resources", "kelvarid.ico"))[22:]
+    for name, data in (("kelvarid.exe", program), ("serline.dll", library), ("the installer", setup)):
+        check(utf16(VERSION) in data, f"{name} has no version record {VERSION}")
+    check(utf16("Kelvarid serial-line library") in library, "serline.dll has no description of its own")
+    check(utf16("Kelvarid - keep-alive pulses") in program, "kelvarid.exe has no description")
+    for setting in (b'level="asInvoker"', b"<dpiAware", b"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+                    b"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"):
+        check(setting in program, f"kelvarid.exe's manifest lacks {setting.decode()}")
+    check(icon_image in program and icon_image in setup, "the program or the installer lacks the icon")
+
+    print(f"kelvarid.exe + serline.dll = {total} bytes (limit {SIZE_LIMIT})")
+    check(total < SIZE_LIMIT, f"kelvarid.exe and serline.dll take {total} bytes, not under {SIZE_LIMIT}")
+
+
+# --- installer under Wine -------------------------------------------------------------------
+
+class Wine:
+    def __init__(self, build, source):
+        self.runner = os.path.join(source, "tests", "wine", "wine-run")
+        self.prefix = os.environ.setdefault("WINEPREFIX", os.path.join(build, "..", "wine"))
+        # No Linux menu entries or icons for the shortcuts the installer makes.
+        overrides = os.environ.get("WINEDLLOVERRIDES", "mscoree,mshtml=")
+        if "winemenubuilder" not in overrides:
+            os.environ["WINEDLLOVERRIDES"] = overrides + ";winemenubuilder.exe=d"
+
+    def run(self, *args, env=None, timeout=120):
+        return subprocess.run([self.runner, *args], capture_output=True, text=True, timeout=timeout,
+                              env={**os.environ, **(env or {})}, errors="replace")
+
+    def start(self, *args, env):
+        """Starts a program and returns at once: it must not hold our pipes open."""
+        return subprocess.run([self.runner, "start", *args], stdin=subprocess.DEVNULL,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60,
+                              env={**os.environ, **env})
+
+    def reg_values(self, key):
+        """The values of a key as the 32-bit installer sees them, or None with no such key."""
+        result = self.run("reg", "query", key, "/reg:32")
+        if result.returncode != 0:
+            return None
+        return dict(re.findall(r"^ {4}(\S.*?) {4}REG_\w+ {4}(.*?)\r?$", result.stdout, re.M))
+
+    def unix_paths(self, *windows_paths):
+        result = self.run("winepath", "-u", *windows_paths)
+        paths = result.stdout.splitlines()
+        return paths if len(paths) == len(windows_paths) else [""] * len(windows_paths)
+
+    def settle(self):
+        """Waits until every process of the prefix has ended and the registry is on disk."""
+        try:
+            subprocess.run(["wineserver", "-w"], timeout=30)
+        except subprocess.TimeoutExpired:
+            subprocess.run(["wineserver", "-k"])
+            subprocess.run(["wineserver", "-w"], timeout=30)
+
+
+def windows_path(unix_path):
+    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+
+def snapshot(wine):
+    """The prefix's files outside the Windows folder and temp folders, and every registry line
+    that names the program."""
+    wine.settle()
+    drive = os.path.join(wine.prefix, "drive_c")
+    files = set()
+    for folder, subfolders, names in os.walk(drive):
+        relative = os.path.relpath(folder, drive)
+        if relative == "windows" or os.path.basename(folder).lower() == "temp":
+            subfolders[:] = []
+            continue
+        for name in subfolders + names:
+            files.add(os.path.join(relative, name))
+    registry = set()
+    for hive in ("system.reg", "user.reg", "userdef.reg"):
+        path = os.path.join(wine.prefix, hive)
+        if os.path.exists(path):
+            with open(path, encoding="utf-8", errors="replace") as file:
+                key = ""
+                for line in file:
+                    if line.startswith("["):
+                        key = line.rsplit("]", 1)[0]
+                    if "kelvarid" in line.lower():
+                        registry.add(f"{hive}: {key}: {line.strip() if not line.startswith('[') else ''}")
+    return files, registry
+
+
+def wait_for(condition, seconds):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if condition():
+            return True
+        time.sleep(0.2)
+    return condition()
+
+
+def pulses_seen(log):
+    if not os.path.exists(log):
+        return []
+    with open(log) as file:
+        return [line.split(" ", 1)[1].strip() for line in file if " " in line]
+
+
+def start_shortcut_and_watch_pulses(wine, link, standin_log, what, while_running=None):
+    """Opens the shortcut as Explorer would and checks the program behind it pulses; then
+    calls while_running, if given, before it ends the program."""
+    if os.path.exists(standin_log):
+        os.remove(standin_log)
+    result = wine.start(link, env={"KELVARID_STANDIN_PORTS": "1", "KELVARID_STANDIN_LOG": windows_path(standin_log)})
+    check(result.returncode == 0, f"{what}: start failed ({result.returncode})")
+    wait_for(lambda: "TXD 0 -> 1" in pulses_seen(standin_log), 20)
+    calls = pulses_seen(standin_log)
+    expected = [f"OPENCOM COM{n},1200,N,8,1 -> {1 if n == 1 else 0}" for n in (1, 2, 3, 4)] + [
+        "OPENCOM COM1,1200,N,8,1 -> 1", "TXD 1 -> 1", "TXD 0 -> 1"]
+    check(calls[:7] == expected,
+          f"{what}: the installed program, with the stand-in beside it, made the calls {calls}, "
+          f"not {expected}")
+    if while_running:
+        while_running()
+    wine.run("taskkill", "/f", "/im", "kelvarid.exe")
+    check(wait_for(lambda: wine.run("taskkill", "/f", "/im", "kelvarid.exe").returncode != 0, 15),
+          f"{what}: the program did not end")
+
+
+def remove_leftovers(wine):
+    """A run that broke off half way may have left an installation: take it away by hand."""
+    if wine.reg_values(UNINSTALL_KEY) is not None:
+        print("removing a leftover uninstaller entry")
+        wine.run("reg", "delete", UNINSTALL_KEY, "/f", "/reg:32")
+    for folder in glob.glob(os.path.join(wine.prefix, "drive_c", "Program Files*", "Kelvarid")):
+        print("removing a leftover installation at", folder)
+        subprocess.run(["rm", "-rf", folder])
+    (_, programs), (_, startup) = shortcut_folders(wine)
+    for folder in (programs, startup):
+        link = os.path.join(folder, "Kelvarid.lnk")
+        if os.path.exists(link):
+            print("removing a leftover shortcut", link)
+            os.remove(link)
+    return startup
+
+
+def shortcut_folders(wine):
+    """The all-users Start-menu and Startup folders: each as a Windows and a Unix path."""
+    folders = wine.reg_values(SHELL_FOLDERS_KEY) or {}
+    windows = [folders.get("Common Programs", r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs"),
+               folders.get("Common Startup", r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\StartUp")]
+    return list(zip(windows, wine.unix_paths(*windows)))
+
+
+def test_installer(build, source, objdump):
+    wine = Wine(build, source)
+    setup = os.path.join(build, "dist", f"kelvarid-{VERSION}-setup.exe")
+    standin = os.path.join(build, "tests", "wine", "standin", "serline.dll")
+    work = tempfile.mkdtemp(prefix="kelvarid-installer-")
+    standin_log = os.path.join(work, "standin.log")
+
+    startup_folder = remove_leftovers(wine)
+    # Something of someone else's in the Startup folder must survive the uninstaller.
+    os.makedirs(startup_folder, exist_ok=True)
+    foreign = os.path.join(startup_folder, "someone-else.txt")
+    with open(foreign, "w") as file:
+        file.write("not Kelvarid's\n")
+    files_before, registry_before = snapshot(wine)
+
+    try:
+        result = wine.run(setup, "/S")
+        check(result.returncode == 0, f"the silent installer ended with {result.returncode}")
+
+        # Registered in the programs list, where everything else is found.
+        entry = wine.reg_values(UNINSTALL_KEY) or {}
+        check(entry.get("DisplayName") == "Kelvarid", f"no DisplayName Kelvarid in {entry}")
+        check(entry.get("DisplayVersion") == VERSION, f"no DisplayVersion {VERSION} in {entry}")
+        location = entry.get("InstallLocation", "")
+        check(re.fullmatch(r"C:\\Program Files( \(x86\))?\\Kelvarid", location) is not None,
+              f"installed into '{location}', not Program Files\\Kelvarid")
+        folder = wine.unix_paths(location)[0] if location else ""
+        for name in ("kelvarid.exe", "serline.dll"):
+            installed = os.path.join(folder, name)
+            check(os.path.isfile(installed) and read(installed) == read(os.path.join(build, name)),
+                  f"{name} is not installed as built")
+        check(sorted(os.listdir(folder)) == ["kelvarid.exe", "serline.dll", "uninstall.exe"]
+              if os.path.isdir(folder) else False, "the program folder holds other files than the three")
+        uninstall = entry.get("UninstallString", "")
+        check(uninstall == f'"{location}\\uninstall.exe"', f"UninstallString is '{uninstall}'")
+
+        links = {}
+        for what, (windows, unix) in zip(("Start-menu shortcut", "Startup shortcut"), shortcut_folders(wine)):
+            if check(os.path.isfile(os.path.join(unix, "Kelvarid.lnk")), f"no {what} in {windows}"):
+                links[what] = windows + "\\Kelvarid.lnk"
+
+        # The installed program with the recording stand-in in place of the real library: it
+        # runs only if the shortcut leads to the installed program.
+        def refused_while_running():
+            # Neither replaces nor removes the files of a running program: both end with 2.
+            code = wine.run(setup, "/S").returncode
+            check(code == 2, f"the silent installer ended with {code}, not 2, while Kelvarid ran")
+            # _?= keeps the uninstaller from handing over to a copy of itself, so its exit code
+            # comes back; it must be the last thing on the command line, unquoted, which only a
+            # batch file passes on as it is.
+            batch = os.path.join(work, "uninstall-in-place.bat")
+            with open(batch, "w", newline="\r\n") as file:
+                file.write(f"{uninstall} /S _?={location}\nexit /b %ERRORLEVEL%\n")
+            code = wine.run("cmd", "/c", windows_path(batch)).returncode
+            check(code == 2, f"the silent uninstaller ended with {code}, not 2, while Kelvarid ran")
+            check(wine.reg_values(UNINSTALL_KEY) is not None and os.path.isfile(os.path.join(folder, "kelvarid.exe")),
+                  "the uninstaller removed files while Kelvarid ran")
+
+        if os.path.isdir(folder):
+            subprocess.run(["cp", standin, os.path.join(folder, "serline.dll")], check=True)
+            for number, (what, link) in enumerate(links.items()):
+                start_shortcut_and_watch_pulses(wine, link, standin_log, what,
+                                                refused_while_running if number == 0 else None)
+
+        if uninstall:
+            result = wine.run(uninstall.strip('"'), "/S")
+            check(result.returncode == 0, f"the silent uninstaller ended with {result.returncode}")
+            # The uninstaller works on from a copy of itself in the temp folder.
+            check(wait_for(lambda: not os.path.exists(folder) and wine.reg_values(UNINSTALL_KEY) is None, 30),
+                  "the uninstaller left its key or the program folder")
+        files_after, registry_after = snapshot(wine)
+        check(files_after == files_before,
+              f"after the uninstaller, files added: {sorted(files_after - files_before)}, "
+              f"files gone: {sorted(files_before - files_after)}")
+        check(registry_after <= registry_before,
+              f"after the uninstaller, registry entries left: {sorted(registry_after - registry_before)}")
+    finally:
+        wine.run("taskkill", "/f", "/im", "kelvarid.exe")
+        if os.path.exists(foreign):
+            os.remove(foreign)
+        subprocess.run(["rm", "-rf", work])
+
+
+if __name__ == "__main__":
+    case, build, source, objdump = sys.argv[1:5]
+    {"zip": test_zip, "binaries": test_binaries, "installer": test_installer}[case](build, source, objdump)
+    finish()
