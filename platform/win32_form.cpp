@@ -180,7 +180,7 @@ void Win32Form::StartTimers() {
 }
 
 int Win32Form::Run(FormEvents& events) {
-    events_ = &events;
+    Attach(events);
     events.Load();
     ShowWindow(window_.get(), SW_SHOWNORMAL);
     if (!UpdateWindow(window_.get())) Fatal(L"The window cannot be drawn.");

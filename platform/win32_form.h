@@ -22,6 +22,8 @@ public:
 
     // Raises Load, shows the window, then dispatches events until the window is destroyed.
     int Run(FormEvents& events);
+    // Where the window's events go from now on; Run does this first.
+    void Attach(FormEvents& events) { events_ = &events; }
 
     HWND Handle() const { return window_.get(); }
 
