@@ -3,6 +3,9 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "platform/fatal.h"
 #include "window/twips.h"
 
@@ -21,6 +24,17 @@ bool IsWindowless(ControlKind kind) {
 
 bool TakesClicks(ControlKind kind) {
     return kind == ControlKind::Picture || kind == ControlKind::Label;
+}
+
+// The option buttons in tab order: the order they are made in and take the focus in.
+std::vector<const ControlRow*> OptionButtonsInTabOrder() {
+    std::vector<const ControlRow*> options;
+    for (const ControlRow& row : kForm1Controls) {
+        if (row.kind == ControlKind::OptionButton) options.push_back(&row);
+    }
+    std::sort(options.begin(), options.end(),
+              [](const ControlRow* a, const ControlRow* b) { return a->tabIndex < b->tabIndex; });
+    return options;
 }
 
 UINT DrawTextFlags(TextFit fit) {
@@ -86,12 +100,9 @@ void Win32Form::CreateControls(HINSTANCE instance) {
     // Windows take the keyboard focus in the order they were made: make the option buttons
     // in tab order, the first one opening their group.
     bool firstOfGroup = true;
-    for (int tab = 0; tab < kControlCount; ++tab) {
-        for (const ControlRow& row : kForm1Controls) {
-            if (row.kind != ControlKind::OptionButton || row.tabIndex != tab) continue;
-            CreateOptionButton(instance, row, firstOfGroup);
-            firstOfGroup = false;
-        }
+    for (const ControlRow* row : OptionButtonsInTabOrder()) {
+        CreateOptionButton(instance, *row, firstOfGroup);
+        firstOfGroup = false;
     }
 }
 
@@ -168,7 +179,7 @@ void Win32Form::AddOrUpdateTool(ControlId id) {
         return;
     }
     if (!SendMessageW(tooltips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool))) {
-        Fatal(std::wstring(L"The tooltip of ") + kForm1Controls[IndexOf(id)].name + L" cannot be set.");
+        Fatal(std::wstring(L"The tooltip of ") + RowOf(id).name + L" cannot be set.");
     }
     control.hasTool = true;
 }
@@ -200,14 +211,11 @@ int Win32Form::Run(FormEvents& events) {
 }
 
 void Win32Form::FocusFirstEnabledOption() {
-    for (int tab = 0; tab < kControlCount; ++tab) {
-        for (const ControlRow& row : kForm1Controls) {
-            if (row.kind != ControlKind::OptionButton || row.tabIndex != tab) continue;
-            HWND button = state(row.id).window;
-            if (!IsWindowEnabled(button)) continue;
-            SetFocus(button);
-            return;
-        }
+    for (const ControlRow* row : OptionButtonsInTabOrder()) {
+        HWND button = state(row->id).window;
+        if (!IsWindowEnabled(button)) continue;
+        SetFocus(button);
+        return;
     }
 }
 
@@ -242,13 +250,13 @@ void Win32Form::SetHeight(int twips) {
 
 void Win32Form::SetEnabled(ControlId control, bool enabled) {
     HWND button = state(control).window;
-    if (button == nullptr) Fatal(std::wstring(kForm1Controls[IndexOf(control)].name) + L" cannot be disabled.");
+    if (button == nullptr) Fatal(std::wstring(RowOf(control).name) + L" cannot be disabled.");
     EnableWindow(button, enabled ? TRUE : FALSE);
 }
 
 bool Win32Form::IsSelected(ControlId control) {
     HWND button = state(control).window;
-    if (button == nullptr) Fatal(std::wstring(kForm1Controls[IndexOf(control)].name) + L" has no selection.");
+    if (button == nullptr) Fatal(std::wstring(RowOf(control).name) + L" has no selection.");
     return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
@@ -288,7 +296,7 @@ void Win32Form::ShowMessageBox(std::wstring_view text, std::wstring_view title, 
 void Win32Form::EndProgram() { ExitProcess(0); }
 
 void Win32Form::Redraw(ControlId control) {
-    const ControlRow& row = kForm1Controls[IndexOf(control)];
+    const ControlRow& row = RowOf(control);
     RECT area = state(control).pixels;
     if (row.kind == ControlKind::Label && row.fit == TextFit::AutoSize) {
         // The text may run past its rectangle: measure what it covers.
@@ -382,7 +390,7 @@ void Win32Form::PaintPicture(HDC dc, ControlId id) const {
 }
 
 void Win32Form::PaintLine(HDC dc, ControlId id) const {
-    const ControlRow& row = kForm1Controls[IndexOf(id)];
+    const ControlRow& row = RowOf(id);
     const UniquePen pen(CreatePen(PS_SOLID, 1, row.colour));
     if (!pen) return;
     const Selected selected(dc, pen.get());
@@ -394,7 +402,7 @@ void Win32Form::PaintLine(HDC dc, ControlId id) const {
 }
 
 void Win32Form::PaintLabel(HDC dc, ControlId id) const {
-    const ControlRow& row = kForm1Controls[IndexOf(id)];
+    const ControlRow& row = RowOf(id);
     const Control& control = state(id);
     const Selected font(dc, FontOf(id));
     SetTextColor(dc, row.colour);
