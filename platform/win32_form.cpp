@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/fatal.h"
+#include "platform/system_library.h"
 #include "window/twips.h"
 
 namespace kelvarid {
@@ -51,8 +52,6 @@ UINT DrawTextFlags(TextFit fit) {
 Win32Form::Win32Form(HINSTANCE instance)
     : bounds_{0, 0, kForm1.width, kForm1.height}, background_(CreateSolidBrush(kForm1.background)) {
     if (!background_) FatalWithLastError(L"The window's background cannot be made.");
-    const INITCOMMONCONTROLSEX common{sizeof common, ICC_WIN95_CLASSES};
-    if (!InitCommonControlsEx(&common)) Fatal(L"Common controls cannot be initialised.");
     {
         const WindowDc screen(nullptr);
         if (!screen) FatalWithLastError(L"The screen cannot be read.");
@@ -60,7 +59,6 @@ Win32Form::Win32Form(HINSTANCE instance)
     }
     CreateWindowFrame(instance);
     CreateControls(instance);
-    CreateTooltips(instance);
     StartTimers();
 }
 
@@ -155,10 +153,20 @@ void Win32Form::CreateOptionButton(HINSTANCE instance, const ControlRow& row, bo
     SendMessageW(button, BM_SETCHECK, row.selected ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-void Win32Form::CreateTooltips(HINSTANCE instance) {
+void Win32Form::CreateTooltips() {
+    // Made when the mouse first comes over the window, not at start-up: a program that runs
+    // for months unwatched need not carry the common controls until someone looks at it.
+    commonControls_.reset(LoadSystemLibrary(L"comctl32.dll"));
+    using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    const auto init = reinterpret_cast<InitFn>(reinterpret_cast<void*>(
+        BindSystemFunction(commonControls_.get(), L"comctl32.dll", "InitCommonControlsEx")));
+    const INITCOMMONCONTROLSEX common{sizeof common, ICC_WIN95_CLASSES};
+    if (!init(&common)) Fatal(L"Common controls cannot be initialised.");
     tooltips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                 WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
-                                CW_USEDEFAULT, CW_USEDEFAULT, window_.get(), nullptr, instance, nullptr);
+                                CW_USEDEFAULT, CW_USEDEFAULT, window_.get(), nullptr,
+                                reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_.get(), GWLP_HINSTANCE)),
+                                nullptr);
     if (tooltips_ == nullptr) FatalWithLastError(L"The tooltips cannot be created.");
     for (const ControlRow& row : kForm1Controls) {
         if (!state(row.id).tooltip.empty()) AddOrUpdateTool(row.id);
@@ -273,7 +281,7 @@ void Win32Form::SetCaption(ControlId control, std::wstring_view caption) {
 
 void Win32Form::SetTooltip(ControlId control, std::wstring_view tooltip) {
     state(control).tooltip = tooltip;
-    AddOrUpdateTool(control);
+    if (tooltips_ != nullptr) AddOrUpdateTool(control);  // otherwise added with the others
 }
 
 void Win32Form::SetInterval(ControlId timer, unsigned milliseconds) {
@@ -326,6 +334,9 @@ LRESULT Win32Form::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
     switch (message) {
     case WM_PAINT: OnPaint(); return 0;
     case WM_ERASEBKGND: return 1;  // WM_PAINT fills the whole area itself
+    case WM_MOUSEMOVE:
+        if (tooltips_ == nullptr) CreateTooltips();
+        break;
     case WM_LBUTTONDOWN: OnLButtonDown(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}); return 0;
     case WM_LBUTTONUP: OnLButtonUp(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}); return 0;
     case WM_SETCURSOR:

@@ -67,7 +67,7 @@ private:
     void CreateOptionButton(HINSTANCE instance, const ControlRow& row, bool firstOfGroup);
     void CreatePicture(const ControlRow& row);
     void CreateFontOf(const ControlRow& row);
-    void CreateTooltips(HINSTANCE instance);
+    void CreateTooltips();
     void AddOrUpdateTool(ControlId control);
     void StartTimers();
     void PlaceWindow();
@@ -90,8 +90,9 @@ private:
     TwipsRect bounds_;
     UniqueBrush background_;
     std::array<Control, kControlCount> controls_;  // outlives the window that draws with it
+    UniqueModule commonControls_;  // outlives the tooltips it draws
     UniqueWindow window_;
-    HWND tooltips_ = nullptr;  // owned by the form window
+    HWND tooltips_ = nullptr;  // owned by the form window; made at the first mouse move
     int pressed_ = -1;  // the control a left button press began on
 };
 

@@ -1,0 +1,27 @@
+#include "platform/system_library.h"
+
+#include <string>
+
+#include "platform/fatal.h"
+
+namespace kelvarid {
+
+HMODULE LoadSystemLibrary(const wchar_t* name) {
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) FatalWithLastError(L"The system folder cannot be found.");
+    const std::wstring path = std::wstring(folder, length) + L"\\" + name;
+    HMODULE library = LoadLibraryW(path.c_str());
+    if (library == nullptr) FatalWithLastError(std::wstring(name) + L" cannot be loaded from " + path);
+    return library;
+}
+
+FARPROC BindSystemFunction(HMODULE library, const wchar_t* libraryName, const char* function) {
+    const FARPROC bound = GetProcAddress(library, function);
+    if (bound != nullptr) return bound;
+    std::wstring name;
+    for (const char* c = function; *c != '\0'; ++c) name += static_cast<wchar_t>(*c);
+    Fatal(std::wstring(libraryName) + L" lacks the function " + name + L".");
+}
+
+}  // namespace kelvarid

@@ -1,0 +1,15 @@
+// Windows' own libraries that the program binds only when it first needs them.
+#pragma once
+
+#include <windows.h>
+
+namespace kelvarid {
+
+// `name` from the system folder, by its full path: never a copy from anywhere else. A library
+// that cannot be loaded is a fatal error.
+HMODULE LoadSystemLibrary(const wchar_t* name);
+
+// A function of `library`; missing, it is a fatal error naming both.
+FARPROC BindSystemFunction(HMODULE library, const wchar_t* libraryName, const char* function);
+
+}  // namespace kelvarid
