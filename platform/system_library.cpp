@@ -16,12 +16,13 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
     return library;
 }
 
-FARPROC BindSystemFunction(HMODULE library, const wchar_t* libraryName, const char* function) {
-    const FARPROC bound = GetProcAddress(library, function);
-    if (bound != nullptr) return bound;
+FARPROC FindFunction(HMODULE library, const wchar_t* libraryName, const char* function) {
+    const FARPROC found = GetProcAddress(library, function);
+    if (found != nullptr) return found;
     std::wstring name;
     for (const char* c = function; *c != '\0'; ++c) name += static_cast<wchar_t>(*c);
-    Fatal(std::wstring(libraryName) + L" lacks the function " + name + L".");
+    const std::wstring owner(libraryName);
+    Fatal(L"Knihovna " + owner + L" nemá funkci " + name + L".\n" + owner + L" lacks the function " + name + L".");
 }
 
 }  // namespace kelvarid

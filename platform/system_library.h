@@ -1,4 +1,4 @@
-// Windows' own libraries that the program binds only when it first needs them.
+// Libraries the program binds only when it first needs them.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +10,11 @@ namespace kelvarid {
 HMODULE LoadSystemLibrary(const wchar_t* name);
 
 // A function of `library`; missing, it is a fatal error naming both.
-FARPROC BindSystemFunction(HMODULE library, const wchar_t* libraryName, const char* function);
+FARPROC FindFunction(HMODULE library, const wchar_t* libraryName, const char* function);
+
+template <typename Function>
+Function BindFunction(HMODULE library, const wchar_t* libraryName, const char* function) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(FindFunction(library, libraryName, function)));
+}
 
 }  // namespace kelvarid

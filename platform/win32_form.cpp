@@ -158,8 +158,7 @@ void Win32Form::CreateTooltips() {
     // for months unwatched need not carry the common controls until someone looks at it.
     commonControls_.reset(LoadSystemLibrary(L"comctl32.dll"));
     using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    const auto init = reinterpret_cast<InitFn>(reinterpret_cast<void*>(
-        BindSystemFunction(commonControls_.get(), L"comctl32.dll", "InitCommonControlsEx")));
+    const auto init = BindFunction<InitFn>(commonControls_.get(), L"comctl32.dll", "InitCommonControlsEx");
     const INITCOMMONCONTROLSEX common{sizeof common, ICC_WIN95_CLASSES};
     if (!init(&common)) Fatal(L"Common controls cannot be initialised.");
     tooltips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
@@ -467,9 +466,8 @@ void Win32Form::OnCommand(WPARAM wParam, LPARAM lParam) {
     // One group, one selection, made here rather than left to the buttons: an automatic radio
     // button leaves a disabled sibling checked, and one that takes the keyboard focus reports
     // its click before it is checked. The handler then sees exactly the choice the user made.
-    for (const ControlRow& other : kForm1Controls) {
-        if (other.kind != ControlKind::OptionButton) continue;
-        SendMessageW(state(other.id).window, BM_SETCHECK, other.id == row.id ? BST_CHECKED : BST_UNCHECKED, 0);
+    for (const ControlRow* other : OptionButtonsInTabOrder()) {
+        SendMessageW(state(other->id).window, BM_SETCHECK, other->id == row.id ? BST_CHECKED : BST_UNCHECKED, 0);
     }
     events_->Click(row.id);
 }

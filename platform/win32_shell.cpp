@@ -7,8 +7,7 @@ namespace kelvarid {
 void Win32Shell::OpenWebPage(const char* address) {
     if (shellExecute_ == nullptr) {
         shell32_.reset(LoadSystemLibrary(L"shell32.dll"));
-        const FARPROC bound = BindSystemFunction(shell32_.get(), L"shell32.dll", "ShellExecuteA");
-        shellExecute_ = reinterpret_cast<ShellExecuteFn>(reinterpret_cast<void*>(bound));
+        shellExecute_ = BindFunction<ShellExecuteFn>(shell32_.get(), L"shell32.dll", "ShellExecuteA");
     }
     // No owner, the default action, show normally. The shell tells the user itself when
     // nothing handles web addresses, so the result is not looked at.

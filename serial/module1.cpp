@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/fatal.h"
+#include "platform/system_library.h"
 #include "serial/library_path.h"
 
 namespace kelvarid {
@@ -36,23 +37,13 @@ HMODULE Module1::Library() {
     return library_.get();
 }
 
-FARPROC Module1::Bind(const char* function) {
-    const FARPROC address = GetProcAddress(Library(), function);
-    if (address == nullptr) {
-        std::wstring name;
-        for (const char* c = function; *c != '\0'; ++c) name += static_cast<wchar_t>(*c);
-        Fatal(L"Knihovna serline.dll nemá funkci " + name + L".\nserline.dll lacks the function " + name + L".");
-    }
-    return address;
-}
-
 std::int16_t Module1::OPENCOM(const char* settings) {
-    if (openCom_ == nullptr) openCom_ = reinterpret_cast<OpenComFn>(reinterpret_cast<void*>(Bind("OPENCOM")));
+    if (openCom_ == nullptr) openCom_ = BindFunction<OpenComFn>(Library(), kSerialLibraryName, "OPENCOM");
     return openCom_(settings);
 }
 
 std::int16_t Module1::TXD(std::int16_t level) {
-    if (txd_ == nullptr) txd_ = reinterpret_cast<TxdFn>(reinterpret_cast<void*>(Bind("TXD")));
+    if (txd_ == nullptr) txd_ = BindFunction<TxdFn>(Library(), kSerialLibraryName, "TXD");
     return txd_(level);
 }
 

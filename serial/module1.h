@@ -17,7 +17,6 @@ private:
     using TxdFn = short(__stdcall*)(short);
 
     HMODULE Library();
-    FARPROC Bind(const char* function);
 
     UniqueModule library_;
     OpenComFn openCom_ = nullptr;
