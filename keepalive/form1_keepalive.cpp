@@ -8,8 +8,9 @@ namespace kelvarid {
 void Form1::Form_Load() {
     window_.SetLeft(0);
     window_.SetTop(0);
-    // Probe every port once; a port that will not open can no longer be chosen. Nothing is
-    // closed between probes: the library keeps the last port that opened.
+    // Probe every port once; a port that will not open is greyed out until it opens later as
+    // the chosen one. Nothing is closed between probes: the library keeps the last port that
+    // opened.
     for (const PortEntry& port : kPorts) {
         if (line_.OPENCOM(port.settings) == 0) window_.SetEnabled(port.option, false);
     }
@@ -18,9 +19,12 @@ void Form1::Form_Load() {
 
 void Form1::ApplyPortSelection() {
     // Every button is examined, not only up to the first selected one.
-    for (const PortEntry& port : kPorts) {
+    for (int index = 0; index < static_cast<int>(kPorts.size()); ++index) {
+        const PortEntry& port = kPorts[index];
         if (!window_.IsSelected(port.option)) continue;
-        if (line_.OPENCOM(port.settings) != 0) {
+        chosenPort_ = index;
+        chosenPortOpen_ = line_.OPENCOM(port.settings) != 0;
+        if (chosenPortOpen_) {
             window_.ShowMessageBox(port.opened, kPortBoxTitle, MessageIcon::Information);
         } else {
             window_.ShowMessageBox(port.notOpened, kPortBoxTitle, MessageIcon::Warning);
@@ -33,19 +37,41 @@ void Form1::Option2_Click() { ApplyPortSelection(); }
 void Form1::Option3_Click() { ApplyPortSelection(); }
 void Form1::Option4_Click() { ApplyPortSelection(); }
 
+void Form1::RetryChosenPort() {
+    if (chosenPort_ < 0 || chosenPortOpen_) return;
+    const PortEntry& port = kPorts[chosenPort_];
+    // Until it opens, the library keeps the port that opened last, and the pulses go there.
+    if (line_.OPENCOM(port.settings) == 0) return;
+    chosenPortOpen_ = true;
+    window_.SetEnabled(port.option, true);
+}
+
+void Form1::ShowLineLevel(bool txdWorked) {
+    // A red square and "chyba" until the next TXD call: a failed pulse never looks good.
+    if (txdWorked != txdWorked_) {
+        window_.SetColour(ControlId::Image2, txdWorked ? kBlack : kRed);
+        txdWorked_ = txdWorked;
+    }
+    window_.SetVisible(ControlId::Image2, !txdWorked || !LineHigh);
+    if (!txdWorked) {
+        window_.SetCaption(ControlId::Label10, kLineFailedCaption);
+        return;
+    }
+    window_.SetCaption(ControlId::Label10, LineHigh ? kLineHighCaption : kLineLowCaption);
+}
+
 void Form1::Timer1_Timer() {
     if (!LineHigh) {
-        line_.TXD(1);
-        window_.SetVisible(ControlId::Image2, false);
-        window_.SetCaption(ControlId::Label10, kLineHighCaption);
+        RetryChosenPort();
+        const bool raised = line_.TXD(1) != 0;
         LineHigh = true;
+        ShowLineLevel(raised);
         window_.SetInterval(ControlId::Timer1, kHighTimeMs);
         return;
     }
-    line_.TXD(0);
-    window_.SetVisible(ControlId::Image2, true);
-    window_.SetCaption(ControlId::Label10, kLineLowCaption);
+    const bool lowered = line_.TXD(0) != 0;
     LineHigh = false;
+    ShowLineLevel(lowered);
     window_.SetInterval(ControlId::Timer1, kLowTimeMs);
 }
 

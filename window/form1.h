@@ -25,6 +25,8 @@ private:
     void Option3_Click();
     void Option4_Click();
     void Timer1_Timer();
+    void RetryChosenPort();
+    void ShowLineLevel(bool txdWorked);
 
     // Window sizes and label commands.
     void Image1_Click();
@@ -42,6 +44,11 @@ private:
     SerialLine& line_;
     Shell& shell_;
     bool LineHigh = false;  // true while the last tick raised the line
+    // The port of the option button chosen last, and whether it opened; while it has not,
+    // every rise asks for it again (a USB adapter may come minutes after log-on).
+    int chosenPort_ = -1;
+    bool chosenPortOpen_ = false;
+    bool txdWorked_ = true;  // the last TXD call's result; the square is red while false
 };
 
 }  // namespace kelvarid

@@ -11,6 +11,7 @@ inline constexpr Colour kBlack = 0x00000000;
 inline constexpr Colour kWhite = 0x00FFFFFF;
 inline constexpr Colour kOrange = 0x000080FF;
 inline constexpr Colour kDarkOrange = 0x000040C0;
+inline constexpr Colour kRed = 0x000000FF;
 
 // Positions and sizes are kept in twips, 1/1440 inch, until the runtime draws them.
 struct TwipsRect {

@@ -22,6 +22,8 @@ public:
     virtual void SetEnabled(ControlId control, bool enabled) = 0;
     virtual bool IsSelected(ControlId control) = 0;
     virtual void SetVisible(ControlId control, bool visible) = 0;
+    // A picture's fill colour.
+    virtual void SetColour(ControlId picture, Colour colour) = 0;
     virtual void SetCaption(ControlId control, std::wstring_view caption) = 0;
     virtual void SetTooltip(ControlId control, std::wstring_view tooltip) = 0;
     // Starts a new countdown of this length from now.

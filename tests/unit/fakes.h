@@ -33,6 +33,7 @@ public:
             selected[IndexOf(row.id)] = row.selected;
             visible[IndexOf(row.id)] = row.visible;
             caption[IndexOf(row.id)] = row.caption;
+            colour[IndexOf(row.id)] = row.colour;
             tooltip[IndexOf(row.id)] = row.tooltip;
         }
     }
@@ -50,6 +51,10 @@ public:
     void SetVisible(ControlId control, bool value) override {
         visible[IndexOf(control)] = value;
         Log(L"SetVisible " + NameOf(control) + (value ? L" true" : L" false"));
+    }
+    void SetColour(ControlId control, Colour value) override {
+        colour[IndexOf(control)] = value;
+        Log(L"SetColour " + NameOf(control) + L" " + std::to_wstring(value));
     }
     void SetCaption(ControlId control, std::wstring_view text) override {
         caption[IndexOf(control)] = text;
@@ -85,6 +90,7 @@ public:
     std::array<bool, kControlCount> enabled{};
     std::array<bool, kControlCount> selected{};
     std::array<bool, kControlCount> visible{};
+    std::array<Colour, kControlCount> colour{};
     std::array<std::wstring, kControlCount> caption;
     std::array<std::wstring, kControlCount> tooltip;
     int left = -1, top = -1;
@@ -110,10 +116,11 @@ public:
     }
     std::int16_t TXD(std::int16_t level) override {
         journal_.push_back(L"TXD " + std::to_wstring(level));
-        return 1;
+        return txdWorks ? 1 : 0;
     }
 
     std::set<std::wstring> available;  // port names that open, "COM3"
+    bool txdWorks = true;
 
 private:
     Journal& journal_;

@@ -64,7 +64,7 @@ TEST(StartUp, EachButtonIsGreyedOutRightAfterItsOwnProbe) {
 
 TEST(StartUp, TheFirstTickRaisesTheLineWhileTheStartUpBoxIsOpen) {
     Rig rig;
-    rig.line.available = {L"COM3"};
+    rig.line.available = {L"COM1", L"COM3"};
     rig.window.whileBoxIsOpen = [&] { rig.form.Timer(ControlId::Timer1); };
     rig.form.Load();
 
@@ -105,7 +105,7 @@ TEST(PortSelection, AFailedOpenIsReportedAndChangesNoButton) {
 
     EXPECT_EQ(rig.journal, (Journal{L"OPENCOM COM2,1200,N,8,1", L"Box warning Port: Port COM2 nelze otevřít",
                                     L"Box closed"}));
-    // Probing is done once per start: no button is greyed out or brought back later.
+    // Probing is done once per start: no button is greyed out later.
     EXPECT_TRUE(rig.window.enabled[IndexOf(ControlId::Option2)]);
 }
 
@@ -185,6 +185,117 @@ TEST(Pulses, APortClickInTheHighPhaseNeitherLowersNorShiftsTheLine) {
     EXPECT_TRUE(rig.Only(L"SetInterval").empty());
     rig.form.Timer(ControlId::Timer1);
     EXPECT_EQ(rig.Only(L"TXD"), (Journal{L"TXD 0"}));
+}
+
+// A tick of each phase: the rise, then the fall.
+void OnePulse(Rig& rig) {
+    rig.form.Timer(ControlId::Timer1);
+    rig.form.Timer(ControlId::Timer1);
+}
+
+TEST(ChosenPortRetry, APortLateAtStartUpIsAskedForAtEachRiseAndTakesThePulsesOnceItOpens) {
+    Rig rig;
+    rig.line.available = {L"COM3"};
+    rig.form.Load();
+    rig.journal.clear();
+
+    OnePulse(rig);
+    OnePulse(rig);
+    // Before each rise, not before a fall; the pulses still go where the library keeps them.
+    EXPECT_EQ(rig.Only(L"OPENCOM"), (Journal{L"OPENCOM COM1,1200,N,8,1", L"OPENCOM COM1,1200,N,8,1"}));
+    EXPECT_EQ(rig.journal[0], L"OPENCOM COM1,1200,N,8,1");
+    EXPECT_EQ(rig.journal[1], L"TXD 1");
+    EXPECT_FALSE(rig.window.enabled[IndexOf(ControlId::Option1)]);
+
+    rig.line.available = {L"COM1", L"COM3"};  // the adapter has come
+    rig.journal.clear();
+    rig.form.Timer(ControlId::Timer1);
+    EXPECT_EQ(Journal(rig.journal.begin(), rig.journal.begin() + 3),
+              (Journal{L"OPENCOM COM1,1200,N,8,1", L"SetEnabled Option1 true", L"TXD 1"}));
+    EXPECT_TRUE(rig.window.enabled[IndexOf(ControlId::Option1)]);
+    EXPECT_TRUE(rig.Only(L"Box").empty()) << "a port that comes late is taken without a box";
+
+    // Open now: no more asking.
+    rig.form.Timer(ControlId::Timer1);
+    rig.journal.clear();
+    OnePulse(rig);
+    OnePulse(rig);
+    EXPECT_TRUE(rig.Only(L"OPENCOM").empty());
+}
+
+TEST(ChosenPortRetry, APortThatOpenedIsNeverAskedForAgain) {
+    Rig rig;
+    rig.line.available = {L"COM1"};
+    rig.form.Load();
+    rig.line.available = {};  // gone: the library, not the window, opens it again
+    rig.journal.clear();
+    for (int pulse = 0; pulse < 5; ++pulse) OnePulse(rig);
+    EXPECT_TRUE(rig.Only(L"OPENCOM").empty());
+}
+
+TEST(ChosenPortRetry, AClickedPortThatFailsIsRetriedAndAWorkingClickEndsTheRetry) {
+    Rig rig;
+    rig.line.available = {L"COM3"};
+    rig.form.Load();
+    rig.window.Select(ControlId::Option3);
+    rig.form.Click(ControlId::Option3);  // opens: no retry of COM1 any more
+    rig.journal.clear();
+    OnePulse(rig);
+    EXPECT_TRUE(rig.Only(L"OPENCOM").empty());
+
+    rig.line.available = {};
+    rig.window.Select(ControlId::Option3);
+    rig.form.Click(ControlId::Option3);  // fails now
+    rig.journal.clear();
+    OnePulse(rig);
+    EXPECT_EQ(rig.Only(L"OPENCOM"), (Journal{L"OPENCOM COM3,1200,N,8,1"}));
+}
+
+TEST(ChosenPortRetry, ARetryDuringTheStartUpBoxComesBeforeTheFirstRise) {
+    Rig rig;
+    rig.window.whileBoxIsOpen = [&] { rig.form.Timer(ControlId::Timer1); };
+    rig.form.Load();
+    const Journal opens = rig.Only(L"OPENCOM");
+    ASSERT_EQ(opens.size(), 6u);
+    const auto rise = std::find(rig.journal.begin(), rig.journal.end(), L"TXD 1");
+    ASSERT_NE(rise, rig.journal.end());
+    EXPECT_EQ(*(rise - 1), L"OPENCOM COM1,1200,N,8,1");
+}
+
+TEST(FailedPulse, ShowsRedAndChybaUntilTheNextTxdCallWorks) {
+    Rig rig;
+    rig.line.txdWorks = false;
+    rig.form.Timer(ControlId::Timer1);  // the rise fails
+    EXPECT_TRUE(rig.window.visible[IndexOf(ControlId::Image2)]);
+    EXPECT_EQ(rig.window.colour[IndexOf(ControlId::Image2)], kRed);
+    EXPECT_EQ(rig.window.caption[IndexOf(ControlId::Label10)], L"chyba");
+    EXPECT_EQ(rig.window.interval, 500u) << "the cycle goes on";
+
+    rig.form.Timer(ControlId::Timer1);  // the fall fails too
+    EXPECT_EQ(rig.window.colour[IndexOf(ControlId::Image2)], kRed);
+    EXPECT_EQ(rig.window.caption[IndexOf(ControlId::Label10)], L"chyba");
+    EXPECT_EQ(rig.window.interval, 60000u);
+    EXPECT_EQ(rig.Only(L"SetColour").size(), 1u) << "the colour is set when it changes, not at every tick";
+
+    rig.line.txdWorks = true;
+    rig.form.Timer(ControlId::Timer1);  // a good rise: white and log.1
+    EXPECT_FALSE(rig.window.visible[IndexOf(ControlId::Image2)]);
+    EXPECT_EQ(rig.window.colour[IndexOf(ControlId::Image2)], kBlack);
+    EXPECT_EQ(rig.window.caption[IndexOf(ControlId::Label10)], L"log.1");
+    rig.form.Timer(ControlId::Timer1);  // a good fall: black and log.0
+    EXPECT_TRUE(rig.window.visible[IndexOf(ControlId::Image2)]);
+    EXPECT_EQ(rig.window.colour[IndexOf(ControlId::Image2)], kBlack);
+    EXPECT_EQ(rig.window.caption[IndexOf(ControlId::Label10)], L"log.0");
+}
+
+TEST(FailedPulse, AFallThatFailsAfterAGoodRiseIsShownToo) {
+    Rig rig;
+    rig.form.Timer(ControlId::Timer1);
+    rig.line.txdWorks = false;
+    rig.form.Timer(ControlId::Timer1);
+    EXPECT_TRUE(rig.window.visible[IndexOf(ControlId::Image2)]);
+    EXPECT_EQ(rig.window.colour[IndexOf(ControlId::Image2)], kRed);
+    EXPECT_EQ(rig.window.caption[IndexOf(ControlId::Label10)], L"chyba");
 }
 
 TEST(Pulses, OtherTimersAreNotTheLinesClock) {
