@@ -17,6 +17,13 @@ void Form1::Form_Load() {
     ApplyPortSelection();
 }
 
+void Form1::Form_Unload() {
+    // The port is let go when the program ends: never with its line raised.
+    if (!LineHigh) return;
+    line_.TXD(0);
+    LineHigh = false;
+}
+
 void Form1::ApplyPortSelection() {
     // Every button is examined, not only up to the first selected one.
     for (int index = 0; index < static_cast<int>(kPorts.size()); ++index) {

@@ -8,6 +8,17 @@ namespace kelvarid {
 
 namespace {
 
+// Set once at start-up, before anything can fail; the only state the fatal path has.
+FatalCleanup fatalCleanup = nullptr;
+void* fatalCleanupContext = nullptr;
+
+void RunCleanupOnce() {
+    // A failure inside the cleanup comes back here: it must not run the cleanup again.
+    const FatalCleanup cleanup = fatalCleanup;
+    fatalCleanup = nullptr;
+    if (cleanup != nullptr) cleanup(fatalCleanupContext);
+}
+
 DWORD WINAPI ShowFatalBox(void* text) {
     // No owner: the window may be the very thing that failed.
     MessageBoxW(nullptr, static_cast<const wchar_t*>(text), L"Kelvarid", MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
@@ -16,13 +27,20 @@ DWORD WINAPI ShowFatalBox(void* text) {
 
 }  // namespace
 
+void SetFatalCleanup(FatalCleanup cleanup, void* context) {
+    fatalCleanup = cleanup;
+    fatalCleanupContext = context;
+}
+
 void Fatal(std::wstring_view what) {
+    RunCleanupOnce();
     const std::wstring text(what);
     // The box gets a thread of its own while this one waits without dispatching anything:
-    // no timer tick or click can run a handler, and fail again, behind the box.
+    // no timer tick or click can run a handler, and fail again, behind the box. Nobody may
+    // be there to close it: after a while the program ends all the same.
     HANDLE reporter = CreateThread(nullptr, 0, &ShowFatalBox, const_cast<wchar_t*>(text.c_str()), 0, nullptr);
     if (reporter != nullptr) {
-        WaitForSingleObject(reporter, INFINITE);
+        WaitForSingleObject(reporter, kFatalBoxTimeoutMs);
         CloseHandle(reporter);
     } else {
         ShowFatalBox(const_cast<wchar_t*>(text.c_str()));

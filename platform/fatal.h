@@ -7,6 +7,13 @@
 namespace kelvarid {
 
 inline constexpr unsigned kFatalExitCode = 3;
+// The fatal box ends the program by itself after this long: nobody may be at the machine.
+inline constexpr unsigned kFatalBoxTimeoutMs = 60000;
+
+// What runs once before the fatal box is shown: the serial line is lowered there, so that
+// the port is never left raised while the box waits.
+using FatalCleanup = void (*)(void* context);
+void SetFatalCleanup(FatalCleanup cleanup, void* context);
 
 [[noreturn]] void Fatal(std::wstring_view what);
 // The same, with the system's text for GetLastError() added.

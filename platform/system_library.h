@@ -8,6 +8,8 @@ namespace kelvarid {
 // `name` from the system folder, by its full path: never a copy from anywhere else. A library
 // that cannot be loaded is a fatal error.
 HMODULE LoadSystemLibrary(const wchar_t* name);
+// The same for what the program can do without: nullptr when it cannot be loaded.
+HMODULE LoadOptionalSystemLibrary(const wchar_t* name);
 
 // A function of `library`; missing, it is a fatal error naming both.
 FARPROC FindFunction(HMODULE library, const wchar_t* libraryName, const char* function);

@@ -49,13 +49,13 @@ UINT DrawTextFlags(TextFit fit) {
 
 }  // namespace
 
+// Only what the pulses cannot do without is fatal here: the window and its timer. What is
+// only shown (fonts, the background, the screen's resolution) falls back to a default.
 Win32Form::Win32Form(HINSTANCE instance)
     : bounds_{0, 0, kForm1.width, kForm1.height}, background_(CreateSolidBrush(kForm1.background)) {
-    if (!background_) FatalWithLastError(L"The window's background cannot be made.");
     {
         const WindowDc screen(nullptr);
-        if (!screen) FatalWithLastError(L"The screen cannot be read.");
-        dpi_ = GetDeviceCaps(screen.get(), LOGPIXELSY);
+        if (screen) dpi_ = GetDeviceCaps(screen.get(), LOGPIXELSY);
     }
     CreateWindowFrame(instance);
     CreateControls(instance);
@@ -73,13 +73,15 @@ void Win32Form::CreateWindowFrame(HINSTANCE instance) {
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = background_.get();
     windowClass.lpszClassName = kWindowClass;
-    if (RegisterClassExW(&windowClass) == 0) FatalWithLastError(L"The window class cannot be registered.");
+    if (RegisterClassExW(&windowClass) == 0) {
+        FatalWithLastError(L"Okno programu nelze zaregistrovat.\nThe window class cannot be registered.");
+    }
 
     // WS_POPUP alone: no border, no title bar, no system menu; outer size equals client size.
     HWND created = CreateWindowExW(0, kWindowClass, kForm1.caption, WS_POPUP | WS_CLIPCHILDREN,
                                    Pixels(bounds_.left), Pixels(bounds_.top), Pixels(bounds_.width),
                                    Pixels(bounds_.height), nullptr, nullptr, instance, this);
-    if (created == nullptr) FatalWithLastError(L"The window cannot be created.");
+    if (created == nullptr) FatalWithLastError(L"Okno programu nelze vytvořit.\nThe window cannot be created.");
     window_.reset(created);
 }
 
@@ -87,13 +89,13 @@ void Win32Form::CreateControls(HINSTANCE instance) {
     for (const ControlRow& row : kForm1Controls) {
         Control& control = state(row.id);
         control.visible = row.visible;
+        control.colour = row.colour;
         control.caption = row.caption;
         control.tooltip = row.tooltip;
         control.pixels = RECT{Pixels(row.rect.left), Pixels(row.rect.top),
                               Pixels(row.rect.left) + Pixels(row.rect.width),
                               Pixels(row.rect.top) + Pixels(row.rect.height)};
         CreateFontOf(row);
-        if (row.kind == ControlKind::Picture) CreatePicture(row);
     }
     // Windows take the keyboard focus in the order they were made: make the option buttons
     // in tab order, the first one opening their group.
@@ -111,32 +113,13 @@ void Win32Form::CreateFontOf(const ControlRow& row) {
                              static_cast<DWORD>(row.font.charset), OUT_DEFAULT_PRECIS,
                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                              row.font.face);
-    if (font == nullptr) FatalWithLastError(std::wstring(L"The font of ") + row.name + L" cannot be made.");
-    state(row.id).font.reset(font);
+    state(row.id).font.reset(font);  // none made: the default font stands in
 }
 
 HFONT Win32Form::FontOf(ControlId id) const {
     const Control& control = state(id);
     if (control.font) return control.font.get();
     return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-}
-
-void Win32Form::CreatePicture(const ControlRow& row) {
-    // A solid kPicturePixels square picture, stretched over the control when drawn.
-    const WindowDc screen(nullptr);
-    if (!screen) FatalWithLastError(L"The screen cannot be read.");
-    HBITMAP bitmap = CreateCompatibleBitmap(screen.get(), kPicturePixels, kPicturePixels);
-    if (bitmap == nullptr) FatalWithLastError(std::wstring(L"The picture of ") + row.name + L" cannot be made.");
-    state(row.id).picture.reset(bitmap);
-
-    const MemoryDc canvas(screen.get());
-    if (!canvas) FatalWithLastError(L"A drawing surface cannot be made.");
-    const Selected selected(canvas.get(), bitmap);
-    const UniqueBrush fill(CreateSolidBrush(row.colour));
-    const RECT whole{0, 0, kPicturePixels, kPicturePixels};
-    if (!fill || !FillRect(canvas.get(), &whole, fill.get())) {
-        FatalWithLastError(std::wstring(L"The picture of ") + row.name + L" cannot be drawn.");
-    }
 }
 
 void Win32Form::CreateOptionButton(HINSTANCE instance, const ControlRow& row, bool firstOfGroup) {
@@ -147,7 +130,10 @@ void Win32Form::CreateOptionButton(HINSTANCE instance, const ControlRow& row, bo
         control.pixels.right - control.pixels.left, control.pixels.bottom - control.pixels.top,
         window_.get(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kControlIdBase + IndexOf(row.id))),
         instance, nullptr);
-    if (button == nullptr) FatalWithLastError(std::wstring(L"The option button ") + row.name + L" cannot be created.");
+    if (button == nullptr) {
+        FatalWithLastError(std::wstring(L"Přepínač ") + row.name + L" nelze vytvořit.\nThe option button " + row.name +
+                           L" cannot be created.");
+    }
     control.window = button;
     SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(row.id)), FALSE);
     SendMessageW(button, BM_SETCHECK, row.selected ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -156,17 +142,20 @@ void Win32Form::CreateOptionButton(HINSTANCE instance, const ControlRow& row, bo
 void Win32Form::CreateTooltips() {
     // Made when the mouse first comes over the window, not at start-up: a program that runs
     // for months unwatched need not carry the common controls until someone looks at it.
-    commonControls_.reset(LoadSystemLibrary(L"comctl32.dll"));
+    // Tooltips are a help, never a reason to stop: what fails is tried again at the next move.
+    if (!commonControls_) commonControls_.reset(LoadOptionalSystemLibrary(L"comctl32.dll"));
+    if (!commonControls_) return;
     using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    const auto init = BindFunction<InitFn>(commonControls_.get(), L"comctl32.dll", "InitCommonControlsEx");
+    const auto init = reinterpret_cast<InitFn>(
+        reinterpret_cast<void*>(GetProcAddress(commonControls_.get(), "InitCommonControlsEx")));
     const INITCOMMONCONTROLSEX common{sizeof common, ICC_WIN95_CLASSES};
-    if (!init(&common)) Fatal(L"Common controls cannot be initialised.");
+    if (init == nullptr || !init(&common)) return;
     tooltips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                 WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                                 CW_USEDEFAULT, CW_USEDEFAULT, window_.get(), nullptr,
                                 reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_.get(), GWLP_HINSTANCE)),
                                 nullptr);
-    if (tooltips_ == nullptr) FatalWithLastError(L"The tooltips cannot be created.");
+    if (tooltips_ == nullptr) return;
     for (const ControlRow& row : kForm1Controls) {
         if (!state(row.id).tooltip.empty()) AddOrUpdateTool(row.id);
     }
@@ -185,10 +174,8 @@ void Win32Form::AddOrUpdateTool(ControlId id) {
         SendMessageW(tooltips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
         return;
     }
-    if (!SendMessageW(tooltips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool))) {
-        Fatal(std::wstring(L"The tooltip of ") + RowOf(id).name + L" cannot be set.");
-    }
-    control.hasTool = true;
+    // A tooltip that cannot be added is left out; the next SetTooltip tries again.
+    control.hasTool = SendMessageW(tooltips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool)) != FALSE;
 }
 
 void Win32Form::StartTimers() {
@@ -201,7 +188,7 @@ int Win32Form::Run(FormEvents& events) {
     Attach(events);
     events.Load();
     ShowWindow(window_.get(), SW_SHOWNORMAL);
-    if (!UpdateWindow(window_.get())) Fatal(L"The window cannot be drawn.");
+    UpdateWindow(window_.get());  // not drawn now: the next paint tries again
     SetForegroundWindow(window_.get());
     FocusFirstEnabledOption();
 
@@ -209,7 +196,7 @@ int Win32Form::Run(FormEvents& events) {
     for (;;) {
         const BOOL got = GetMessageW(&message, nullptr, 0, 0);
         if (got == 0) return static_cast<int>(message.wParam);
-        if (got == -1) FatalWithLastError(L"The window's messages cannot be read.");
+        if (got == -1) FatalWithLastError(L"Zprávy okna nelze číst.\nThe window's messages cannot be read.");
         // The dialog keys: Tab and the arrows move the focus between the option buttons.
         if (IsDialogMessageW(window_.get(), &message)) continue;
         TranslateMessage(&message);
@@ -229,10 +216,9 @@ void Win32Form::FocusFirstEnabledOption() {
 // --- What the handlers ask of the window -------------------------------------------------
 
 void Win32Form::PlaceWindow() {
-    if (!SetWindowPos(window_.get(), nullptr, Pixels(bounds_.left), Pixels(bounds_.top),
-                      Pixels(bounds_.width), Pixels(bounds_.height), SWP_NOZORDER | SWP_NOACTIVATE)) {
-        FatalWithLastError(L"The window cannot be moved or resized.");
-    }
+    // The bounds are kept whatever happens: a move that fails now is made with the next one.
+    SetWindowPos(window_.get(), nullptr, Pixels(bounds_.left), Pixels(bounds_.top), Pixels(bounds_.width),
+                 Pixels(bounds_.height), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Form::SetLeft(int twips) {
@@ -257,19 +243,24 @@ void Win32Form::SetHeight(int twips) {
 
 void Win32Form::SetEnabled(ControlId control, bool enabled) {
     HWND button = state(control).window;
-    if (button == nullptr) Fatal(std::wstring(RowOf(control).name) + L" cannot be disabled.");
+    if (button == nullptr) return;  // only option buttons are windows
     EnableWindow(button, enabled ? TRUE : FALSE);
 }
 
 bool Win32Form::IsSelected(ControlId control) {
     HWND button = state(control).window;
-    if (button == nullptr) Fatal(std::wstring(RowOf(control).name) + L" has no selection.");
+    if (button == nullptr) return false;  // only option buttons are selected
     return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void Win32Form::SetVisible(ControlId control, bool visible) {
     state(control).visible = visible;
     Redraw(control);
+}
+
+void Win32Form::SetColour(ControlId picture, Colour colour) {
+    state(picture).colour = colour;
+    Redraw(picture);
 }
 
 void Win32Form::SetCaption(ControlId control, std::wstring_view caption) {
@@ -286,7 +277,7 @@ void Win32Form::SetTooltip(ControlId control, std::wstring_view tooltip) {
 void Win32Form::SetInterval(ControlId timer, unsigned milliseconds) {
     // Setting a running timer again restarts its countdown from now.
     if (SetTimer(window_.get(), kTimerIdBase + IndexOf(timer), milliseconds, nullptr) == 0) {
-        FatalWithLastError(L"The timer cannot be set.");
+        FatalWithLastError(L"Časovač nelze nastavit.\nThe timer cannot be set.");
     }
 }
 
@@ -295,9 +286,8 @@ void Win32Form::ShowMessageBox(std::wstring_view text, std::wstring_view title, 
     const std::wstring titleCopy(title);
     const UINT iconFlag = icon == MessageIcon::Warning ? MB_ICONWARNING : MB_ICONINFORMATION;
     // The box's own wait dispatches the window's messages, so the timer goes on ticking.
-    if (MessageBoxW(window_.get(), textCopy.c_str(), titleCopy.c_str(), MB_OK | iconFlag) == 0) {
-        FatalWithLastError(L"A message box cannot be shown.");
-    }
+    // A box that cannot be shown is left out: the pulses matter more than the news.
+    MessageBoxW(window_.get(), textCopy.c_str(), titleCopy.c_str(), MB_OK | iconFlag);
 }
 
 void Win32Form::EndProgram() { ExitProcess(0); }
@@ -308,13 +298,16 @@ void Win32Form::Redraw(ControlId control) {
     if (row.kind == ControlKind::Label && row.fit == TextFit::AutoSize) {
         // The text may run past its rectangle: measure what it covers.
         const WindowDc dc(window_.get());
-        if (!dc) FatalWithLastError(L"The window cannot be drawn.");
+        if (!dc) {
+            InvalidateRect(window_.get(), nullptr, TRUE);  // not measured: all of it is drawn again
+            return;
+        }
         const Selected font(dc.get(), FontOf(control));
         RECT text = area;
         DrawTextW(dc.get(), state(control).caption.c_str(), -1, &text, DrawTextFlags(row.fit) | DT_CALCRECT);
         UnionRect(&area, &area, &text);
     }
-    if (!InvalidateRect(window_.get(), &area, TRUE)) FatalWithLastError(L"The window cannot be redrawn.");
+    InvalidateRect(window_.get(), &area, TRUE);
 }
 
 // --- Messages --------------------------------------------------------------------------
@@ -344,6 +337,14 @@ LRESULT Win32Form::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_COMMAND: OnCommand(wParam, lParam); return 0;
     case WM_CTLCOLORSTATIC: return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_TIMER: OnTimer(wParam); return 0;
+    // Only "Quit !" ends the program: not Alt+F4, not a close from the task bar or taskkill.
+    case WM_CLOSE: return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_CLOSE) return 0;
+        break;
+    case WM_ENDSESSION:
+        if (wParam != FALSE && events_ != nullptr) events_->Unload();
+        return 0;
     case WM_NCDESTROY:
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         (void)window_.release();  // the window is gone: nothing left to destroy
@@ -357,7 +358,7 @@ LRESULT Win32Form::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
 void Win32Form::OnPaint() {
     PAINTSTRUCT paint;
     HDC target = BeginPaint(window_.get(), &paint);
-    if (target == nullptr) Fatal(L"The window cannot be drawn.");
+    if (target == nullptr) return;  // the area stays invalid: the next paint tries again
     const RECT& area = paint.rcPaint;
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
@@ -366,7 +367,8 @@ void Win32Form::OnPaint() {
     const UniqueBitmap buffer(CreateCompatibleBitmap(target, width > 0 ? width : 1, height > 0 ? height : 1));
     if (!canvas || !buffer) {
         EndPaint(window_.get(), &paint);
-        FatalWithLastError(L"The window cannot be drawn.");
+        InvalidateRect(window_.get(), &area, FALSE);  // not drawn: the next paint tries again
+        return;
     }
     {
         const Selected selected(canvas.get(), buffer.get());
@@ -379,7 +381,12 @@ void Win32Form::OnPaint() {
 }
 
 void Win32Form::Paint(HDC dc, const RECT& area) const {
-    FillRect(dc, &area, background_.get());
+    if (background_) {
+        FillRect(dc, &area, background_.get());
+    } else {
+        SetDCBrushColor(dc, kForm1.background);
+        FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    }
     // Back to front: the table is in stacking order.
     for (const ControlRow& row : kForm1Controls) {
         if (!IsWindowless(row.kind) || !state(row.id).visible) continue;
@@ -390,13 +397,10 @@ void Win32Form::Paint(HDC dc, const RECT& area) const {
 }
 
 void Win32Form::PaintPicture(HDC dc, ControlId id) const {
+    // The pictures are solid squares of their colour.
     const Control& control = state(id);
-    const MemoryDc source(dc);
-    if (!source) return;
-    const Selected selected(source.get(), control.picture.get());
-    const RECT& to = control.pixels;
-    StretchBlt(dc, to.left, to.top, to.right - to.left, to.bottom - to.top, source.get(), 0, 0,
-               kPicturePixels, kPicturePixels, SRCCOPY);
+    SetDCBrushColor(dc, control.colour);
+    FillRect(dc, &control.pixels, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 }
 
 void Win32Form::PaintLine(HDC dc, ControlId id) const {

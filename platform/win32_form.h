@@ -34,6 +34,7 @@ public:
     void SetEnabled(ControlId control, bool enabled) override;
     bool IsSelected(ControlId control) override;
     void SetVisible(ControlId control, bool visible) override;
+    void SetColour(ControlId picture, Colour colour) override;
     void SetCaption(ControlId control, std::wstring_view caption) override;
     void SetTooltip(ControlId control, std::wstring_view tooltip) override;
     void SetInterval(ControlId timer, unsigned milliseconds) override;
@@ -43,13 +44,13 @@ public:
 private:
     struct Control {
         bool visible = true;
+        Colour colour = kBlack;  // a picture's fill
         std::wstring caption;
         std::wstring tooltip;
         bool hasTool = false;
         RECT pixels{};
         HWND window = nullptr;  // option buttons only; the form destroys them
         UniqueFont font;        // none: the windowing system's default font
-        UniqueBitmap picture;
     };
 
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -65,7 +66,6 @@ private:
     void CreateWindowFrame(HINSTANCE instance);
     void CreateControls(HINSTANCE instance);
     void CreateOptionButton(HINSTANCE instance, const ControlRow& row, bool firstOfGroup);
-    void CreatePicture(const ControlRow& row);
     void CreateFontOf(const ControlRow& row);
     void CreateTooltips();
     void AddOrUpdateTool(ControlId control);

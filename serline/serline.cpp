@@ -1,7 +1,8 @@
 // serline.dll: the serial-line library. It holds at most one open port and drives its TXD
-// line with the break state. It never lowers the line on its own, and closes the port only
-// when the device has gone away (a USB adapter pulled out): it then lets the dead handle go
-// and, at later TXD calls, opens the same port with the same settings again once it is back.
+// line with the break state. It lets a port go only when another replaces it, when the device
+// has gone away (a USB adapter pulled out) or when the process ends, and always lowers the
+// line first: whether a driver lowers it on close is not promised. After a device went away,
+// later TXD calls open the same port with the same settings again once it is back.
 #include <windows.h>
 
 #include <cstdio>
@@ -83,12 +84,27 @@ HANDLE OpenConfigured(const serline::LineSettings& settings) {
 
 bool PortLost() { return held.settings.port != 0 && held.handle == INVALID_HANDLE_VALUE; }
 
+// A port is never let go with its line raised.
+void LowerAndClose(HANDLE port) {
+    ClearCommBreak(port);
+    CloseHandle(port);
+}
+
 void LetDeadHandleGo() {
-    CloseHandle(held.handle);
+    LowerAndClose(held.handle);  // most likely fails on a dead device, but it may not be dead
     held.handle = INVALID_HANDLE_VALUE;
 }
 
 }  // namespace
+
+// The process ends ("Quit !", a fatal error): the port goes with it, but not raised.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*) {
+    if (reason == DLL_PROCESS_DETACH && held.handle != INVALID_HANDLE_VALUE) {
+        LowerAndClose(held.handle);
+        held.handle = INVALID_HANDLE_VALUE;
+    }
+    return TRUE;
+}
 
 extern "C" __declspec(dllexport) short __stdcall OPENCOM(const char* settingsText) {
     const auto settings = serline::ParseLineSettings(settingsText);
@@ -104,7 +120,7 @@ extern "C" __declspec(dllexport) short __stdcall OPENCOM(const char* settingsTex
     const HANDLE opened = OpenConfigured(*settings);
     if (opened == INVALID_HANDLE_VALUE) return 0;
     // Only now that the new port works is the old one let go.
-    if (held.handle != INVALID_HANDLE_VALUE) CloseHandle(held.handle);
+    if (held.handle != INVALID_HANDLE_VALUE) LowerAndClose(held.handle);
     held = HeldPort{opened, *settings};
     return 1;
 }

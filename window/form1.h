@@ -13,12 +13,14 @@ public:
         : window_(window), line_(line), shell_(shell) {}
 
     void Load() override;
+    void Unload() override;
     void Click(ControlId control) override;
     void Timer(ControlId timer) override;
 
 private:
     // Keep-alive.
     void Form_Load();
+    void Form_Unload();  // lowers the line if the last tick raised it
     void ApplyPortSelection();
     void Option1_Click();
     void Option2_Click();

@@ -5,6 +5,8 @@ namespace kelvarid {
 
 void Form1::Load() { Form_Load(); }
 
+void Form1::Unload() { Form_Unload(); }
+
 void Form1::Timer(ControlId timer) {
     if (timer == ControlId::Timer1) Timer1_Timer();
 }

@@ -67,9 +67,6 @@ struct FormSpec {
 
 inline constexpr FormSpec kForm1{L"Kelvarid", kBlack, 1305, 2100};
 
-// Both indicator pictures are solid 8 x 8 pixel squares shown at 120 x 120 twips.
-inline constexpr int kPicturePixels = 8;
-
 inline constexpr wchar_t kLabel8Caption[] =
     L"Tento program slouží k automatickému restartu při \"seknutí\" PC... "
     L"K počítači je nutné připojit obvod \"Kelvarid\", který slouží k resetu PC.";

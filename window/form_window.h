@@ -41,6 +41,8 @@ class FormEvents {
 public:
     virtual ~FormEvents() = default;
     virtual void Load() = 0;
+    // The program is about to end without "Quit !": the session ends, or a fatal error.
+    virtual void Unload() = 0;
     virtual void Click(ControlId control) = 0;
     virtual void Timer(ControlId timer) = 0;
 };

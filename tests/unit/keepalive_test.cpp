@@ -298,6 +298,20 @@ TEST(FailedPulse, AFallThatFailsAfterAGoodRiseIsShownToo) {
     EXPECT_EQ(rig.window.caption[IndexOf(ControlId::Label10)], L"chyba");
 }
 
+TEST(Unload, LowersARaisedLineOnceAndLeavesALowOneAlone) {
+    Rig rig;
+    rig.form.Unload();
+    EXPECT_TRUE(rig.journal.empty()) << "the line was low: nothing to do";
+
+    rig.form.Timer(ControlId::Timer1);
+    rig.journal.clear();
+    rig.form.Unload();
+    rig.form.Unload();
+    EXPECT_EQ(rig.journal, (Journal{L"TXD 0"}));
+    rig.form.Timer(ControlId::Timer1);  // a tick after it raises again: the cycle starts anew
+    EXPECT_EQ(rig.journal.back(), L"SetInterval Timer1 500");
+}
+
 TEST(Pulses, OtherTimersAreNotTheLinesClock) {
     Rig rig;
     rig.form.Timer(ControlId::Label10);

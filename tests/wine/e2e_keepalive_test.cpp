@@ -23,12 +23,14 @@ TEST(StartUp, OnlyCom3AvailableProbesGreysOutAndReportsTheFailedPort) {
     EXPECT_EQ(box.title, L"Port");
     EXPECT_EQ(box.text, L"Port COM1 nelze otevřít");
 
-    // While the box is open: five OPENCOM calls, then the first rise; the window not yet shown.
+    // While the box is open: five OPENCOM calls, then the first rise, which asks once more for
+    // the chosen COM1; the window not yet shown.
     ASSERT_TRUE(WaitUntil([&] { return !run.Calls("TXD").empty(); }, 3000)) << "no TXD while the box is open";
     const auto calls = run.Calls();
-    ASSERT_GE(calls.size(), 6u);
+    ASSERT_GE(calls.size(), 7u);
     EXPECT_EQ(Names(std::vector<Call>(calls.begin(), calls.begin() + 5)), kProbesThenSelection);
-    EXPECT_EQ(calls[5].call, "TXD 1");
+    EXPECT_EQ(calls[5].call, "OPENCOM COM1,1200,N,8,1");
+    EXPECT_EQ(calls[6].call, "TXD 1");
     EXPECT_TRUE(IsWindow(box.window) && IsWindowVisible(box.window));
     HWND main = run.program->MainWindow();
     ASSERT_NE(main, nullptr);

@@ -419,8 +419,27 @@ StandinRun::StandinRun(const wchar_t* openPorts) {
     program = std::make_unique<Program>(folder / L"kelvarid.exe",
                                         std::vector<std::pair<std::wstring, std::wstring>>{
                                             {L"KELVARID_STANDIN_PORTS", openPorts},
+                                            {L"KELVARID_STANDIN_PORTS_FILE", folder / L"ports.txt"},
+                                            {L"KELVARID_STANDIN_TXD_FILE", folder / L"txd.txt"},
                                             {L"KELVARID_STANDIN_LOG", folder / L"calls.log"}});
 }
+
+namespace {
+
+void WriteWholeFile(const std::wstring& path, const std::string& text) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+}  // namespace
+
+void StandinRun::SetOpenPorts(const char* ports) const { WriteWholeFile(folder / L"ports.txt", ports); }
+
+void StandinRun::SetTxdResult(int txdResult) const { WriteWholeFile(folder / L"txd.txt", std::to_string(txdResult)); }
 
 bool StandinRun::ShowWhileTheLineIsHigh() {
     const BoxView box = program->WaitForBox(kStartTimeoutMs);

@@ -157,6 +157,10 @@ public:
     // openPorts: the port numbers whose OPENCOM succeeds, "3" or "1234".
     explicit StandinRun(const wchar_t* openPorts);
 
+    // From now on the stand-in opens these ports ("13") and TXD returns `txdResult`.
+    void SetOpenPorts(const char* ports) const;
+    void SetTxdResult(int txdResult) const;
+
     std::vector<Call> Calls() const { return ReadCalls(folder / L"calls.log"); }
     std::vector<Call> Calls(const std::string& prefix) const { return CallsStartingWith(Calls(), prefix); }
     HWND Main() const { return program->MainWindow(); }

@@ -1,6 +1,10 @@
 // A recording stand-in for serline.dll, for tests only. It opens no port: it answers OPENCOM
 // as the test says and writes every call, with a timestamp, to a log the test reads.
 //   KELVARID_STANDIN_PORTS  the port numbers that "open", e.g. "3" or "134"; unset: none
+//   KELVARID_STANDIN_PORTS_FILE  a file holding those numbers instead, read at every call,
+//                           so that a test can make a port come or go while the program runs
+//   KELVARID_STANDIN_TXD_FILE    a file whose first character is the result TXD returns, "0"
+//                           or "1", read at every call; unset or absent: 1
 //   KELVARID_STANDIN_LOG    the log file; one line a call: "<microseconds> <call> -> <result>"
 //   KELVARID_STANDIN_MARKER a file to which each copy of the stand-in, when a process loads it,
 //                           adds a line with its own full path
@@ -27,13 +31,35 @@ void Record(const char* call, short result) {
     CloseHandle(log);
 }
 
+// The start of the file named by `variable`, NUL-terminated; false when there is none.
+bool ReadControlFile(const char* variable, char* text, DWORD size) {
+    char path[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableA(variable, path, sizeof path);
+    if (length == 0 || length >= sizeof path) return false;
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD read = 0;
+    const BOOL ok = ReadFile(file, text, size - 1, &read, nullptr);
+    CloseHandle(file);
+    text[ok ? read : 0] = '\0';
+    return ok != FALSE;
+}
+
 bool PortOpens(const char* settings) {
     if (settings == nullptr || std::strncmp(settings, "COM", 3) != 0) return false;
     const char number = settings[3];
     if (number < '1' || number > '9' || settings[4] != ',') return false;
     char ports[32];
+    if (ReadControlFile("KELVARID_STANDIN_PORTS_FILE", ports, sizeof ports)) return std::strchr(ports, number) != nullptr;
     const DWORD length = GetEnvironmentVariableA("KELVARID_STANDIN_PORTS", ports, sizeof ports);
     return length > 0 && length < sizeof ports && std::strchr(ports, number) != nullptr;
+}
+
+short TxdResult() {
+    char result[4];
+    if (!ReadControlFile("KELVARID_STANDIN_TXD_FILE", result, sizeof result)) return 1;
+    return result[0] == '0' ? 0 : 1;
 }
 
 void MarkLoaded(HMODULE self) {
@@ -70,6 +96,7 @@ extern "C" __declspec(dllexport) short __stdcall OPENCOM(const char* settings) {
 extern "C" __declspec(dllexport) short __stdcall TXD(short level) {
     char call[32];
     std::snprintf(call, sizeof call, "TXD %d", level);
-    Record(call, 1);
-    return 1;
+    const short result = TxdResult();
+    Record(call, result);
+    return result;
 }

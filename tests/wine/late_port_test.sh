@@ -1,0 +1,68 @@
+#!/bin/sh
+# The real kelvarid.exe and serline.dll on a machine whose circuit port comes late: at start
+# COM1 (the chosen port) leads nowhere and only COM3 opens; 8 s after the first pulse COM1
+# appears, as a USB adapter that enumerates after log-on does. The first rise goes to COM3, the one that opened;
+# the next rise, 60.5 s later, asks for COM1 again and drives it. strace shows the breaks
+# (TIOCSBRK) on each pseudo-terminal.
+#   late_port_test.sh <build folder> <source folder>
+set -u
+build=$1
+source=$2
+ports="$build/../ports"
+work=$(mktemp -d)
+pids=""
+cleanup() {
+    [ -n "${strace_pid:-}" ] && kill "$strace_pid" 2>/dev/null
+    WINEPREFIX="${WINEPREFIX:-$build/../wine}" wineserver -k 2>/dev/null
+    for pid in $pids; do kill "$pid" 2>/dev/null; done
+    rm -f "$ports/com1" "$ports/com1-peer" "$ports/com3" "$ports/com3-peer"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; echo "--- breaks"; cat "$work/events"; exit 1; }
+terminal() {
+    socat pty,raw,echo=0,link="$ports/com$1" pty,raw,echo=0,link="$ports/com$1-peer" 2>"$work/socat$1.log" &
+    pids="$pids $!"
+    for _ in $(seq 50); do [ -e "$ports/com$1" ] && return 0; sleep 0.1; done
+    echo "FAIL: socat made no pseudo-terminal for COM$1"; exit 1
+}
+
+mkdir -p "$ports"
+rm -f "$ports/com1" "$ports/com3"
+terminal 3
+mkdir "$work/program"
+cp "$build/kelvarid.exe" "$build/serline.dll" "$work/program/"
+
+strace -f -qq -y -ttt -e trace=ioctl -o "$work/trace" "$source/tests/wine/wine-run" "$work/program/kelvarid.exe" \
+    >"$work/out" 2>&1 &
+strace_pid=$!
+calc() { awk "BEGIN { print ($1) }"; }
+com3=$(readlink "$ports/com3")
+# Wine may take a while to start under strace: COM1 comes 8 s after the first rise, so that
+# the start-up has certainly found it missing.
+for _ in $(seq 600); do grep -q "<$com3>, TIOCSBRK" "$work/trace" 2>/dev/null && break; sleep 0.1; done
+grep -q "<$com3>, TIOCSBRK" "$work/trace" || { echo "FAIL: no first rise on COM3 within 60 s"; cat "$work/out"; exit 1; }
+started=$(date +%s.%N)
+sleep 8
+terminal 1
+appeared=$(date +%s.%N)
+com1=$(readlink "$ports/com1")
+# The second rise is due 60.5 s after the first.
+while [ "$(calc "$(date +%s.%N) - $started < 62")" = 1 ]; do
+    grep -q "<$com1>, TIOCSBRK" "$work/trace" 2>/dev/null && break
+    sleep 0.5
+done
+sleep 1
+
+# "<time> <port> raise", in order.
+grep -E 'TIOCSBRK' "$work/trace" | sed -nE "s#^[0-9]+ +([0-9.]+) ioctl\([0-9]+<([^>]*)>, TIOCSBRK.*#\1 \2#p" |
+    sed -e "s# $com1\$# COM1#" -e "s# $com3\$# COM3#" >"$work/events"
+ports_raised=$(cut -d' ' -f2 "$work/events" | tr '\n' ' ')
+[ "$ports_raised" = "COM3 COM1 " ] || fail "rises went to '$ports_raised', expected 'COM3 COM1 '"
+first=$(sed -n 1p "$work/events" | cut -d' ' -f1)
+second=$(sed -n 2p "$work/events" | cut -d' ' -f1)
+period=$(calc "$second - $first")
+late=$(calc "$second - $appeared")
+ok=$(calc "$period > 60.4 && $period < 60.8")
+[ "$ok" = 1 ] || fail "rise to rise $period s"
+echo "PASS: first rise on COM3; COM1 appeared $(calc "$appeared - $first") s after it and got its first break $late s after it appeared, at the next rise ($period s after the first)"
