@@ -136,5 +136,20 @@ TEST(SlowLatePort, AChosenPortThatComesLaterTakesTheNextRiseAndAFailedPulseShows
     EXPECT_EQ(run.Calls("OPENCOM").size(), 7u) << "an open port is asked for again";
 }
 
+// Nobody may be at the machine to close a fatal box: it ends the program by itself, so that a
+// watchdog or the circuit can take over, with the same exit code as when it is closed.
+TEST(SlowFatalBox, EndsTheProgramAfterAMinuteWhenNobodyClosesIt) {
+    Folder folder;
+    folder.CopyIn(BuiltFile("kelvarid.exe"), L"kelvarid.exe");  // no serline.dll beside it
+    Program program(folder / L"kelvarid.exe", {});
+    const BoxView box = program.WaitForBox(kStartTimeoutMs);
+    ASSERT_NE(box.window, nullptr) << "no error box";
+    const long long shownAt = NowMicroseconds();
+    EXPECT_FALSE(program.WaitForExit(55000)) << "the box went too early";
+    ASSERT_TRUE(program.WaitForExit(10000)) << "the box still waits after a minute";
+    std::printf("the fatal box ended the program after %.1f s\n", (NowMicroseconds() - shownAt) / 1e6);
+    EXPECT_EQ(program.ExitCode(), 3u);
+}
+
 }  // namespace
 }  // namespace e2e
