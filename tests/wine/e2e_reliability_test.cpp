@@ -70,6 +70,19 @@ TEST(Closing, AltF4AndCloseRequestsLeaveTheProgramRunningAndPulsing) {
     EXPECT_EQ(Names(run.Calls("TXD")), (std::vector<std::string>{"TXD 1", "TXD 0"}));
 }
 
+TEST(Closing, TheEndOfTheSessionLowersARaisedLineAtOnce) {
+    StandinRun run(L"1");
+    ASSERT_TRUE(run.ShowWhileTheLineIsHigh());
+    ASSERT_EQ(Names(run.Calls("TXD")), std::vector<std::string>{"TXD 1"}) << "the line is no longer high";
+    // Log-off or shutdown: the program agrees to end, and lowers the line before it is ended.
+    EXPECT_NE(SendMessageW(run.Main(), WM_QUERYENDSESSION, 0, 0), 0) << "the program holds the session up";
+    const long long endedAt = NowMicroseconds();
+    SendMessageW(run.Main(), WM_ENDSESSION, TRUE, 0);
+    const auto txd = run.Calls("TXD");
+    ASSERT_EQ(Names(txd), (std::vector<std::string>{"TXD 1", "TXD 0"}));
+    EXPECT_LT(txd[1].at - endedAt, 100000) << "the line was lowered by the next tick, not by the session's end";
+}
+
 TEST(SecondInstance, ShowsItsBoxOpensNoPortAndExitsWithItsCodeWhileTheFirstKeepsPulsing) {
     StandinRun first(L"1");
     ASSERT_TRUE(first.PastStartUp());
