@@ -1,4 +1,4 @@
-# Cross build for 32-bit Windows with MinGW-w64; the results run under Wine for the tests.
+# Cross build for 32-bit Windows with MinGW-w64; the results run under 32-bit Wine for the tests.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
