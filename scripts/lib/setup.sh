@@ -15,7 +15,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 all_targets="i686 x86_64"
 packages="cmake g++ libgtest-dev googletest mingw-w64-tools
   g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-  wine wine64 xvfb x11-utils xdotool imagemagick socat strace python3 util-linux
+  wine wine64 fonts-wine xvfb x11-utils xdotool imagemagick socat strace python3 util-linux
   clang libclang-rt-14-dev nsis zip unzip"
 # Only where the machine runs 32-bit programs: elsewhere its installation fails.
 packages_32bit="wine32:i386"
@@ -174,6 +174,10 @@ ensure_prefix() {
         say "Wine prefix ${WINEPREFIX#"$root"/} ($arch)"
         WINEARCH=$arch "$loader" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed for $WINEPREFIX" >&2; exit 1; }
     fi
+    # Wine's own fonts (Tahoma, MS Sans Serif and the rest), which the window tests' pictures
+    # expect: this Wine was seen not to find them in /usr/share/wine/fonts by itself, and then
+    # draws with whatever fonts the machine has, smoothed, so every caption gets grey pixels.
+    cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     settings="$build/wine-settings-$target.reg"
     cat >"$settings" <<REG
 REGEDIT4
