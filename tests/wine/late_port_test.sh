@@ -9,7 +9,7 @@ set -u
 build=$1
 source=$2
 . "$source/tests/wine/ports.sh"
-on_exit 'kill "$strace_pid"; WINEPREFIX="${WINEPREFIX:-$build/../wine}" wineserver -k'
+on_exit 'kill "$strace_pid"; wineserver -k'
 strace_pid=""
 fail() { echo "FAIL: $*"; echo "--- breaks"; cat "$work/events"; exit 1; }
 
