@@ -7,11 +7,20 @@
 ;   SIZE_KB     what the installed files take, in KiB
 ;   OUTFILE     the installer to write
 ;
-; It puts kelvarid.exe and serline.dll into Program Files\Kelvarid, a shortcut into the
-; all-users Start menu and, unless the option is cleared, one into the all-users Startup
-; folder, so that the program runs at every log-on. It registers an uninstaller in the
-; system's programs list. /S installs silently with the defaults.
-; The uninstaller removes exactly these files, shortcuts and the one registry key.
+; It puts kelvarid.exe, serline.dll and kelvarid-service.exe into Program Files\Kelvarid and
+; a shortcut into the all-users Start menu. Then Kelvarid starts in one of two ways:
+;  - at log-on, with its window (the default): unless the option is cleared, a shortcut in the
+;    all-users Startup folder starts the program at every log-on;
+;  - at boot, as a service, before anyone logs on: the service "Kelvarid" (automatic start,
+;    NT AUTHORITY\LocalService, restarted 5 s after a failure), its port in
+;    Services\Kelvarid\Parameters\Port, its event source in the Application log; no Startup
+;    shortcut.
+; It registers an uninstaller in the system's programs list. /S installs silently with the
+; defaults; /SERVICE chooses the service, /PORT=COM1 to /PORT=COM4 its port (COM1 without it).
+; Installing again over an installed copy may switch the way: what the other way left (the
+; Startup shortcut, the service) is removed.
+; The uninstaller stops and removes the service, and removes exactly these files, shortcuts and
+; registry keys.
 ;
 ; One script for both targets. The x86_64 installer is itself a 64-bit program: it installs
 ; into the 64-bit Program Files and registers in the 64-bit registry view. The i686 one
@@ -20,8 +29,9 @@
 ; at log-on from the same Startup shortcut name, and two Kelvarids fight over the port. So an
 ; installer refuses while the other target's installation is registered.
 ;
-; Exit codes of a silent run: 0 installed; 2 Kelvarid runs; 3 the other target's Kelvarid is
-; installed; 4 the x86_64 installer on 32-bit Windows. In the last three nothing is changed.
+; Exit codes of a silent run: 0 installed; 2 Kelvarid runs (its window program); 3 the other
+; target's Kelvarid is installed; 4 the x86_64 installer on 32-bit Windows; 5 a /SERVICE or
+; /PORT that is not understood. In the last four nothing is changed.
 
 !if "${ARCH}" == "x86_64"
   Target amd64-unicode
@@ -45,6 +55,9 @@ RequestExecutionLevel admin
 
 !define PRODUCT "Kelvarid"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Kelvarid"
+!define SERVICE_NAME "Kelvarid"
+!define SERVICE_KEY "SYSTEM\CurrentControlSet\Services\Kelvarid"
+!define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\Kelvarid"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -58,14 +71,27 @@ VIFileVersion "${VI_VERSION}"
 
 !include "MUI2.nsh"
 !include "x64.nsh"
+!include "nsDialogs.nsh"
+!include "FileFunc.nsh"
+
+Var ServiceMode  ; 1: at boot, as a service; 0: at log-on, with the window
+Var ServicePort  ; COM1 to COM4
+Var LogOnChoice
+Var ServiceChoice
+Var PortChoice
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
 !define MUI_COMPONENTSPAGE_NODESC
-!define MUI_FINISHPAGE_RUN "$INSTDIR\kelvarid.exe"
+; The finish page starts nothing: the installer runs as administrator, and a program started
+; from it would run elevated. Kelvarid starts from its Startup shortcut at the next log-on, or
+; from the Start menu now.
+!define MUI_FINISHPAGE_TEXT "$(FinishText)"
 
 !insertmacro MUI_PAGE_DIRECTORY
+Page custom StartModePage StartModeLeave
+!define MUI_PAGE_CUSTOMFUNCTION_PRE SkipComponentsForTheService
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -80,6 +106,26 @@ LangString ProgramSection ${LANG_ENGLISH} "Kelvarid (program and Start menu shor
 LangString ProgramSection ${LANG_CZECH} "Kelvarid (program a zástupce v nabídce Start)"
 LangString StartupSection ${LANG_ENGLISH} "Start with Windows (recommended)"
 LangString StartupSection ${LANG_CZECH} "Spouštět s Windows (doporučeno)"
+LangString ModeTitle ${LANG_ENGLISH} "Start"
+LangString ModeTitle ${LANG_CZECH} "Spouštění"
+LangString ModeSubtitle ${LANG_ENGLISH} "When should Kelvarid start sending its pulses?"
+LangString ModeSubtitle ${LANG_CZECH} "Kdy má Kelvarid začít vysílat pulzy?"
+LangString ModeLogOn ${LANG_ENGLISH} "At log-on, with its window (for desktops where someone watches it)"
+LangString ModeLogOn ${LANG_CZECH} "Při přihlášení, s oknem (pro počítače, u kterých někdo sedí)"
+LangString ModeService ${LANG_ENGLISH} "At boot, as a service, before anyone logs on (for servers)"
+LangString ModeService ${LANG_CZECH} "Při startu, jako služba, ještě před přihlášením (pro servery)"
+LangString ModePort ${LANG_ENGLISH} "Port of the circuit:"
+LangString ModePort ${LANG_CZECH} "Port obvodu:"
+LangString BadOption ${LANG_ENGLISH} "Not understood: $R9. Use /SERVICE, and with it /PORT=COM1, /PORT=COM2, /PORT=COM3 or /PORT=COM4."
+LangString BadOption ${LANG_CZECH} "Nesrozumitelné: $R9. Použijte /SERVICE a s ním /PORT=COM1, /PORT=COM2, /PORT=COM3 nebo /PORT=COM4."
+LangString ServiceWillStop ${LANG_ENGLISH} "Kelvarid runs as a service. It will be stopped now: without its pulses the reset circuit will restart this computer unless it is disconnected or Kelvarid runs again in time."
+LangString ServiceWillStop ${LANG_CZECH} "Kelvarid běží jako služba. Nyní bude zastaven: bez jeho pulzů obvod tento počítač restartuje, pokud ho neodpojíte nebo pokud Kelvarid včas znovu nepoběží."
+LangString ServiceNotStopped ${LANG_ENGLISH} "The service Kelvarid could not be stopped; nothing was changed."
+LangString ServiceNotStopped ${LANG_CZECH} "Službu Kelvarid nelze zastavit; nic nebylo změněno."
+LangString ServiceNotMade ${LANG_ENGLISH} "The service Kelvarid could not be set up (sc ended with $0)."
+LangString ServiceNotMade ${LANG_CZECH} "Službu Kelvarid nelze zřídit (sc skončil s $0)."
+LangString FinishText ${LANG_ENGLISH} "Kelvarid is installed. Start it now from the Start menu (Kelvarid): until it runs, the reset circuit gets no pulses. With $\"Start with Windows$\" it also starts at every log-on."
+LangString FinishText ${LANG_CZECH} "Kelvarid je nainstalován. Spusťte ho nyní z nabídky Start (Kelvarid): dokud neběží, obvod nedostává pulzy. S volbou $\"Spouštět s Windows$\" se spustí také při každém přihlášení."
 
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductName" "${PRODUCT}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "CompanyName" "${PRODUCT}"
@@ -97,12 +143,81 @@ LangString Needs64Bit ${LANG_ENGLISH} "This is the installer for 64-bit Windows,
 LangString Needs64Bit ${LANG_CZECH} "Tento instalátor je pro 64bitová Windows a tato Windows jsou 32bitová. Použijte kelvarid-${VERSION}-setup.exe, který běží na všech Windows."
 LangString RunningUninstall ${LANG_CZECH} "Kelvarid běží. Ukončete ho (Quit !) a zkuste to znovu. Bez jeho pulzů obvod tento počítač restartuje, pokud ho neodpojíte."
 
-; Kelvarid's window class: while a window of it exists, the program runs. Ending it is the
-; user's decision, as the circuit resets the computer once the pulses stop; a silent run ends
-; with exit code 2 instead.
+; Kelvarid holds this machine-wide mutex for as long as it runs, in whatever session and under
+; whatever account: a window looked for by its class would be found in this session only.
+!define INSTANCE_MUTEX "Global\Kelvarid"
+!define SYNCHRONIZE 0x00100000
+!define ERROR_ACCESS_DENIED 5
+
+; kelvarid-service.exe holds this one besides the other.
+!define SERVICE_MUTEX "Global\KelvaridService"
+
+; Leaves $0 at 1 while the mutex NAME is held, 0 while it is not.
+!macro MUTEX_HELD NAME
+  System::Call 'kernel32::OpenMutexW(i ${SYNCHRONIZE}, i 0, w "${NAME}") p.r1 ?e'
+  Pop $2
+  StrCpy $0 0
+  ${If} $1 P<> 0
+    System::Call 'kernel32::CloseHandle(p r1)'
+    StrCpy $0 1
+  ${ElseIf} $2 = ${ERROR_ACCESS_DENIED}
+    StrCpy $0 1  ; held under an account this one may not open it for: it runs all the same
+  ${EndIf}
+!macroend
+
+; Leaves $0 at 1 while Kelvarid's window program runs, 0 while it does not (the service, which
+; holds the same mutex, does not count: it is stopped for the installation).
+!macro KELVARID_RUNNING
+  !insertmacro MUTEX_HELD "${SERVICE_MUTEX}"
+  ${If} $0 = 1
+    StrCpy $0 0
+  ${Else}
+    !insertmacro MUTEX_HELD "${INSTANCE_MUTEX}"
+  ${EndIf}
+!macroend
+
+; Warns that the running service will be stopped; a user who does not want that ends the run.
+!macro WARN_IF_SERVICE_RUNS
+  !insertmacro MUTEX_HELD "${SERVICE_MUTEX}"
+  ${If} $0 = 1
+    MessageBox MB_OKCANCEL|MB_ICONEXCLAMATION "$(ServiceWillStop)" /SD IDOK IDOK +2
+    Quit
+  ${EndIf}
+!macroend
+
+; Stops the service Kelvarid, if there is one, and removes it with its event source; waits
+; until its process has let the port go. Leaves $0 at 0 when done, 1 when it still runs.
+!macro REMOVE_SERVICE UN
+  Function ${UN}RemoveService
+    nsExec::Exec '"$SYSDIR\sc.exe" stop ${SERVICE_NAME}'
+    Pop $0
+    StrCpy $3 0
+    ${Do}
+      !insertmacro MUTEX_HELD "${SERVICE_MUTEX}"
+      ${If} $0 = 0
+      ${OrIf} $3 >= 60
+        ${Break}
+      ${EndIf}
+      Sleep 250
+      IntOp $3 $3 + 1
+    ${Loop}
+    ${If} $0 = 1
+      Return
+    ${EndIf}
+    nsExec::Exec '"$SYSDIR\sc.exe" delete ${SERVICE_NAME}'
+    Pop $0
+    DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
+    StrCpy $0 0
+  FunctionEnd
+!macroend
+!insertmacro REMOVE_SERVICE ""
+!insertmacro REMOVE_SERVICE "un."
+
+; Ending Kelvarid is the user's decision, as the circuit resets the computer once the pulses
+; stop; a silent run ends with exit code 2 instead.
 !macro REFUSE_WHILE_RUNNING MESSAGE
   retry:
-  FindWindow $0 "KelvaridForm"
+  !insertmacro KELVARID_RUNNING
   StrCmp $0 0 +4
   MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${MESSAGE}" /SD IDCANCEL IDRETRY retry
   SetErrorLevel 2
@@ -126,6 +241,7 @@ Function .onInit
   !endif
   ; Shortcuts for every user of the machine: the program must run whoever logs on.
   SetShellVarContext all
+  Call ReadStartMode
   !insertmacro REFUSE_WHILE_RUNNING "$(RunningInstall)"
   ; The other target registers in the other registry view, which only 64-bit Windows has.
   ${If} ${RunningX64}
@@ -136,6 +252,7 @@ Function .onInit
       !insertmacro STOP "$(OtherInstalled)" 3
     ${EndIf}
   ${EndIf}
+  !insertmacro WARN_IF_SERVICE_RUNS
 FunctionEnd
 
 Function un.onInit
@@ -144,13 +261,107 @@ Function un.onInit
     SetRegView ${REG_VIEW}
   ${EndIf}
   !insertmacro REFUSE_WHILE_RUNNING "$(RunningUninstall)"
+  !insertmacro WARN_IF_SERVICE_RUNS
+FunctionEnd
+
+; /SERVICE and /PORT=COMn from the command line; anything else of theirs ends the run.
+Function ReadStartMode
+  StrCpy $ServiceMode 0
+  StrCpy $ServicePort "COM1"
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/SERVICE" $R1
+  ${IfNot} ${Errors}
+    StrCpy $R9 "/SERVICE$R1"
+    StrCmp $R1 "" 0 bad
+    StrCpy $ServiceMode 1
+  ${EndIf}
+  ClearErrors
+  ${GetOptions} $R0 "/PORT=" $R1
+  ${If} ${Errors}
+    Return
+  ${EndIf}
+  StrCpy $R9 "/PORT=$R1"
+  StrCmp $ServiceMode 1 0 bad
+  ${If} $R1 S== "COM1"
+  ${OrIf} $R1 S== "COM2"
+  ${OrIf} $R1 S== "COM3"
+  ${OrIf} $R1 S== "COM4"
+    StrCpy $ServicePort $R1
+    Return
+  ${EndIf}
+  bad:
+  !insertmacro STOP "$(BadOption)" 5
+FunctionEnd
+
+Function StartModePage
+  !insertmacro MUI_HEADER_TEXT "$(ModeTitle)" "$(ModeSubtitle)"
+  nsDialogs::Create 1018
+  Pop $0
+  ${NSD_CreateRadioButton} 0 0 100% 12u "$(ModeLogOn)"
+  Pop $LogOnChoice
+  ${NSD_CreateRadioButton} 0 20u 100% 12u "$(ModeService)"
+  Pop $ServiceChoice
+  ${NSD_CreateLabel} 12u 42u 70u 12u "$(ModePort)"
+  Pop $0
+  ${NSD_CreateDropList} 85u 40u 50u 60u ""
+  Pop $PortChoice
+  ${NSD_CB_AddString} $PortChoice "COM1"
+  ${NSD_CB_AddString} $PortChoice "COM2"
+  ${NSD_CB_AddString} $PortChoice "COM3"
+  ${NSD_CB_AddString} $PortChoice "COM4"
+  ${NSD_CB_SelectString} $PortChoice $ServicePort
+  ${If} $ServiceMode = 1
+    ${NSD_Check} $ServiceChoice
+  ${Else}
+    ${NSD_Check} $LogOnChoice
+    EnableWindow $PortChoice 0
+  ${EndIf}
+  ${NSD_OnClick} $LogOnChoice StartModeChanged
+  ${NSD_OnClick} $ServiceChoice StartModeChanged
+  nsDialogs::Show
+FunctionEnd
+
+Function StartModeChanged
+  Pop $0
+  ${NSD_GetState} $ServiceChoice $1
+  ${If} $1 = ${BST_CHECKED}
+    EnableWindow $PortChoice 1
+  ${Else}
+    EnableWindow $PortChoice 0
+  ${EndIf}
+FunctionEnd
+
+Function StartModeLeave
+  ${NSD_GetState} $ServiceChoice $1
+  ${If} $1 = ${BST_CHECKED}
+    StrCpy $ServiceMode 1
+  ${Else}
+    StrCpy $ServiceMode 0
+  ${EndIf}
+  ${NSD_GetText} $PortChoice $ServicePort
+FunctionEnd
+
+; The components page offers the Startup shortcut, which the service does not want.
+Function SkipComponentsForTheService
+  ${If} $ServiceMode = 1
+    Abort
+  ${EndIf}
 FunctionEnd
 
 Section "!$(ProgramSection)" SecProgram
   SectionIn RO
+  ; An installed service goes first, whichever way Kelvarid starts from now on: its files are
+  ; in use while it runs, and a new service is made afresh below.
+  DetailPrint "sc stop ${SERVICE_NAME}, sc delete ${SERVICE_NAME}"
+  Call RemoveService
+  ${If} $0 <> 0
+    !insertmacro STOP "$(ServiceNotStopped)" 6
+  ${EndIf}
   SetOutPath "$INSTDIR"
   File "${BINDIR}\kelvarid.exe"
   File "${BINDIR}\serline.dll"
+  File "${BINDIR}\kelvarid-service.exe"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   CreateShortCut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\kelvarid.exe" "" "$INSTDIR\kelvarid.exe" 0
@@ -170,11 +381,38 @@ Section "!$(ProgramSection)" SecProgram
 SectionEnd
 
 Section "$(StartupSection)" SecStartup
+  ${If} $ServiceMode = 1
+    Return  ; the service starts at boot: a Startup shortcut would start a second Kelvarid
+  ${EndIf}
   SetOutPath "$INSTDIR"
   CreateShortCut "$SMSTARTUP\${PRODUCT}.lnk" "$INSTDIR\kelvarid.exe" "" "$INSTDIR\kelvarid.exe" 0
 SectionEnd
 
+; The service, last: the files are in place, and it starts at once.
+Section "-Service" SecService
+  ${If} $ServiceMode <> 1
+    Return
+  ${EndIf}
+  DetailPrint "sc create ${SERVICE_NAME}: $ServicePort"
+  nsExec::ExecToLog '"$SYSDIR\sc.exe" create ${SERVICE_NAME} binPath= "\"$INSTDIR\kelvarid-service.exe\"" start= auto obj= "NT AUTHORITY\LocalService" DisplayName= "${PRODUCT}"'
+  Pop $0
+  ${If} $0 <> 0
+    !insertmacro STOP "$(ServiceNotMade)" 7
+  ${EndIf}
+  WriteRegStr HKLM "${SERVICE_KEY}\Parameters" "Port" "$ServicePort"
+  WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\kelvarid-service.exe"
+  WriteRegDWORD HKLM "${EVENT_SOURCE_KEY}" "TypesSupported" 7
+  ; Restarted 5 s after every failure, for ever: a watchdog that stays down resets the machine.
+  nsExec::ExecToLog '"$SYSDIR\sc.exe" failure ${SERVICE_NAME} reset= 0 actions= restart/5000'
+  Pop $0
+  nsExec::ExecToLog '"$SYSDIR\sc.exe" start ${SERVICE_NAME}'
+  Pop $0
+SectionEnd
+
 Section "Uninstall"
+  DetailPrint "sc stop ${SERVICE_NAME}, sc delete ${SERVICE_NAME}"
+  Call un.RemoveService
+  Delete /REBOOTOK "$INSTDIR\kelvarid-service.exe"
   Delete "$SMSTARTUP\${PRODUCT}.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
   ; Should the program have been started meanwhile, its files go at the next restart.

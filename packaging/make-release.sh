@@ -1,6 +1,6 @@
 #!/bin/sh
 # Makes the two release files from a finished Windows build of one target:
-#   kelvarid-VERSION-portable.zip   kelvarid.exe, serline.dll and readme.txt
+#   kelvarid-VERSION-portable.zip   kelvarid.exe, serline.dll, kelvarid-service.exe, readme.txt
 #   kelvarid-VERSION-setup.exe      the installer (packaging/kelvarid.nsi)
 # The x86_64 target's files are named kelvarid-VERSION-portable-x64.zip and
 # kelvarid-VERSION-setup-x64.exe.
@@ -30,7 +30,7 @@ export TZ=UTC
 stage="$outdir/stage"
 rm -rf "$stage"
 mkdir -p "$stage"
-cp "$bindir/kelvarid.exe" "$bindir/serline.dll" "$stage/"
+cp "$bindir/kelvarid.exe" "$bindir/serline.dll" "$bindir/kelvarid-service.exe" "$stage/"
 # Windows' Notepad, back to Windows 7, reads UTF-8 only with a byte-order mark and lines only
 # with CR LF.
 { printf '\357\273\277'; sed -e "s/@SETUP@/$setup_name/" -e "s/@KIND_CZ@/$kind_cz/" -e "s/@KIND_EN@/$kind_en/" \
@@ -39,10 +39,10 @@ touch -d "@$SOURCE_DATE_EPOCH" "$stage"/*
 
 zip_file="$outdir/kelvarid-$version-portable$suffix.zip"
 rm -f "$zip_file"
-(cd "$stage" && zip -q -X -9 "$zip_file.part" kelvarid.exe serline.dll readme.txt)
+(cd "$stage" && zip -q -X -9 "$zip_file.part" kelvarid.exe serline.dll kelvarid-service.exe readme.txt)
 mv "$zip_file.part" "$zip_file"
 
-size_kb=$(( ($(stat -c %s "$stage/kelvarid.exe") + $(stat -c %s "$stage/serline.dll") + 1023) / 1024 + 64 ))
+size_kb=$(( ($(stat -c %s "$stage/kelvarid.exe") + $(stat -c %s "$stage/serline.dll") + $(stat -c %s "$stage/kelvarid-service.exe") + 1023) / 1024 + 64 ))
 setup_file="$outdir/$setup_name"
 makensis -V2 -NOCD \
     "-DVERSION=$version" "-DVI_VERSION=$vi_version" "-DARCH=$target" "-DBINDIR=$stage" \

@@ -50,6 +50,8 @@ SHELL_FOLDERS_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Explorer\Sh
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "shell32.dll",
                "advapi32.dll", "msvcrt.dll"}
 SIZE_LIMIT = 256 * 1024
+# What a release holds of the build, and what must stay under SIZE_LIMIT together.
+PROGRAM_FILES = ("kelvarid.exe", "serline.dll", "kelvarid-service.exe")
 
 failures = []
 
@@ -90,9 +92,9 @@ def test_zip(build, source, objdump, target):
     with zipfile.ZipFile(path) as archive:
         check(archive.testzip() is None, "the zip is damaged")
         names = archive.namelist()
-        check(sorted(names) == ["kelvarid.exe", "readme.txt", "serline.dll"],
-              f"the zip holds {names}, not kelvarid.exe, serline.dll and readme.txt at its top")
-        for name in ("kelvarid.exe", "serline.dll"):
+        check(sorted(names) == sorted(PROGRAM_FILES + ("readme.txt",)),
+              f"the zip holds {names}, not {', '.join(PROGRAM_FILES)} and readme.txt at its top")
+        for name in PROGRAM_FILES:
             if name in names:
                 check(archive.read(name) == read(os.path.join(build, name)),
                       f"{name} in the zip is not the built {name}")
@@ -180,7 +182,7 @@ def manifest_architecture(manifest):
 def test_binaries(build, source, objdump, target):
     total = 0
     machine = TARGETS[target]["machine"]
-    for name in ("kelvarid.exe", "serline.dll"):
+    for name in PROGRAM_FILES:
         path = os.path.join(build, name)
         found = pe_machine(read(path))
         check(found == machine, f"{name} is built for machine {found and hex(found)}, not {machine:#x} ({target})")
@@ -197,29 +199,33 @@ def test_binaries(build, source, objdump, target):
     check(sorted(names) == ["OPENCOM", "TXD"], f"serline.dll exports {names}, not OPENCOM and TXD")
     # The records Windows shows: version and description, the program's manifest, the icon.
     program, library = read(os.path.join(build, "kelvarid.exe")), read(os.path.join(build, "serline.dll"))
+    service = read(os.path.join(build, "kelvarid-service.exe"))
     setup = read(release_file(build, target, SETUP))
     found = pe_machine(setup)
     check(found == machine, f"the installer is a program for machine {found and hex(found)}, not {machine:#x}")
     icon_image = read(os.path.join(source, "platform", "resources", "kelvarid.ico"))[22:]
-    for name, data in (("kelvarid.exe", program), ("serline.dll", library), ("the installer", setup)):
+    for name, data in (("kelvarid.exe", program), ("serline.dll", library), ("kelvarid-service.exe", service),
+                       ("the installer", setup)):
         check(utf16(VERSION) in data, f"{name} has no version record {VERSION}")
+    check(len(pe_resources(service, 11)) >= 1, "kelvarid-service.exe holds no message table for its event log")
     check(utf16("Kelvarid serial-line library") in library, "serline.dll has no description of its own")
     check(utf16("Kelvarid - keep-alive pulses") in program, "kelvarid.exe has no description")
-    manifests = pe_resources(program, 24)
-    check(len(manifests) == 1, f"kelvarid.exe holds {len(manifests)} manifests, not one")
-    manifest = manifests[0] if manifests else b""
-    for setting in (b'level="asInvoker"', b"<dpiAware", b"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
-                    b"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"):
-        check(setting in manifest, f"kelvarid.exe's manifest lacks {setting.decode()}")
-    if manifest:
-        architecture = manifest_architecture(manifest)
-        check(architecture == TARGETS[target]["manifest_arch"],
-              f"kelvarid.exe's manifest names processorArchitecture {architecture!r}, "
-              f"not {TARGETS[target]['manifest_arch']!r} ({target})")
+    for name, data in (("kelvarid.exe", program), ("kelvarid-service.exe", service)):
+        manifests = pe_resources(data, 24)
+        check(len(manifests) == 1, f"{name} holds {len(manifests)} manifests, not one")
+        manifest = manifests[0] if manifests else b""
+        for setting in (b'level="asInvoker"', b"<dpiAware", b"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+                        b"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"):
+            check(setting in manifest, f"{name}'s manifest lacks {setting.decode()}")
+        if manifest:
+            architecture = manifest_architecture(manifest)
+            check(architecture == TARGETS[target]["manifest_arch"],
+                  f"{name}'s manifest names processorArchitecture {architecture!r}, "
+                  f"not {TARGETS[target]['manifest_arch']!r} ({target})")
     check(icon_image in program and icon_image in setup, "the program or the installer lacks the icon")
 
-    print(f"kelvarid.exe + serline.dll = {total} bytes (limit {SIZE_LIMIT})")
-    check(total < SIZE_LIMIT, f"kelvarid.exe and serline.dll take {total} bytes, not under {SIZE_LIMIT}")
+    print(f"{' + '.join(PROGRAM_FILES)} = {total} bytes (limit {SIZE_LIMIT})")
+    check(total < SIZE_LIMIT, f"{', '.join(PROGRAM_FILES)} take {total} bytes, not under {SIZE_LIMIT}")
 
 
 # --- installer under Wine -------------------------------------------------------------------
@@ -389,12 +395,12 @@ def test_installer(build, source, objdump, target):
         check(re.fullmatch(program_files + r"\\Kelvarid", location) is not None,
               f"installed into '{location}', not {program_files}\\Kelvarid")
         folder = wine.unix_paths(location)[0] if location else ""
-        for name in ("kelvarid.exe", "serline.dll"):
+        for name in PROGRAM_FILES:
             installed = os.path.join(folder, name)
             check(os.path.isfile(installed) and read(installed) == read(os.path.join(build, name)),
                   f"{name} is not installed as built")
-        check(sorted(os.listdir(folder)) == ["kelvarid.exe", "serline.dll", "uninstall.exe"]
-              if os.path.isdir(folder) else False, "the program folder holds other files than the three")
+        check(sorted(os.listdir(folder)) == sorted(PROGRAM_FILES + ("uninstall.exe",))
+              if os.path.isdir(folder) else False, "the program folder holds other files than the four")
         uninstall = entry.get("UninstallString", "")
         check(uninstall == f'"{location}\\uninstall.exe"', f"UninstallString is '{uninstall}'")
 
@@ -426,6 +432,21 @@ def test_installer(build, source, objdump, target):
                 start_shortcut_and_watch_pulses(wine, link, standin_log, what,
                                                 refused_while_running if number == 0 else None)
 
+        # Kelvarid in another session, or under another account, has no window here: the
+        # installer and the uninstaller still find it by its machine-wide mutex.
+        holder = os.path.join(build, "tests", "wine", "instance_holder.exe")
+        marker = os.path.join(work, "holding")
+        if uninstall and check(os.path.isfile(holder), f"no {holder}"):
+            wine.start(windows_path(holder), windows_path(marker), env={})
+            if check(wait_for(lambda: os.path.exists(marker), 20), "the mutex holder did not start"):
+                code = wine.run(setup, "/S").returncode
+                check(code == 2, f"the silent installer ended with {code}, not 2, while Kelvarid ran unseen")
+                code = wine.run("cmd", "/c", windows_path(os.path.join(work, "uninstall-in-place.bat"))).returncode
+                check(code == 2, f"the silent uninstaller ended with {code}, not 2, while Kelvarid ran unseen")
+            wine.run("taskkill", "/f", "/im", "instance_holder.exe")
+            check(wait_for(lambda: wine.run("taskkill", "/f", "/im", "instance_holder.exe").returncode != 0, 15),
+                  "the mutex holder did not end")
+
         if uninstall:
             result = wine.run(uninstall.strip('"'), "/S")
             check(result.returncode == 0, f"the silent uninstaller ended with {result.returncode}")
@@ -443,6 +464,89 @@ def test_installer(build, source, objdump, target):
         if os.path.exists(foreign):
             os.remove(foreign)
         subprocess.run(["rm", "-rf", work])
+
+
+# --- the installer's service mode under Wine ------------------------------------------------
+
+SERVICE_KEY = r"HKLM\SYSTEM\CurrentControlSet\Services\Kelvarid"
+EVENT_SOURCE_KEY = r"HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Kelvarid"
+
+
+def service_state(wine):
+    """RUNNING, STOPPED, ... as sc reports the service Kelvarid; None with no such service."""
+    result = wine.run("sc", "query", "Kelvarid")
+    found = re.search(r"STATE\s*:\s*\d+\s+(\w+)", result.stdout)
+    return found.group(1) if found else None
+
+
+def test_service_mode(build, source, objdump, target):
+    wine = Wine(build, source, target)
+    setup = release_file(build, target, SETUP)
+    startup_folder = remove_leftovers(wine)
+    if wine.reg_values(SERVICE_KEY) is not None:
+        print("removing a leftover service")
+        wine.run("sc", "stop", "Kelvarid")
+        wine.run("sc", "delete", "Kelvarid")
+        wine.run("reg", "delete", EVENT_SOURCE_KEY, "/f")
+    startup_link = os.path.join(startup_folder, "Kelvarid.lnk")
+    files_before, registry_before = snapshot(wine)
+    entry = {}
+
+    def expect_service(port):
+        service = wine.reg_values(SERVICE_KEY) or {}
+        check(service.get("Start") == "0x2", f"the service does not start at boot: {service}")
+        check(service.get("ObjectName") == r"NT AUTHORITY\LocalService", f"the service's account: {service}")
+        check("kelvarid-service.exe" in service.get("ImagePath", ""), f"the service's program: {service}")
+        found = (wine.reg_values(SERVICE_KEY + r"\Parameters") or {}).get("Port")
+        check(found == port, f"the service's Port is {found!r}, not {port}")
+        source_entry = wine.reg_values(EVENT_SOURCE_KEY) or {}
+        check(source_entry.get("EventMessageFile", "").endswith(r"\kelvarid-service.exe"),
+              f"no event source for the Application log: {source_entry}")
+        check(not os.path.exists(startup_link), "a Startup shortcut beside the service")
+        state = service_state(wine)
+        check(state == "RUNNING", f"the installed service is {state}, not RUNNING")
+
+    try:
+        # Options it does not understand stop it with 5 before anything is changed.
+        for options in (("/SERVICE", "/PORT=COM5"), ("/PORT=COM2",), ("/SERVICE", "/PORT="),
+                        ("/SERVICE", "/PORT=COM2X"), ("/SERVICEX",)):
+            code = wine.run(setup, "/S", *options).returncode
+            check(code == 5, f"the installer with {' '.join(options)} ended with {code}, not 5")
+        files_now, registry_now = snapshot(wine)
+        check(files_now == files_before and registry_now == registry_before,
+              f"a refused run changed the prefix: {sorted(files_now ^ files_before)} {sorted(registry_now ^ registry_before)}")
+
+        code = wine.run(setup, "/S", "/SERVICE", "/PORT=COM2").returncode
+        check(code == 0, f"the silent installer with /SERVICE /PORT=COM2 ended with {code}")
+        entry = wine.reg_values(UNINSTALL_KEY) or {}
+        expect_service("COM2")
+
+        # Installed again without /SERVICE: started at log-on, the service is gone.
+        code = wine.run(setup, "/S").returncode
+        check(code == 0, f"the silent installer over the service ended with {code}")
+        check(wine.reg_values(SERVICE_KEY) is None and service_state(wine) is None, "the service stayed")
+        check(wine.reg_values(EVENT_SOURCE_KEY) is None, "the service's event source stayed")
+        check(os.path.exists(startup_link), "no Startup shortcut after the switch to log-on")
+
+        # And back: the Startup shortcut goes, the service comes, on COM1 by default.
+        code = wine.run(setup, "/S", "/SERVICE").returncode
+        check(code == 0, f"the silent installer with /SERVICE ended with {code}")
+        expect_service("COM1")
+    finally:
+        uninstall = entry.get("UninstallString", "").strip('"')
+        if uninstall:
+            code = wine.run(uninstall, "/S").returncode
+            check(code == 0, f"the silent uninstaller ended with {code} with the service running")
+            folder = wine.unix_paths(entry.get("InstallLocation", ""))[0]
+            check(wait_for(lambda: not os.path.exists(folder) and wine.reg_values(UNINSTALL_KEY) is None, 30),
+                  "the uninstaller left its key or the program folder")
+    check(wine.reg_values(SERVICE_KEY) is None, "the uninstaller left the service")
+    files_after, registry_after = snapshot(wine)
+    check(files_after == files_before,
+          f"after the uninstaller, files added: {sorted(files_after - files_before)}, "
+          f"files gone: {sorted(files_before - files_after)}")
+    check(registry_after <= registry_before,
+          f"after the uninstaller, registry entries left: {sorted(registry_after - registry_before)}")
 
 
 # --- the two targets' installers in one prefix ----------------------------------------------
@@ -514,5 +618,6 @@ if __name__ == "__main__":
     if case == "other":
         test_other(build, source, objdump, target, sys.argv[6])
     else:
-        {"zip": test_zip, "binaries": test_binaries, "installer": test_installer}[case](build, source, objdump, target)
+        {"zip": test_zip, "binaries": test_binaries, "installer": test_installer,
+         "service": test_service_mode}[case](build, source, objdump, target)
     finish()

@@ -1,0 +1,16 @@
+// Holds Kelvarid's machine-wide instance mutex, as a running Kelvarid does, but with no window:
+// as Kelvarid running in another session or as a service looks from here. Creates the file
+// named by its argument once it holds the mutex, then waits until it is ended.
+#include <windows.h>
+
+#include "platform/one_instance.h"
+
+int wmain(int argc, wchar_t** argv) {
+    const kelvarid::UniqueHandle held = kelvarid::ClaimInstance();
+    if (!held || argc < 2) return 2;
+    HANDLE marker = CreateFileW(argv[1], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (marker == INVALID_HANDLE_VALUE) return 2;
+    CloseHandle(marker);
+    Sleep(INFINITE);
+    return 0;
+}
