@@ -41,10 +41,11 @@ void HeadlessForm::StartTimers() {
 
 void HeadlessForm::SetEnabled(ControlId control, bool enabled) {
     Control& state = controls_[IndexOf(control)];
-    const bool cameLater = enabled && !state.enabled && started_ && PortOfOption(control) == portIndex_;
+    // Form1 enables the configured port's button when a retry at a rise has opened it; the
+    // button may never have been greyed out (it opened at the probe, then not for the selection).
+    const bool cameLater = enabled && started_ && pulsePort_ != portIndex_ && PortOfOption(control) == portIndex_;
     state.enabled = enabled;
     if (!cameLater) return;
-    // Form1 enables the configured port's button when a retry at a rise has opened it.
     pulsePort_ = portIndex_;
     log_.Report(ServiceEvent::PortOpenedLater, PortName(portIndex_), {});
 }

@@ -3,6 +3,10 @@
 // countdowns of Timer1. And the Port value that chooses the port.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+#include <vector>
+
 #include "service/headless_form.h"
 #include "service/service_port.h"
 #include "tests/unit/fakes.h"
@@ -110,6 +114,41 @@ TEST(ServiceStartUp, AWantedPortThatWillNotOpenIsLoggedOnceWithTheFallbackThenOn
     EXPECT_EQ(rig.Only(L"OPENCOM"), (Journal{kCom2Settings}));
     EXPECT_EQ(rig.Only(L"Log "), (Journal{L"Log PortOpenedLater COM2"}));
     EXPECT_EQ(rig.window.PulsePortName(), L"COM2");
+}
+
+// A port that answers each OPENCOM in turn from its list; past its end it stays as the last.
+class ScriptedLine final : public SerialLine {
+public:
+    std::int16_t OPENCOM(const char* settings) override {
+        std::vector<int>& script = answers[std::string(settings, 4)];
+        if (script.empty()) return 0;
+        const int answer = script.front();
+        if (script.size() > 1) script.erase(script.begin());
+        return static_cast<std::int16_t>(answer);
+    }
+    std::int16_t TXD(std::int16_t) override { return 1; }
+    std::map<std::string, std::vector<int>> answers;
+};
+
+TEST(ServiceStartUp, APortThatOpenedAtTheProbeButNotForTheSelectionIsLoggedWhenItOpensAtARise) {
+    Journal journal;
+    RecordingLog log(journal);
+    RecordingCountdown countdown(journal);
+    ScriptedLine line;
+    line.answers["COM1"] = {1, 0, 0, 1};  // probe, selection, first rise, second rise
+    line.answers["COM3"] = {1};
+    FakeShell shell(journal);
+    HeadlessForm window(0, log, countdown);
+    Form1 form(window, line, shell);
+    window.StartTimers();
+    form.Load();
+    for (int tick = 0; tick < 6; ++tick) form.Timer(ControlId::Timer1);
+
+    Journal logged;
+    for (const auto& entry : journal) {
+        if (entry.rfind(L"Log ", 0) == 0) logged.push_back(entry);
+    }
+    EXPECT_EQ(logged, (Journal{L"Log Started COM3", L"Log PortNotOpened COM1 COM3", L"Log PortOpenedLater COM1"}));
 }
 
 TEST(ServiceStartUp, WithNoPortAtAllThePulsesGoNowhereAndTheLogSaysSo) {
