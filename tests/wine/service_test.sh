@@ -23,7 +23,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; echo "--- breaks"; grep -E 'TIOC[SC]BRK' "$work/trace"; echo "--- log"; grep -E 'ReportEventW' "$work/out"; exit 1; }
+fail() { echo "FAIL: $*"; echo "--- breaks"; grep -E 'TIOC[SC]BRK' "$work/trace" 2>/dev/null; echo "--- log"; grep -E -A3 'ReportEventW \(' "$work/out"; exit 1; }
 calc() { awk "BEGIN { print ($1) }"; }
 terminal() {
     socat pty,raw,echo=0,link="$ports/com$1" pty,raw,echo=0,link="$ports/com$1-peer" 2>"$work/socat$1.log" &
@@ -58,6 +58,21 @@ com1=$(readlink "$ports/com1"); com2=$(readlink "$ports/com2"); com3=$(readlink 
 mkdir "$work/program"
 cp "$build/kelvarid-service.exe" "$build/serline.dll" "$work/program/"
 exe=$(printf 'Z:%s' "$work/program/kelvarid-service.exe" | tr '/' '\\')
+
+# Without its library the service cannot pulse: the failure goes to the log and the process
+# ends at once, with no box waiting where nobody can see it.
+mkdir "$work/nolibrary"
+cp "$build/kelvarid-service.exe" "$work/nolibrary/"
+wineserver -k 2>/dev/null; wineserver -w
+"$W" --server -p
+WINEDEBUG=+eventlog "$W" sc create Kelvarid binPath= "$(printf 'Z:%s' "$work/nolibrary/kelvarid-service.exe" | tr '/' '\\')" \
+    start= demand >"$work/out" 2>&1
+"$W" sc start Kelvarid >/dev/null 2>&1
+for _ in $(seq 100); do grep -q 'ReportEventW (.*,0xc0000009,' "$work/out" && break; sleep 0.2; done
+grep -A1 'ReportEventW (.*,0xc0000009,' "$work/out" | grep -q 'serline.dll' || fail "no entry naming the missing serline.dll"
+for _ in $(seq 50); do grep -qs "[n]olibrary" /proc/[0-9]*/cmdline || break; sleep 0.1; done
+grep -qs "[n]olibrary" /proc/[0-9]*/cmdline && fail "the service without its library still runs"
+"$W" sc delete Kelvarid >/dev/null 2>&1
 
 # The service as the installer makes it, then the prefix shut down.
 wineserver -k 2>/dev/null; wineserver -w
