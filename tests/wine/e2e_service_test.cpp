@@ -1,6 +1,7 @@
 // kelvarid-service.exe through the service manager of the test's Wine prefix, and
 // kelvarid.exe beside it: one pulser per machine, whichever started first.
 //   ServiceRunning.*  expect the service Kelvarid to run already (service_test.sh starts it);
+//   ServiceControl.*  expect it to exist, stopped;
 //   ServiceStart.*    make their own service and delete it again.
 #include <gtest/gtest.h>
 
@@ -99,6 +100,24 @@ TEST(ServiceRunning, TheProgramSaysTheServiceRunsOpensNoPortAndExitsWithFour) {
     ASSERT_TRUE(program.program->WaitForExit(5000));
     EXPECT_EQ(program.program->ExitCode(), 4u);
     EXPECT_TRUE(program.Calls().empty()) << "kelvarid.exe called its library beside the service";
+}
+
+// The first rise comes as the service reports RUNNING; a STOP 100 ms later falls into its
+// 500 ms high phase. service_test.sh reads from the line when it came down.
+TEST(ServiceControl, AStopInTheFirstPulseEndsTheServiceWithoutAnError) {
+    const UniqueService manager = Manager();
+    ASSERT_TRUE(manager) << "no service manager, error " << GetLastError();
+    const UniqueService service(OpenServiceW(manager.get(), kName, SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS));
+    ASSERT_TRUE(service) << "no service Kelvarid, error " << GetLastError();
+    ASSERT_EQ(StatusOf(service.get()).dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+
+    ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr)) << "error " << GetLastError();
+    ASSERT_TRUE(WaitUntil([&] { return StatusOf(service.get()).dwCurrentState == SERVICE_RUNNING; }, 15000));
+    Sleep(100);
+    SERVICE_STATUS status{};
+    ASSERT_TRUE(ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) << "error " << GetLastError();
+    ASSERT_TRUE(WaitUntil([&] { return StatusOf(service.get()).dwCurrentState == SERVICE_STOPPED; }, 10000));
+    EXPECT_EQ(StatusOf(service.get()).dwWin32ExitCode, static_cast<DWORD>(NO_ERROR));
 }
 
 // kelvarid.exe runs (with the recording stand-in): the service must not pulse beside it. Its

@@ -111,15 +111,19 @@ for _ in $(seq 50); do [ -d "/proc/$service" ] || break; sleep 0.1; done
 [ "$(breaks | grep ' COM2 ' | tail -n 1 | cut -d' ' -f4)" = lower ] || fail "the line of COM2 was left raised"
 logged 0x40000006 COM2 2 || fail "no entry that the service stopped"
 
-# A Port value that names no port: logged, and COM1 is used. Stopped at its first rise.
+# A Port value that names no port: logged, and COM1 is used. Stopped 100 ms after it reports
+# RUNNING, in the high phase of its first pulse: the stop lowers the line, long before the
+# fall due at +500 ms.
 set_port COM9
-"$W" sc start Kelvarid >/dev/null 2>&1
-wait_for_raises COM1 1 30 || fail "with Port=COM9, no break on COM1"
-"$W" sc stop Kelvarid >/dev/null 2>&1
-wait_for_state STOPPED || fail "the service did not stop the second time"
+WINEDEBUG=-all "$W" "$build/tests/wine/e2e_service.exe" --gtest_filter='ServiceControl.*' >"$work/control" 2>&1 ||
+    { cat "$work/control"; fail "the start and stop within the first pulse failed"; }
+[ "$(raises COM1)" = 1 ] || fail "with Port=COM9, $(raises COM1) breaks on COM1 instead of one"
 logged 0x80000007 COM9 2 || fail "the wrong Port value was not logged"
 logged 0x80000007 COM1 3 || fail "the log does not say that COM1 is used instead"
 [ "$(breaks | grep ' COM1 ' | tail -n 1 | cut -d' ' -f4)" = lower ] || fail "the line of COM1 was left raised"
+rise1=$(breaks | grep ' COM1 raise$' | cut -d' ' -f1)
+lowered1=$(breaks | grep ' COM1 lower$' | awk -v r="$rise1" '$1 > r { printf "%.0f", ($1 - r) * 1000; exit }')
+[ -n "$lowered1" ] && [ "$lowered1" -lt 450 ] || fail "STOP in the high phase did not lower the line (down after ${lowered1:-?} ms)"
 
 # A port that does not open: logged once, the pulses go to the port that opened last (COM3).
 # Then the process is killed: its recovery action would start it again after 5 s.
@@ -145,5 +149,5 @@ fi
 "$W" sc query Kelvarid 2>/dev/null | grep -q SERVICE_NAME && fail "sc query still finds the service"
 
 echo "PASS: first break on COM2 $boot_to_break s after the prefix started; STOP lowered the line and ended" \
-    "the process; Port=COM9 logged and COM1 used; COM4 missing logged" \
+    "the process; Port=COM9 logged and COM1 used, lowered by STOP $lowered1 ms after its rise; COM4 missing logged" \
     "and COM3 used; killed: $restarted"
