@@ -1,14 +1,24 @@
 #!/bin/sh
-# Makes the two release files from a finished Windows build:
+# Makes the two release files from a finished Windows build of one target:
 #   kelvarid-VERSION-portable.zip   kelvarid.exe, serline.dll and readme.txt
 #   kelvarid-VERSION-setup.exe      the installer (packaging/kelvarid.nsi)
-# Usage: make-release.sh BINDIR OUTDIR VERSION VI_VERSION
+# The x86_64 target's files are named kelvarid-VERSION-portable-x64.zip and
+# kelvarid-VERSION-setup-x64.exe.
+# Usage: make-release.sh BINDIR OUTDIR VERSION VI_VERSION TARGET
 # Every file put into them gets the time SOURCE_DATE_EPOCH (the last commit's time where the
 # tree is a Git checkout), so that one commit always gives the same zip.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
-bindir=$1 version=$3 vi_version=$4
+bindir=$1 version=$3 vi_version=$4 target=$5
+case "$target" in
+    i686) suffix="" kind_cz="32bitové sestavení: běží na 32bitových i 64bitových Windows." \
+        kind_en="32-bit build: runs on 32-bit and 64-bit Windows." ;;
+    x86_64) suffix="-x64" kind_cz="64bitové sestavení: běží jen na 64bitových Windows." \
+        kind_en="64-bit build: runs on 64-bit Windows only." ;;
+    *) echo "make-release.sh: no target '$target' (i686 or x86_64)" >&2; exit 2 ;;
+esac
+setup_name="kelvarid-$version-setup$suffix.exe"
 mkdir -p "$2"
 outdir=$(cd "$2" && pwd)
 
@@ -23,18 +33,19 @@ mkdir -p "$stage"
 cp "$bindir/kelvarid.exe" "$bindir/serline.dll" "$stage/"
 # Windows' Notepad, back to Windows 7, reads UTF-8 only with a byte-order mark and lines only
 # with CR LF.
-{ printf '\357\273\277'; sed 's/$/\r/' "$here/readme.txt"; } >"$stage/readme.txt"
+{ printf '\357\273\277'; sed -e "s/@SETUP@/$setup_name/" -e "s/@KIND_CZ@/$kind_cz/" -e "s/@KIND_EN@/$kind_en/" \
+    -e 's/$/\r/' "$here/readme.txt"; } >"$stage/readme.txt"
 touch -d "@$SOURCE_DATE_EPOCH" "$stage"/*
 
-zip_file="$outdir/kelvarid-$version-portable.zip"
+zip_file="$outdir/kelvarid-$version-portable$suffix.zip"
 rm -f "$zip_file"
 (cd "$stage" && zip -q -X -9 "$zip_file.part" kelvarid.exe serline.dll readme.txt)
 mv "$zip_file.part" "$zip_file"
 
 size_kb=$(( ($(stat -c %s "$stage/kelvarid.exe") + $(stat -c %s "$stage/serline.dll") + 1023) / 1024 + 64 ))
-setup_file="$outdir/kelvarid-$version-setup.exe"
+setup_file="$outdir/$setup_name"
 makensis -V2 -NOCD \
-    "-DVERSION=$version" "-DVI_VERSION=$vi_version" "-DBINDIR=$stage" \
+    "-DVERSION=$version" "-DVI_VERSION=$vi_version" "-DARCH=$target" "-DBINDIR=$stage" \
     "-DICON=$root/platform/resources/kelvarid.ico" "-DSIZE_KB=$size_kb" "-DOUTFILE=$setup_file.part" \
     "$here/kelvarid.nsi"
 mv "$setup_file.part" "$setup_file"

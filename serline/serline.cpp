@@ -13,6 +13,7 @@ namespace {
 
 struct HeldPort {
     HANDLE handle = INVALID_HANDLE_VALUE;  // INVALID_HANDLE_VALUE while lost (or none)
+    bool mayBeRaised = false;              // from a SetCommBreak until a ClearCommBreak works
     serline::LineSettings settings;        // settings.port is 0 while no port was ever opened
 };
 
@@ -84,14 +85,11 @@ HANDLE OpenConfigured(const serline::LineSettings& settings) {
 
 bool PortLost() { return held.settings.port != 0 && held.handle == INVALID_HANDLE_VALUE; }
 
-// A port is never let go with its line raised.
-void LowerAndClose(HANDLE port) {
-    ClearCommBreak(port);
-    CloseHandle(port);
-}
-
-void LetDeadHandleGo() {
-    LowerAndClose(held.handle);  // most likely fails on a dead device, but it may not be dead
+// The held port is never let go with its line raised.
+void LowerAndLetGo() {
+    if (held.mayBeRaised) ClearCommBreak(held.handle);  // on a dead device this fails, harmlessly
+    held.mayBeRaised = false;
+    CloseHandle(held.handle);
     held.handle = INVALID_HANDLE_VALUE;
 }
 
@@ -99,10 +97,7 @@ void LetDeadHandleGo() {
 
 // The process ends ("Quit !", a fatal error): the port goes with it, but not raised.
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*) {
-    if (reason == DLL_PROCESS_DETACH && held.handle != INVALID_HANDLE_VALUE) {
-        LowerAndClose(held.handle);
-        held.handle = INVALID_HANDLE_VALUE;
-    }
+    if (reason == DLL_PROCESS_DETACH && held.handle != INVALID_HANDLE_VALUE) LowerAndLetGo();
     return TRUE;
 }
 
@@ -120,8 +115,8 @@ extern "C" __declspec(dllexport) short __stdcall OPENCOM(const char* settingsTex
     const HANDLE opened = OpenConfigured(*settings);
     if (opened == INVALID_HANDLE_VALUE) return 0;
     // Only now that the new port works is the old one let go.
-    if (held.handle != INVALID_HANDLE_VALUE) LowerAndClose(held.handle);
-    held = HeldPort{opened, *settings};
+    if (held.handle != INVALID_HANDLE_VALUE) LowerAndLetGo();
+    held = HeldPort{opened, false, *settings};
     return 1;
 }
 
@@ -132,10 +127,12 @@ extern "C" __declspec(dllexport) short __stdcall TXD(short level) {
         if (held.handle == INVALID_HANDLE_VALUE) return 0;  // still gone: try again at the next call
     }
     if (held.handle == INVALID_HANDLE_VALUE) return 0;  // no port was ever opened
+    if (level == 1) held.mayBeRaised = true;
     const BOOL set = level == 1 ? SetCommBreak(held.handle) : ClearCommBreak(held.handle);
+    if (set && level == 0) held.mayBeRaised = false;
     if (set) return 1;
     // The device no longer answers: most likely it went away. Its handle is dead for good;
     // the next call opens the port anew.
-    LetDeadHandleGo();
+    LowerAndLetGo();
     return 0;
 }

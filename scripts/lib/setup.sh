@@ -1,32 +1,128 @@
-# Set-up shared by scripts/test and scripts/run: packages, builds, a display, a Wine prefix.
-# Sourced, not run. Expects $root to be the checkout's top folder.
+# Set-up shared by scripts/test, scripts/run, scripts/bench and scripts/package: packages, the
+# Windows targets, builds, a display, Wine prefixes. Sourced, not run. Expects $root to be the
+# checkout's top folder.
+#
+# Two Windows targets come from the same sources: i686 (32-bit, the main release) and x86_64
+# (64-bit). Each has its own build folder, build/win-TARGET, and its own Wine prefix,
+# build/wine-TARGET: a 32-bit prefix run by 32-bit Wine for i686, a 64-bit one run by Wine's
+# 64-bit loader for x86_64. KELVARID_ARCH=i686 or KELVARID_ARCH=x86_64 limits a run to one.
 
 build="$root/build"
-export WINEPREFIX="$build/wine"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko, and no Linux menu entries for shortcuts an installer makes.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
-packages="cmake g++ libgtest-dev googletest g++-mingw-w64-i686 mingw-w64-tools binutils-mingw-w64-i686
-  wine wine32:i386 wine64 xvfb x11-utils xdotool imagemagick socat strace python3 util-linux
+all_targets="i686 x86_64"
+packages="cmake g++ libgtest-dev googletest mingw-w64-tools
+  g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+  wine wine64 fonts-wine xvfb x11-utils xdotool imagemagick socat strace python3 util-linux
   clang libclang-rt-14-dev nsis zip unzip"
+# Only where the machine runs 32-bit programs: elsewhere its installation fails.
+packages_32bit="wine32:i386"
 
 say() { printf '\033[1m==> %s\033[0m\n' "$*"; }
 
+# The targets a run asks for: the one KELVARID_ARCH names, or all. Anything else ends the run
+# before anything is installed or built.
+requested_targets() {
+    case "${KELVARID_ARCH:-}" in
+        "") echo "$all_targets" ;;
+        i686 | x86_64) echo "$KELVARID_ARCH" ;;
+        *)
+            echo "KELVARID_ARCH='$KELVARID_ARCH' names no target: use i686 or x86_64, or leave it unset for all" >&2
+            exit 2 ;;
+    esac
+}
+
+# Whether the kernel runs 32-bit x86 programs, found out by running one: a static 93-byte ELF
+# program that only calls exit(0). Some kernels of 64-bit machines refuse every one.
+runs_32bit_programs() {
+    probe="${TMPDIR:-/tmp}/kelvarid-i386-probe.$$"
+    printf '\177ELF\001\001\001\000\000\000\000\000\000\000\000\000\002\000\003\000\001\000\000\000\124\200\004\010\064\000\000\000\000\000\000\000\000\000\000\000\064\000\040\000\001\000\000\000\000\000\000\000\001\000\000\000\000\000\000\000\000\200\004\010\000\200\004\010\135\000\000\000\135\000\000\000\005\000\000\000\000\020\000\000\270\001\000\000\000\061\333\315\200' >"$probe"
+    chmod +x "$probe"
+    if "$probe" 2>/dev/null; then rm -f "$probe"; return 0; fi
+    rm -f "$probe"
+    return 1
+}
+
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
+
 ensure_packages() {
-    missing=""
-    for package in $packages; do
-        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing="$missing $package"
-    done
-    [ -z "$missing" ] && return 0
-    say "installing:$missing"
+    missing="" missing_32bit=""
+    for package in $packages; do installed "$package" || missing="$missing $package"; done
+    if runs_32bit_programs; then
+        for package in $packages_32bit; do installed "$package" || missing_32bit="$missing_32bit $package"; done
+    fi
+    [ -z "$missing$missing_32bit" ] && return 0
+    say "installing:$missing$missing_32bit"
     if [ "$(id -u)" -ne 0 ]; then
-        echo "missing packages:$missing; run as root to install them" >&2
+        echo "missing packages:$missing$missing_32bit; run as root to install them" >&2
         exit 1
     fi
-    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+    if [ -n "$missing_32bit" ]; then
+        dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+    fi
     apt-get update -q
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+    if [ -n "$missing" ]; then
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+    fi
+    # 32-bit Wine serves only the i686 target: without it the x86_64 one is still tested.
+    if [ -n "$missing_32bit" ]; then
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing_32bit ||
+            say "note:$missing_32bit did not install; the i686 target cannot run here"
+    fi
+}
+
+# Wine's loader for a target's programs and prefix.
+wine_loader() {
+    case "$1" in
+        i686) echo /usr/lib/wine/wine ;;
+        x86_64) echo /usr/lib/wine/wine64 ;;
+    esac
+}
+
+# Why the machine cannot run a target's programs; nothing when it can.
+why_not_runnable() {
+    case "$1" in
+        i686)
+            if ! runs_32bit_programs; then
+                echo "this machine does not run 32-bit Linux programs (a 32-bit test program failed to start), and 32-bit Wine is one"
+            elif ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+                echo "32-bit Wine (/usr/lib/wine/wine, package wine32:i386) does not run here"
+            fi ;;
+        x86_64)
+            if ! /usr/lib/wine/wine64 --version >/dev/null 2>&1; then
+                echo "64-bit Wine (/usr/lib/wine/wine64, package wine64) does not run here"
+            fi ;;
+    esac
+}
+
+# Sets $targets to the requested targets this machine runs, in order, and prints one line for
+# each target left out with the reason. Call after ensure_packages.
+choose_runnable_targets() {
+    requested=$(requested_targets)
+    targets=""
+    for target in $all_targets; do
+        case " $requested " in
+            *" $target "*) ;;
+            *) say "leaving out $target: KELVARID_ARCH=$KELVARID_ARCH limits this run to $KELVARID_ARCH"; continue ;;
+        esac
+        reason=$(why_not_runnable "$target")
+        if [ -n "$reason" ]; then
+            say "leaving out $target: $reason"
+        else
+            targets="${targets:+$targets }$target"
+        fi
+    done
+}
+
+# Points the following steps at one target: $win (its build folder), $loader and WINEPREFIX.
+use_target() {
+    target=$1
+    win="$build/win-$target"
+    loader=$(wine_loader "$target")
+    export WINEPREFIX="$build/wine-$target"
+    prefixes_used="${prefixes_used:-} $WINEPREFIX"
 }
 
 build_native() {
@@ -36,37 +132,53 @@ build_native() {
 }
 
 build_windows() {
-    say "Windows build (MinGW-w64 i686)"
-    cmake -S "$root" -B "$build/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
-    cmake --build "$build/win" -j"$(nproc)"
+    say "Windows build (MinGW-w64 $target) in ${win#"$root"/}"
+    cmake -S "$root" -B "$win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$target.cmake" >/dev/null
+    cmake --build "$win" -j"$(nproc)"
 }
 
-# A virtual display when there is none; it ends with the script.
+# Ends the Wine processes of every prefix this script used.
+end_wine() {
+    for prefix in ${prefixes_used:-}; do
+        WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+    done
+}
+
+# A virtual display when there is none; it ends with the script, as do the Wine processes.
 ensure_display() {
+    # Under set -e a failing command here would replace the exit code: none may fail.
+    trap 'code=$?; [ -n "${xvfb_pid:-}" ] && kill $xvfb_pid 2>/dev/null; end_wine; exit $code' EXIT
     if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
     number=90
     while [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ]; do number=$((number + 1)); done
     say "virtual display :$number"
     Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp >"$build/xvfb.log" 2>&1 &
     xvfb_pid=$!
-    # Under set -e a failing command here would replace the exit code: none may fail.
-    trap 'code=$?; kill $xvfb_pid 2>/dev/null || true; wineserver -k 2>/dev/null || true; exit $code' EXIT
     export DISPLAY=":$number"
     for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
     echo "the virtual display did not start; see $build/xvfb.log" >&2
     exit 1
 }
 
-# A throwaway prefix under build/. COM1 to COM4 point at build/ports/comN, where only a test's
-# pseudo-terminal ever lies: the machine's own serial ports are never mapped to them.
+# The target's throwaway prefix under build/. COM1 to COM4 point at build/ports/comN, where
+# only a test's pseudo-terminal ever lies: the machine's own serial ports are never mapped to
+# them. The tests of the two targets run one after the other, so they share build/ports.
 ensure_prefix() {
     mkdir -p "$build/ports"
     rm -f "$build/ports"/com*  # links a run with real ports or a broken test may have left
+    case "$target" in
+        i686) arch=win32 ;;
+        x86_64) arch=win64 ;;
+    esac
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        say "Wine prefix $WINEPREFIX"
-        wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }
+        say "Wine prefix ${WINEPREFIX#"$root"/} ($arch)"
+        WINEARCH=$arch "$loader" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed for $WINEPREFIX" >&2; exit 1; }
     fi
-    settings="$build/wine-settings.reg"
+    # Wine's own fonts (Tahoma, MS Sans Serif and the rest), which the window tests' pictures
+    # expect: this Wine was seen not to find them in /usr/share/wine/fonts by itself, and then
+    # draws with whatever fonts the machine has, smoothed, so every caption gets grey pixels.
+    cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    settings="$build/wine-settings-$target.reg"
     cat >"$settings" <<REG
 REGEDIT4
 
@@ -82,7 +194,7 @@ REGEDIT4
 "COM3"="$build/ports/com3"
 "COM4"="$build/ports/com4"
 REG
-    wine regedit /S "$settings" >/dev/null 2>&1
+    "$loader" regedit /S "$settings" >/dev/null 2>&1
     # The port links are made when Wine starts: start it again with the settings in place.
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true

@@ -1,30 +1,49 @@
 #!/usr/bin/env python3
-"""Tests of the release files that packaging/make-release.sh makes in <build>/dist.
+"""Tests of the release files that packaging/make-release.sh makes in <build>/dist, for one
+Windows target (i686 or x86_64) each.
 
-    release_test.py zip        <build> <source> <objdump>
-    release_test.py binaries   <build> <source> <objdump>
-    release_test.py installer  <build> <source> <objdump>
+    release_test.py zip        <build> <source> <objdump> <target>
+    release_test.py binaries   <build> <source> <objdump> <target>
+    release_test.py installer  <build> <source> <objdump> <target>
+    release_test.py other      <build> <source> <objdump> <target> <the other target's installer>
 
 zip:       the portable zip holds exactly the built program, its library and the read-me.
-binaries:  both files import only Windows' own DLLs, the library exports OPENCOM and TXD by
-           their plain names, both carry version records (the program also its manifest and
-           icon, as does the installer), and the two together stay under 256 KiB.
+binaries:  both files are built for the target's processor, import only Windows' own DLLs, the
+           library exports OPENCOM and TXD by their plain names, both carry version records (the
+           program also its manifest, which names the target's architecture, and its icon, as
+           does the installer, itself a program of the target's kind), and the two together stay
+           under 256 KiB.
 installer: under Wine, the silent installer puts the files in place and registers the
            uninstaller; the Start-menu and Startup shortcuts start the installed program, which
            pulses (with the recording stand-in library in place of serline.dll); while it runs,
            neither the installer nor the uninstaller touches it; the silent uninstaller then
            leaves the machine as it found it.
+other:     in a 64-bit prefix (x86_64), with the i686 installer: while one target's Kelvarid is
+           installed, the other's installer refuses (exit code 3) and changes nothing. In a
+           32-bit prefix (i686), the x86_64 installer does not install anything.
+           Exit code 77 (skipped) where the other installer is not built or cannot run here.
 """
 import glob
 import os
 import re
+import struct
 import subprocess
 import sys
 import tempfile
 import time
 import zipfile
+import xml.etree.ElementTree as ElementTree
 
 VERSION = "1.00.0005"
+# What tells the targets' files apart: the names' suffix, the PE machine, the manifest's
+# architecture, the registry view and the Program Files folder of their installations.
+TARGETS = {
+    "i686": {"suffix": "", "machine": 0x14C, "manifest_arch": "x86", "view": "/reg:32",
+             "program_files": r"C:\\Program Files( \(x86\))?"},
+    "x86_64": {"suffix": "-x64", "machine": 0x8664, "manifest_arch": "amd64", "view": "/reg:64",
+               "program_files": r"C:\\Program Files"},
+}
+SKIPPED = 77
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kelvarid"
 SHELL_FOLDERS_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders"
 # Windows' own libraries the two files may import; MinGW's runtime DLLs are not among them.
@@ -57,8 +76,17 @@ def read(path):
 
 # --- zip ------------------------------------------------------------------------------------
 
-def test_zip(build, source, objdump):
-    path = os.path.join(build, "dist", f"kelvarid-{VERSION}-portable.zip")
+def release_file(build, target, kind):
+    """The target's portable zip ("portable", ".zip") or installer ("setup", ".exe") in <build>/dist."""
+    name, extension = kind
+    return os.path.join(build, "dist", f"kelvarid-{VERSION}-{name}{TARGETS[target]['suffix']}{extension}")
+
+
+ZIP, SETUP = ("portable", ".zip"), ("setup", ".exe")
+
+
+def test_zip(build, source, objdump, target):
+    path = release_file(build, target, ZIP)
     with zipfile.ZipFile(path) as archive:
         check(archive.testzip() is None, "the zip is damaged")
         names = archive.namelist()
@@ -77,6 +105,9 @@ def test_zip(build, source, objdump):
             check("ČESKY" in words and "ENGLISH" in words, "readme.txt lacks its Czech or English part")
             check(VERSION in words, f"readme.txt does not name version {VERSION}")
             check("pin 3" in words and "vývod 3" in words, "readme.txt does not say where TXD is")
+            setup_name = os.path.basename(release_file(build, target, SETUP))
+            check(setup_name in words, f"readme.txt does not name this target's installer {setup_name}")
+            check("@" not in words, "readme.txt keeps a placeholder")
         # The same commit gives the same zip: no file in it carries the time it was packed.
         times = {info.date_time for info in archive.infolist()}
         check(len(times) == 1, f"the files in the zip carry different times: {times}")
@@ -93,10 +124,66 @@ def utf16(text):
     return text.encode("utf-16-le")
 
 
-def test_binaries(build, source, objdump):
+def pe_machine(data):
+    """The machine a PE file is built for (0x14c i386, 0x8664 x86-64), or None for no PE file."""
+    if data[:2] != b"MZ" or len(data) < 0x40:
+        return None
+    header = struct.unpack_from("<I", data, 0x3C)[0]
+    if data[header:header + 4] != b"PE\0\0":
+        return None
+    return struct.unpack_from("<H", data, header + 4)[0]
+
+
+def pe_resources(data, type_id):
+    """The data of every resource of a numbered type (24: manifest) of a PE file, read by
+    walking its resource directory: type, then name, then language."""
+    header = struct.unpack_from("<I", data, 0x3C)[0]
+    section_count, optional_size = struct.unpack_from("<H", data, header + 6)[0], struct.unpack_from("<H", data, header + 20)[0]
+    optional = header + 24
+    magic = struct.unpack_from("<H", data, optional)[0]
+    directories = optional + (96 if magic == 0x10B else 112)  # PE32 or PE32+
+    resources_rva = struct.unpack_from("<I", data, directories + 2 * 8)[0]
+    sections = [struct.unpack_from("<IIII", data, optional + optional_size + 40 * i + 8)
+                for i in range(section_count)]
+
+    def file_offset(rva):
+        for virtual_size, address, raw_size, raw_offset in sections:
+            if address <= rva < address + max(virtual_size, raw_size):
+                return raw_offset + rva - address
+        raise ValueError(f"address {rva:#x} lies in no section")
+
+    if resources_rva == 0:
+        return []
+    base = file_offset(resources_rva)
+
+    def entries(directory):
+        named, numbered = struct.unpack_from("<HH", data, base + directory + 12)
+        for i in range(named + numbered):
+            yield struct.unpack_from("<II", data, base + directory + 16 + 8 * i)
+
+    found = []
+    for kind, names in entries(0):
+        if kind != type_id or not names & 0x80000000:
+            continue
+        for _, languages in entries(names & 0x7FFFFFFF):
+            for _, leaf in entries(languages & 0x7FFFFFFF):
+                rva, size = struct.unpack_from("<II", data, base + leaf)
+                found.append(data[file_offset(rva):file_offset(rva) + size])
+    return found
+
+
+def manifest_architecture(manifest):
+    identity = ElementTree.fromstring(manifest).find("{urn:schemas-microsoft-com:asm.v1}assemblyIdentity")
+    return None if identity is None else identity.get("processorArchitecture")
+
+
+def test_binaries(build, source, objdump, target):
     total = 0
+    machine = TARGETS[target]["machine"]
     for name in ("kelvarid.exe", "serline.dll"):
         path = os.path.join(build, name)
+        found = pe_machine(read(path))
+        check(found == machine, f"{name} is built for machine {found and hex(found)}, not {machine:#x} ({target})")
         dump = pe_dump(objdump, path)
         imports = {dll.lower() for dll in re.findall(r"DLL Name: (\S+)", dump)}
         check("kernel32.dll" in imports, f"{name}: no import list found ({sorted(imports)})")
@@ -110,15 +197,25 @@ def test_binaries(build, source, objdump):
     check(sorted(names) == ["OPENCOM", "TXD"], f"serline.dll exports {names}, not OPENCOM and TXD")
     # The records Windows shows: version and description, the program's manifest, the icon.
     program, library = read(os.path.join(build, "kelvarid.exe")), read(os.path.join(build, "serline.dll"))
-    setup = read(os.path.join(build, "dist", f"kelvarid-{VERSION}-setup.exe"))
+    setup = read(release_file(build, target, SETUP))
+    found = pe_machine(setup)
+    check(found == machine, f"the installer is a program for machine {found and hex(found)}, not {machine:#x}")
     icon_image = read(os.path.join(source, "platform", "resources", "kelvarid.ico"))[22:]
     for name, data in (("kelvarid.exe", program), ("serline.dll", library), ("the installer", setup)):
         check(utf16(VERSION) in data, f"{name} has no version record {VERSION}")
     check(utf16("Kelvarid serial-line library") in library, "serline.dll has no description of its own")
     check(utf16("Kelvarid - keep-alive pulses") in program, "kelvarid.exe has no description")
+    manifests = pe_resources(program, 24)
+    check(len(manifests) == 1, f"kelvarid.exe holds {len(manifests)} manifests, not one")
+    manifest = manifests[0] if manifests else b""
     for setting in (b'level="asInvoker"', b"<dpiAware", b"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
                     b"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"):
-        check(setting in program, f"kelvarid.exe's manifest lacks {setting.decode()}")
+        check(setting in manifest, f"kelvarid.exe's manifest lacks {setting.decode()}")
+    if manifest:
+        architecture = manifest_architecture(manifest)
+        check(architecture == TARGETS[target]["manifest_arch"],
+              f"kelvarid.exe's manifest names processorArchitecture {architecture!r}, "
+              f"not {TARGETS[target]['manifest_arch']!r} ({target})")
     check(icon_image in program and icon_image in setup, "the program or the installer lacks the icon")
 
     print(f"kelvarid.exe + serline.dll = {total} bytes (limit {SIZE_LIMIT})")
@@ -128,9 +225,10 @@ def test_binaries(build, source, objdump):
 # --- installer under Wine -------------------------------------------------------------------
 
 class Wine:
-    def __init__(self, build, source):
+    def __init__(self, build, source, target):
         self.runner = os.path.join(source, "tests", "wine", "wine-run")
-        self.prefix = os.environ.setdefault("WINEPREFIX", os.path.join(build, "..", "wine"))
+        self.prefix = os.environ.setdefault("WINEPREFIX", os.path.join(build, "..", f"wine-{target}"))
+        self.view = TARGETS[target]["view"]
         # No Linux menu entries or icons for the shortcuts the installer makes.
         overrides = os.environ.get("WINEDLLOVERRIDES", "mscoree,mshtml=")
         if "winemenubuilder" not in overrides:
@@ -146,9 +244,10 @@ class Wine:
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60,
                               env={**os.environ, **env})
 
-    def reg_values(self, key):
-        """The values of a key as the 32-bit installer sees them, or None with no such key."""
-        result = self.run("reg", "query", key, "/reg:32")
+    def reg_values(self, key, view=None):
+        """The values of a key in a registry view (by default the one the target's installer
+        uses), or None with no such key."""
+        result = self.run("reg", "query", key, view or self.view)
         if result.returncode != 0:
             return None
         return dict(re.findall(r"^ {4}(\S.*?) {4}REG_\w+ {4}(.*?)\r?$", result.stdout, re.M))
@@ -236,10 +335,12 @@ def start_shortcut_and_watch_pulses(wine, link, standin_log, what, while_running
 
 
 def remove_leftovers(wine):
-    """A run that broke off half way may have left an installation: take it away by hand."""
-    if wine.reg_values(UNINSTALL_KEY) is not None:
-        print("removing a leftover uninstaller entry")
-        wine.run("reg", "delete", UNINSTALL_KEY, "/f", "/reg:32")
+    """A run that broke off half way may have left an installation, of either target: take it
+    away by hand."""
+    for view in {target["view"] for target in TARGETS.values()}:
+        if wine.reg_values(UNINSTALL_KEY, view) is not None:
+            print("removing a leftover uninstaller entry", view)
+            wine.run("reg", "delete", UNINSTALL_KEY, "/f", view)
     for folder in glob.glob(os.path.join(wine.prefix, "drive_c", "Program Files*", "Kelvarid")):
         print("removing a leftover installation at", folder)
         subprocess.run(["rm", "-rf", folder])
@@ -260,9 +361,9 @@ def shortcut_folders(wine):
     return list(zip(windows, wine.unix_paths(*windows)))
 
 
-def test_installer(build, source, objdump):
-    wine = Wine(build, source)
-    setup = os.path.join(build, "dist", f"kelvarid-{VERSION}-setup.exe")
+def test_installer(build, source, objdump, target):
+    wine = Wine(build, source, target)
+    setup = release_file(build, target, SETUP)
     standin = os.path.join(build, "tests", "wine", "standin", "serline.dll")
     work = tempfile.mkdtemp(prefix="kelvarid-installer-")
     standin_log = os.path.join(work, "standin.log")
@@ -284,8 +385,9 @@ def test_installer(build, source, objdump):
         check(entry.get("DisplayName") == "Kelvarid", f"no DisplayName Kelvarid in {entry}")
         check(entry.get("DisplayVersion") == VERSION, f"no DisplayVersion {VERSION} in {entry}")
         location = entry.get("InstallLocation", "")
-        check(re.fullmatch(r"C:\\Program Files( \(x86\))?\\Kelvarid", location) is not None,
-              f"installed into '{location}', not Program Files\\Kelvarid")
+        program_files = TARGETS[target]["program_files"]
+        check(re.fullmatch(program_files + r"\\Kelvarid", location) is not None,
+              f"installed into '{location}', not {program_files}\\Kelvarid")
         folder = wine.unix_paths(location)[0] if location else ""
         for name in ("kelvarid.exe", "serline.dll"):
             installed = os.path.join(folder, name)
@@ -343,7 +445,74 @@ def test_installer(build, source, objdump):
         subprocess.run(["rm", "-rf", work])
 
 
+# --- the two targets' installers in one prefix ----------------------------------------------
+
+def skip(reason):
+    print("SKIPPED:", reason)
+    sys.exit(SKIPPED)
+
+
+def install_silently(wine, setup, view, what):
+    """Runs an installer with /S; returns its uninstall entry in the view it registers in."""
+    result = wine.run(setup, "/S")
+    check(result.returncode == 0, f"{what}: the silent installer ended with {result.returncode}")
+    entry = wine.reg_values(UNINSTALL_KEY, view)
+    check(entry is not None and entry.get("UninstallString"), f"{what}: no uninstall entry in view {view}")
+    return entry or {}
+
+
+def uninstall_silently(wine, entry, view, what):
+    uninstall = entry.get("UninstallString", "").strip('"')
+    if not uninstall:
+        return
+    result = wine.run(uninstall, "/S")
+    check(result.returncode == 0, f"{what}: the silent uninstaller ended with {result.returncode}")
+    folder = wine.unix_paths(entry.get("InstallLocation", ""))[0]
+    check(wait_for(lambda: not os.path.exists(folder) and wine.reg_values(UNINSTALL_KEY, view) is None, 30),
+          f"{what}: the uninstaller left its key or the program folder")
+
+
+def test_other(build, source, objdump, target, other_setup):
+    if not os.path.isfile(other_setup):
+        skip(f"{other_setup} is not built: scripts/test builds it where the machine runs both targets")
+    wine = Wine(build, source, target)
+    remove_leftovers(wine)
+    files_before, registry_before = snapshot(wine)
+
+    def unchanged_since(files, registry, what):
+        files_now, registry_now = snapshot(wine)
+        check(files_now == files and registry_now == registry,
+              f"{what} changed the prefix: files added {sorted(files_now - files)}, gone {sorted(files - files_now)}; "
+              f"registry added {sorted(registry_now - registry)}, gone {sorted(registry - registry_now)}")
+
+    try:
+        if target == "i686":
+            # A 32-bit prefix stands for 32-bit Windows, where the 64-bit installer has no place.
+            result = wine.run(other_setup, "/S")
+            check(result.returncode != 0, "the x86_64 installer ended with 0 in a 32-bit prefix")
+            unchanged_since(files_before, registry_before, "the x86_64 installer in a 32-bit prefix")
+            return
+        if subprocess.run(["/usr/lib/wine/wine", "--version"], capture_output=True).returncode != 0:
+            skip("32-bit Wine does not run here, so the i686 installer cannot")
+        own = (release_file(build, target, SETUP), TARGETS[target]["view"], target)
+        other = (other_setup, TARGETS["i686"]["view"], "i686")
+        for (first, first_view, first_name), (second, _, second_name) in ((own, other), (other, own)):
+            entry = install_silently(wine, first, first_view, f"{first_name} first")
+            files, registry = snapshot(wine)
+            code = wine.run(second, "/S").returncode
+            check(code == 3, f"the {second_name} installer ended with {code}, not 3, while the {first_name} "
+                             "Kelvarid was installed")
+            unchanged_since(files, registry, f"the {second_name} installer, with the {first_name} one installed,")
+            uninstall_silently(wine, entry, first_view, first_name)
+        unchanged_since(files_before, registry_before, "installing and uninstalling both")
+    finally:
+        remove_leftovers(wine)
+
+
 if __name__ == "__main__":
-    case, build, source, objdump = sys.argv[1:5]
-    {"zip": test_zip, "binaries": test_binaries, "installer": test_installer}[case](build, source, objdump)
+    case, build, source, objdump, target = sys.argv[1:6]
+    if case == "other":
+        test_other(build, source, objdump, target, sys.argv[6])
+    else:
+        {"zip": test_zip, "binaries": test_binaries, "installer": test_installer}[case](build, source, objdump, target)
     finish()

@@ -70,6 +70,19 @@ TEST(Closing, AltF4AndCloseRequestsLeaveTheProgramRunningAndPulsing) {
     EXPECT_EQ(Names(run.Calls("TXD")), (std::vector<std::string>{"TXD 1", "TXD 0"}));
 }
 
+TEST(Closing, TheEndOfTheSessionLowersARaisedLineAtOnce) {
+    StandinRun run(L"1");
+    ASSERT_TRUE(run.ShowWhileTheLineIsHigh());
+    ASSERT_EQ(Names(run.Calls("TXD")), std::vector<std::string>{"TXD 1"}) << "the line is no longer high";
+    // Log-off or shutdown: the program agrees to end, and lowers the line before it is ended.
+    EXPECT_NE(SendMessageW(run.Main(), WM_QUERYENDSESSION, 0, 0), 0) << "the program holds the session up";
+    const long long endedAt = NowMicroseconds();
+    SendMessageW(run.Main(), WM_ENDSESSION, TRUE, 0);
+    const auto txd = run.Calls("TXD");
+    ASSERT_EQ(Names(txd), (std::vector<std::string>{"TXD 1", "TXD 0"}));
+    EXPECT_LT(txd[1].at - endedAt, 100000) << "the line was lowered by the next tick, not by the session's end";
+}
+
 TEST(SecondInstance, ShowsItsBoxOpensNoPortAndExitsWithItsCodeWhileTheFirstKeepsPulsing) {
     StandinRun first(L"1");
     ASSERT_TRUE(first.PastStartUp());
@@ -134,6 +147,21 @@ TEST(SlowLatePort, AChosenPortThatComesLaterTakesTheNextRiseAndAFailedPulseShows
     Sleep(200);
     EXPECT_EQ(ReadIndicator().black, 64);
     EXPECT_EQ(run.Calls("OPENCOM").size(), 7u) << "an open port is asked for again";
+}
+
+// Nobody may be at the machine to close a fatal box: it ends the program by itself, so that a
+// watchdog or the circuit can take over, with the same exit code as when it is closed.
+TEST(SlowFatalBox, EndsTheProgramAfterAMinuteWhenNobodyClosesIt) {
+    Folder folder;
+    folder.CopyIn(BuiltFile("kelvarid.exe"), L"kelvarid.exe");  // no serline.dll beside it
+    Program program(folder / L"kelvarid.exe", {});
+    const BoxView box = program.WaitForBox(kStartTimeoutMs);
+    ASSERT_NE(box.window, nullptr) << "no error box";
+    const long long shownAt = NowMicroseconds();
+    EXPECT_FALSE(program.WaitForExit(55000)) << "the box went too early";
+    ASSERT_TRUE(program.WaitForExit(10000)) << "the box still waits after a minute";
+    std::printf("the fatal box ended the program after %.1f s\n", (NowMicroseconds() - shownAt) / 1e6);
+    EXPECT_EQ(program.ExitCode(), 3u);
 }
 
 }  // namespace

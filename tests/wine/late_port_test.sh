@@ -1,34 +1,19 @@
 #!/bin/sh
 # The real kelvarid.exe and serline.dll on a machine whose circuit port comes late: at start
 # COM1 (the chosen port) leads nowhere and only COM3 opens; 8 s after the first pulse COM1
-# appears, as a USB adapter that enumerates after log-on does. The first rise goes to COM3, the one that opened;
-# the next rise, 60.5 s later, asks for COM1 again and drives it. strace shows the breaks
-# (TIOCSBRK) on each pseudo-terminal.
+# appears, as a USB adapter that enumerates after log-on does. The first rise goes to COM3,
+# the port that opened; the next one, 60.5 s later, asks for COM1 again and drives it.
+# strace shows the breaks (TIOCSBRK) on each pseudo-terminal.
 #   late_port_test.sh <build folder> <source folder>
 set -u
 build=$1
 source=$2
-ports="$build/../ports"
-work=$(mktemp -d)
-pids=""
-cleanup() {
-    [ -n "${strace_pid:-}" ] && kill "$strace_pid" 2>/dev/null
-    WINEPREFIX="${WINEPREFIX:-$build/../wine}" wineserver -k 2>/dev/null
-    for pid in $pids; do kill "$pid" 2>/dev/null; done
-    rm -f "$ports/com1" "$ports/com1-peer" "$ports/com3" "$ports/com3-peer"
-    rm -rf "$work"
-}
-trap cleanup EXIT
+. "$source/tests/wine/ports.sh"
+on_exit 'kill "$strace_pid"; wineserver -k'
+strace_pid=""
 fail() { echo "FAIL: $*"; echo "--- breaks"; cat "$work/events"; exit 1; }
-terminal() {
-    socat pty,raw,echo=0,link="$ports/com$1" pty,raw,echo=0,link="$ports/com$1-peer" 2>"$work/socat$1.log" &
-    pids="$pids $!"
-    for _ in $(seq 50); do [ -e "$ports/com$1" ] && return 0; sleep 0.1; done
-    echo "FAIL: socat made no pseudo-terminal for COM$1"; exit 1
-}
 
-mkdir -p "$ports"
-rm -f "$ports/com1" "$ports/com3"
+rm -f "$ports/com1"
 terminal 3
 mkdir "$work/program"
 cp "$build/kelvarid.exe" "$build/serline.dll" "$work/program/"

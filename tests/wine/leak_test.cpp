@@ -2,6 +2,8 @@
 // restores and about views: what it holds of GDI and USER objects and of memory must not grow.
 // Wine answers GetGuiResources with 0, so the GDI objects are counted by how many more the
 // process can still make, and the USER objects by the windows the thread owns.
+// Then the same cycles while the display fails: every GDI object the process may make is
+// taken, so painting, fonts, tooltips and device contexts fail; the pulses must go on.
 #include <windows.h>
 #include <psapi.h>
 
@@ -19,11 +21,13 @@ using kelvarid::ControlId;
 class CountingLine final : public kelvarid::SerialLine {
 public:
     std::int16_t OPENCOM(const char*) override { return 1; }
-    std::int16_t TXD(std::int16_t) override {
+    std::int16_t TXD(std::int16_t level) override {
         ++calls;
+        lastLevel = level;
         return 1;
     }
     long calls = 0;
+    int lastLevel = -1;
 };
 
 class NoShell final : public kelvarid::Shell {
@@ -91,13 +95,74 @@ void Cycle(kelvarid::Form1& form, HWND window) {
     Pump(window);
 }
 
-TEST(Leaks, AThousandCyclesOfTicksShrinksAndRestoresLeaveObjectsAndMemoryFlat) {
-    kelvarid::Win32Form window(GetModuleHandleW(nullptr));
+// The runtime and the handlers, shown, with a counting line and no shell.
+struct InProcessForm {
+    InProcessForm() {
+        window.Attach(form);
+        ShowWindow(window.Handle(), SW_SHOWNOACTIVATE);
+    }
+    kelvarid::Win32Form window{GetModuleHandleW(nullptr)};
     CountingLine line;
     NoShell shell;
-    kelvarid::Form1 form(window, line, shell);
-    window.Attach(form);
-    ShowWindow(window.Handle(), SW_SHOWNOACTIVATE);
+    kelvarid::Form1 form{window, line, shell};
+};
+
+// Takes every GDI object this process may still make, and gives them back when it goes.
+class GdiExhaustion {
+public:
+    GdiExhaustion() {
+        for (;;) {
+            HPEN pen = CreatePen(PS_SOLID, 1, RGB(1, 2, 3));
+            if (pen == nullptr || pens_.size() >= 200000) break;
+            pens_.push_back(pen);
+        }
+    }
+    ~GdiExhaustion() {
+        for (HPEN pen : pens_) DeleteObject(pen);
+    }
+    size_t taken() const { return pens_.size(); }
+
+private:
+    std::vector<HPEN> pens_;
+};
+
+TEST(DisplayFailure, ThePulsesGoOnWhileNothingCanBeDrawnAndTheWindowDrawsAgainAfter) {
+    InProcessForm run;
+    HWND window = run.window.Handle();
+    // Only the test's own ticks: the runtime's first one, due 5 ms after creation, is put off.
+    run.window.SetInterval(ControlId::Timer1, 600000);
+    Pump(window);
+    {
+        const GdiExhaustion exhaustion;
+        ASSERT_GT(exhaustion.taken(), 1000u);
+        ASSERT_EQ(CreateSolidBrush(RGB(1, 2, 3)), nullptr) << "GDI objects can still be made";
+        SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(4, 4));  // the first tooltips
+        for (int cycle = 0; cycle < 20; ++cycle) {
+            InvalidateRect(window, nullptr, TRUE);
+            Cycle(run.form, window);
+        }
+    }
+    EXPECT_EQ(run.line.calls, 40L) << "ticks were lost while nothing could be drawn";
+    EXPECT_EQ(run.line.lastLevel, 0);
+
+    // Objects can be made again: the window draws again, its square black (the line is low).
+    InvalidateRect(window, nullptr, TRUE);
+    Pump(window);
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    HDC screen = GetDC(nullptr);
+    ASSERT_NE(screen, nullptr);
+    const COLORREF square = GetPixel(screen, rect.left + 2, rect.top + 2);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(square, RGB(0, 0, 0));
+    EXPECT_EQ(rect.right - rect.left, 87) << "the window did not come back to its size";
+}
+
+TEST(Leaks, AThousandCyclesOfTicksShrinksAndRestoresLeaveObjectsAndMemoryFlat) {
+    InProcessForm run;
+    auto& window = run.window;
+    auto& line = run.line;
+    auto& form = run.form;
     SendMessageW(window.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(4, 4));  // the tooltips come with the mouse
     for (int warmUp = 0; warmUp < 50; ++warmUp) Cycle(form, window.Handle());
 

@@ -7,25 +7,11 @@
 set -u
 build=$1
 source=$2
-ports="$build/../ports"
-work=$(mktemp -d)
-pids=""
-cleanup() {
-    for pid in $pids; do kill "$pid" 2>/dev/null; done
-    rm -f "$ports/com1" "$ports/com1-peer" "$ports/com2" "$ports/com2-peer"
-    rm -rf "$work"
-}
-trap cleanup EXIT
+. "$source/tests/wine/ports.sh"
 fail() { echo "FAIL: $*"; echo "--- probe output"; cat "$work/out"; echo "--- events"; cat "$work/events"; exit 1; }
 
-mkdir -p "$ports"
-for n in 1 2; do
-    rm -f "$ports/com$n"
-    socat pty,raw,echo=0,link="$ports/com$n" pty,raw,echo=0,link="$ports/com$n-peer" 2>"$work/socat$n.log" &
-    pids="$pids $!"
-    for _ in $(seq 50); do [ -e "$ports/com$n" ] && break; sleep 0.1; done
-    [ -e "$ports/com$n" ] || { echo "FAIL: socat made no pseudo-terminal for COM$n"; exit 1; }
-done
+terminal 1
+terminal 2
 com1=$(readlink "$ports/com1")
 com2=$(readlink "$ports/com2")
 
