@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "service/headless_form.h"
-#include "service/service_port.h"
+#include "platform/headless_form.h"
+#include "platform/service_port.h"
 #include "tests/unit/fakes.h"
 
 namespace kelvarid::testing {

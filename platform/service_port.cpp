@@ -1,4 +1,4 @@
-#include "service/service_port.h"
+#include "platform/service_port.h"
 
 #include "keepalive/port_table.h"
 

@@ -1,10 +1,10 @@
-#include "service/event_log.h"
+#include "platform/service_event_log.h"
 
 #include <string>
 #include <vector>
 
-#include "messages.h"  // made by windmc from service/messages.mc
-#include "service/service_port.h"
+#include "service_messages.h"  // made by windmc from platform/resources/service_messages.mc
+#include "platform/service_port.h"
 
 namespace kelvarid {
 

@@ -9,9 +9,9 @@
 #include "platform/handles.h"
 #include "platform/one_instance.h"
 #include "serial/module1.h"
-#include "service/event_log.h"
-#include "service/headless_form.h"
-#include "service/service_port.h"
+#include "platform/service_event_log.h"
+#include "platform/headless_form.h"
+#include "platform/service_port.h"
 #include "window/form1.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "service/headless_form.h"
+#include "platform/headless_form.h"
 
 #include "keepalive/port_table.h"
 #include "window/form1_layout.h"
