@@ -11,6 +11,7 @@ namespace {
 // Set once at start-up, before anything can fail; the only state the fatal path has.
 FatalCleanup fatalCleanup = nullptr;
 void* fatalCleanupContext = nullptr;
+FatalReporter fatalReporter = nullptr;
 
 void RunCleanupOnce() {
     // A failure inside the cleanup comes back here: it must not run the cleanup again.
@@ -25,6 +26,17 @@ DWORD WINAPI ShowFatalBox(void* text) {
     return 0;
 }
 
+// The error's number in decimal. std::to_wstring would bring the C library's whole wide
+// printf, floating point included, into both programs for this one number.
+std::wstring Decimal(DWORD number) {
+    std::wstring digits;
+    do {
+        digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + number % 10));
+        number /= 10;
+    } while (number != 0);
+    return digits;
+}
+
 }  // namespace
 
 void SetFatalCleanup(FatalCleanup cleanup, void* context) {
@@ -32,8 +44,14 @@ void SetFatalCleanup(FatalCleanup cleanup, void* context) {
     fatalCleanupContext = context;
 }
 
+void SetFatalReporter(FatalReporter reporter) { fatalReporter = reporter; }
+
 void Fatal(std::wstring_view what) {
     RunCleanupOnce();
+    if (fatalReporter != nullptr) {
+        fatalReporter(what);
+        ExitProcess(kFatalExitCode);
+    }
     const std::wstring text(what);
     // The box gets a thread of its own while this one waits without dispatching anything:
     // no timer tick or click can run a handler, and fail again, behind the box. Nobody may
@@ -60,7 +78,7 @@ void FatalWithLastError(std::wstring_view what) {
         text.append(system, length);
         LocalFree(system);
     }
-    text += L" (" + std::to_wstring(error) + L")";
+    text += L" (" + Decimal(error) + L")";
     Fatal(text);
 }
 

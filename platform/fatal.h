@@ -15,6 +15,11 @@ inline constexpr unsigned kFatalBoxTimeoutMs = 60000;
 using FatalCleanup = void (*)(void* context);
 void SetFatalCleanup(FatalCleanup cleanup, void* context);
 
+// Where the failure is told instead of a box: a service has nobody to show a box to. Set
+// once at start-up; without it the box is shown.
+using FatalReporter = void (*)(std::wstring_view what);
+void SetFatalReporter(FatalReporter reporter);
+
 [[noreturn]] void Fatal(std::wstring_view what);
 // The same, with the system's text for GetLastError() added.
 [[noreturn]] void FatalWithLastError(std::wstring_view what);

@@ -17,7 +17,9 @@ void UnloadForm(void* form) { static_cast<kelvarid::Form1*>(form)->Unload(); }
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const kelvarid::UniqueHandle instanceMutex = kelvarid::ClaimInstance();
     if (!instanceMutex) {
-        MessageBoxW(nullptr, kelvarid::kAlreadyRunningText, L"Kelvarid", MB_OK | MB_ICONINFORMATION);
+        const wchar_t* text = kelvarid::ServiceRuns() ? kelvarid::kAlreadyRunningAsServiceText
+                                                      : kelvarid::kAlreadyRunningText;
+        MessageBoxW(nullptr, text, L"Kelvarid", MB_OK | MB_ICONINFORMATION);
         return kelvarid::kAlreadyRunningExitCode;
     }
     kelvarid::Win32Form window(instance);

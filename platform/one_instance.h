@@ -10,17 +10,29 @@
 namespace kelvarid {
 
 inline constexpr wchar_t kInstanceMutexName[] = L"Global\\Kelvarid";
+// Held, besides the one above, by kelvarid-service.exe: a start of the window program can tell
+// the user that Kelvarid runs as a service.
+inline constexpr wchar_t kServiceMutexName[] = L"Global\\KelvaridService";
 // The exit code of a start that found Kelvarid already running.
 inline constexpr int kAlreadyRunningExitCode = 4;
 inline constexpr wchar_t kAlreadyRunningText[] = L"Kelvarid už běží. / Kelvarid is already running.";
+inline constexpr wchar_t kAlreadyRunningAsServiceText[] =
+    L"Kelvarid už běží jako služba. / Kelvarid is already running as a service.";
 
 // The mutex, or nothing when another process (in any session, under any account) holds it.
-inline UniqueHandle ClaimInstance() {
-    UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kInstanceMutexName));
+inline UniqueHandle ClaimInstance(const wchar_t* name = kInstanceMutexName) {
+    UniqueHandle mutex(CreateMutexW(nullptr, FALSE, name));
     // Held by another account, the name exists but cannot be opened: that also means taken.
     const DWORD error = GetLastError();
     if (!mutex || error == ERROR_ALREADY_EXISTS) return UniqueHandle();
     return mutex;
+}
+
+// Whether kelvarid-service.exe holds its mutex now; one held under another account cannot be
+// opened, which says the same.
+inline bool ServiceRuns() {
+    const UniqueHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, kServiceMutexName));
+    return mutex || GetLastError() == ERROR_ACCESS_DENIED;
 }
 
 }  // namespace kelvarid

@@ -1,0 +1,169 @@
+// kelvarid-service.exe: the keep-alive of kelvarid.exe as a Windows service, pulsing from boot
+// with no window and nobody logged on. The same Form1 handlers run on a window that keeps
+// state only (HeadlessForm); one thread, the service's own, calls them all.
+#include <windows.h>
+
+#include <string>
+
+#include "platform/fatal.h"
+#include "platform/handles.h"
+#include "platform/one_instance.h"
+#include "serial/module1.h"
+#include "platform/service_event_log.h"
+#include "platform/headless_form.h"
+#include "platform/service_port.h"
+#include "window/form1.h"
+
+namespace {
+
+using namespace kelvarid;
+
+constexpr DWORD kStartWaitHintMs = 30000;  // the start-up probe of four ports
+constexpr DWORD kStopWaitHintMs = 5000;
+constexpr DWORD kPortValueMaxChars = 64;
+
+// A service has no desktop to show a web page on.
+class NoShell final : public Shell {
+public:
+    void OpenWebPage(const char*) override {}
+};
+
+// Timer1 as a waitable timer, which the service's thread waits on together with the stop event.
+class WaitableCountdown final : public Countdown {
+public:
+    WaitableCountdown() : timer_(CreateWaitableTimerW(nullptr, FALSE, nullptr)) {
+        if (!timer_) FatalWithLastError(L"Časovač nelze vytvořit.\nThe timer cannot be made.");
+    }
+    void Start(unsigned milliseconds) override {
+        LARGE_INTEGER due;
+        due.QuadPart = -10000LL * milliseconds;  // relative, in 100 ns units
+        if (!SetWaitableTimer(timer_.get(), &due, 0, nullptr, nullptr, FALSE)) {
+            FatalWithLastError(L"Časovač nelze nastavit.\nThe timer cannot be set.");
+        }
+    }
+    HANDLE handle() const { return timer_.get(); }
+
+private:
+    UniqueHandle timer_;
+};
+
+// The one service of this process. The control handler runs on the dispatcher's thread and
+// only sets the stop event; everything else, the status too, happens on the service's thread.
+struct ServiceState {
+    SERVICE_STATUS_HANDLE statusHandle = nullptr;
+    SERVICE_STATUS status{SERVICE_WIN32_OWN_PROCESS, SERVICE_START_PENDING, 0, NO_ERROR, 0, 0, 0};
+    UniqueHandle stopEvent;
+};
+
+ServiceState theService;
+EventLog* theLog = nullptr;  // for the fatal path, which has no other way to it
+
+void SetStatus(DWORD state, DWORD waitHintMs = 0) {
+    theService.status.dwCurrentState = state;
+    // STOP only: never SHUTDOWN or PRESHUTDOWN. The pulses go on until the system ends the
+    // process at the very end of a shutdown, as late as anything can run.
+    theService.status.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP : 0;
+    theService.status.dwWaitHint = waitHintMs;
+    if (state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING) ++theService.status.dwCheckPoint;
+    else theService.status.dwCheckPoint = 0;
+    // Nothing else can be told to the service manager when this fails: the work goes on.
+    SetServiceStatus(theService.statusHandle, &theService.status);
+}
+
+void StopWithCode(DWORD specificExitCode) {
+    theService.status.dwWin32ExitCode = ERROR_SERVICE_SPECIFIC_ERROR;
+    theService.status.dwServiceSpecificExitCode = specificExitCode;
+    SetStatus(SERVICE_STOPPED);
+}
+
+DWORD WINAPI OnControl(DWORD control, DWORD, void*, void*) {
+    if (control == SERVICE_CONTROL_STOP) {
+        SetEvent(theService.stopEvent.get());
+        return NO_ERROR;
+    }
+    if (control == SERVICE_CONTROL_INTERROGATE) return NO_ERROR;
+    return ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+void ReportFatal(std::wstring_view what) {
+    // Ending without SERVICE_STOPPED counts as a failure: the service manager's recovery
+    // actions (restart) apply.
+    if (theLog != nullptr) theLog->Fatal(what);
+}
+
+void UnloadForm(void* form) { static_cast<Form1*>(form)->Unload(); }
+
+// The configured port; a value that names none is logged and COM1 is used.
+int ConfiguredPort(EventLog& log) {
+    wchar_t value[kPortValueMaxChars] = {};
+    DWORD size = sizeof value;
+    const LSTATUS result =
+        RegGetValueW(HKEY_LOCAL_MACHINE, kServiceParametersKey, kPortValueName, RRF_RT_REG_SZ, nullptr, value, &size);
+    if (result == ERROR_FILE_NOT_FOUND) return kDefaultPortIndex;  // no key or no value
+    const int port = result == ERROR_SUCCESS ? PortIndexFromValue(value) : -1;
+    if (port >= 0) return port;
+    log.BadPortValue(result == ERROR_SUCCESS ? std::wstring_view(value) : std::wstring_view(L"?"),
+                     PortName(kDefaultPortIndex));
+    return kDefaultPortIndex;
+}
+
+// Pulses until STOP; returns with the line lowered.
+void KeepAlive(EventLog& log) {
+    WaitableCountdown timer1;
+    HeadlessForm window(ConfiguredPort(log), log, timer1);
+    Module1 serialLine;
+    NoShell shell;
+    Form1 form1(window, serialLine, shell);
+    SetFatalCleanup(&UnloadForm, &form1);
+    window.StartTimers();  // the first rise 5 ms from now, as in the window program
+    form1.Load();
+    SetStatus(SERVICE_RUNNING);
+
+    const HANDLE waits[] = {theService.stopEvent.get(), timer1.handle()};
+    while (!window.EndRequested()) {
+        const DWORD woken = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+        if (woken == WAIT_OBJECT_0) break;
+        if (woken != WAIT_OBJECT_0 + 1) FatalWithLastError(L"Čekání selhalo.\nThe wait failed.");
+        form1.Timer(ControlId::Timer1);
+    }
+    SetStatus(SERVICE_STOP_PENDING, kStopWaitHintMs);
+    form1.Unload();
+    SetFatalCleanup(nullptr, nullptr);
+    log.Stopped(window.PulsePortName());
+}
+
+void WINAPI ServiceMain(DWORD, wchar_t**) {
+    theService.statusHandle = RegisterServiceCtrlHandlerExW(kServiceName, &OnControl, nullptr);
+    if (theService.statusHandle == nullptr) return;  // nothing can be reported to anyone
+    SetStatus(SERVICE_START_PENDING, kStartWaitHintMs);
+    EventLog log;
+    theLog = &log;
+    SetFatalReporter(&ReportFatal);
+
+    theService.stopEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!theService.stopEvent) FatalWithLastError(L"Událost nelze vytvořit.\nThe stop event cannot be made.");
+    // Never two pulsers: not beside kelvarid.exe, not beside another copy of the service.
+    const UniqueHandle serviceMutex = ClaimInstance(kServiceMutexName);
+    const UniqueHandle instanceMutex = serviceMutex ? ClaimInstance() : UniqueHandle();
+    if (!instanceMutex) {
+        log.AlreadyRunning(serviceMutex ? L"kelvarid.exe" : L"kelvarid-service.exe");
+        StopWithCode(kAlreadyRunningExitCode);
+        return;
+    }
+    KeepAlive(log);
+    SetStatus(SERVICE_STOPPED);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    wchar_t name[] = L"Kelvarid";
+    const SERVICE_TABLE_ENTRYW services[] = {{name, &ServiceMain}, {nullptr, nullptr}};
+    if (StartServiceCtrlDispatcherW(services)) return 0;
+    if (GetLastError() != ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) return kFatalExitCode;
+    MessageBoxW(nullptr,
+                L"kelvarid-service.exe je služba Windows: spouští ji správce služeb (sc start Kelvarid).\n"
+                L"kelvarid-service.exe is a Windows service: the service manager starts it (sc start Kelvarid).",
+                L"Kelvarid", MB_OK | MB_ICONINFORMATION);
+    return kFatalExitCode;
+}

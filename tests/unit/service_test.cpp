@@ -1,0 +1,229 @@
+// The service's keep-alive: Form1's own handlers on the window that keeps state only, with
+// the faked serial line; what they do must come out as the service's log entries and as
+// countdowns of Timer1. And the Port value that chooses the port.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/headless_form.h"
+#include "platform/service_port.h"
+#include "tests/unit/fakes.h"
+
+namespace kelvarid::testing {
+namespace {
+
+class RecordingLog final : public ServiceLog {
+public:
+    explicit RecordingLog(Journal& journal) : journal_(journal) {}
+    void Report(ServiceEvent event, std::wstring_view port, std::wstring_view other) override {
+        std::wstring entry = L"Log " + NameOf(event) + L" " + std::wstring(port);
+        if (!other.empty()) entry += L" " + std::wstring(other);
+        journal_.push_back(entry);
+    }
+
+private:
+    static std::wstring NameOf(ServiceEvent event) {
+        switch (event) {
+        case ServiceEvent::Started: return L"Started";
+        case ServiceEvent::PortNotOpened: return L"PortNotOpened";
+        case ServiceEvent::PortOpenedLater: return L"PortOpenedLater";
+        case ServiceEvent::PulseFailed: return L"PulseFailed";
+        case ServiceEvent::PulsesWorkAgain: return L"PulsesWorkAgain";
+        }
+        return L"?";
+    }
+    Journal& journal_;
+};
+
+class RecordingCountdown final : public Countdown {
+public:
+    explicit RecordingCountdown(Journal& journal) : journal_(journal) {}
+    void Start(unsigned milliseconds) override { journal_.push_back(L"Countdown " + std::to_wstring(milliseconds)); }
+
+private:
+    Journal& journal_;
+};
+
+// Form1 as the service runs it: the configured port, the faked line, nothing on screen.
+struct ServiceRig {
+    ServiceRig(int port, std::set<std::wstring> available) : configured(port) { line.available = std::move(available); }
+
+    void Start() {
+        window.StartTimers();
+        form.Load();
+    }
+    // One whole pulse: the rise and the fall.
+    void Pulse() {
+        form.Timer(ControlId::Timer1);
+        form.Timer(ControlId::Timer1);
+    }
+    Journal Only(const std::wstring& prefix) const {
+        Journal picked;
+        for (const auto& entry : journal) {
+            if (entry.rfind(prefix, 0) == 0) picked.push_back(entry);
+        }
+        return picked;
+    }
+    void Forget() { journal.clear(); }
+
+    Journal journal;
+    RecordingLog log{journal};
+    RecordingCountdown countdown{journal};
+    FakeSerialLine line{journal};
+    FakeShell shell{journal};
+    int configured;
+    HeadlessForm window{configured, log, countdown};
+    Form1 form{window, line, shell};
+};
+
+const std::wstring kCom2Settings = L"OPENCOM COM2,1200,N,8,1";
+
+TEST(ServiceStartUp, OnlyTheConfiguredPortIsSelectedAndItsOpeningIsLoggedAsTheStart) {
+    ServiceRig rig(1, {L"COM1", L"COM2", L"COM3", L"COM4"});
+    rig.Start();
+
+    for (const ControlId option : {ControlId::Option1, ControlId::Option3, ControlId::Option4}) {
+        EXPECT_FALSE(rig.window.IsSelected(option));
+    }
+    EXPECT_TRUE(rig.window.IsSelected(ControlId::Option2));
+    EXPECT_EQ(rig.Only(L"OPENCOM"),
+              (Journal{L"OPENCOM COM1,1200,N,8,1", kCom2Settings, L"OPENCOM COM3,1200,N,8,1",
+                       L"OPENCOM COM4,1200,N,8,1", kCom2Settings}));
+    EXPECT_EQ(rig.Only(L"Log "), (Journal{L"Log Started COM2"}));
+    // Timer1 starts before Load, with the first rise due 5 ms later, as in the window.
+    EXPECT_EQ(rig.journal.front(), L"Countdown 5");
+    EXPECT_EQ(rig.window.PulsePortName(), L"COM2");
+}
+
+TEST(ServiceStartUp, AWantedPortThatWillNotOpenIsLoggedOnceWithTheFallbackThenOnceMoreWhenARiseOpensIt) {
+    ServiceRig rig(1, {L"COM1", L"COM3"});
+    rig.Start();
+    EXPECT_EQ(rig.Only(L"Log "), (Journal{L"Log Started COM3", L"Log PortNotOpened COM2 COM3"}));
+
+    rig.Forget();
+    for (int pulse = 0; pulse < 3; ++pulse) rig.Pulse();
+    EXPECT_EQ(rig.Only(L"OPENCOM"), Journal(3, kCom2Settings)) << "the wanted port is not tried at every rise";
+    EXPECT_TRUE(rig.Only(L"Log ").empty()) << "a retry that fails is logged again";
+
+    rig.Forget();
+    rig.line.available.insert(L"COM2");
+    rig.Pulse();
+    rig.Pulse();
+    EXPECT_EQ(rig.Only(L"OPENCOM"), (Journal{kCom2Settings}));
+    EXPECT_EQ(rig.Only(L"Log "), (Journal{L"Log PortOpenedLater COM2"}));
+    EXPECT_EQ(rig.window.PulsePortName(), L"COM2");
+}
+
+// A port that answers each OPENCOM in turn from its list; past its end it stays as the last.
+class ScriptedLine final : public SerialLine {
+public:
+    std::int16_t OPENCOM(const char* settings) override {
+        std::vector<int>& script = answers[std::string(settings, 4)];
+        if (script.empty()) return 0;
+        const int answer = script.front();
+        if (script.size() > 1) script.erase(script.begin());
+        return static_cast<std::int16_t>(answer);
+    }
+    std::int16_t TXD(std::int16_t) override { return 1; }
+    std::map<std::string, std::vector<int>> answers;
+};
+
+TEST(ServiceStartUp, APortThatOpenedAtTheProbeButNotForTheSelectionIsLoggedWhenItOpensAtARise) {
+    Journal journal;
+    RecordingLog log(journal);
+    RecordingCountdown countdown(journal);
+    ScriptedLine line;
+    line.answers["COM1"] = {1, 0, 0, 1};  // probe, selection, first rise, second rise
+    line.answers["COM3"] = {1};
+    FakeShell shell(journal);
+    HeadlessForm window(0, log, countdown);
+    Form1 form(window, line, shell);
+    window.StartTimers();
+    form.Load();
+    for (int tick = 0; tick < 6; ++tick) form.Timer(ControlId::Timer1);
+
+    Journal logged;
+    for (const auto& entry : journal) {
+        if (entry.rfind(L"Log ", 0) == 0) logged.push_back(entry);
+    }
+    EXPECT_EQ(logged, (Journal{L"Log Started COM3", L"Log PortNotOpened COM1 COM3", L"Log PortOpenedLater COM1"}));
+}
+
+TEST(ServiceStartUp, WithNoPortAtAllThePulsesGoNowhereAndTheLogSaysSo) {
+    ServiceRig rig(0, {});
+    rig.Start();
+    EXPECT_EQ(rig.Only(L"Log "), (Journal{L"Log Started ", L"Log PortNotOpened COM1"}));
+    EXPECT_EQ(rig.window.PulsePortName(), L"");
+}
+
+TEST(ServicePulses, Timer1CountsDownTheWindowsScheduleFromStartOn) {
+    ServiceRig rig(0, {L"COM1"});
+    rig.Start();
+    rig.Pulse();
+    rig.form.Timer(ControlId::Timer1);
+
+    EXPECT_EQ(rig.Only(L"Countdown"),
+              (Journal{L"Countdown 5", L"Countdown 500", L"Countdown 60000", L"Countdown 500"}));
+    EXPECT_EQ(rig.Only(L"TXD"), (Journal{L"TXD 1", L"TXD 0", L"TXD 1"}));
+}
+
+TEST(ServicePulses, ARunOfFailedPulsesIsLoggedOnceAtItsStartAndOnceAtItsEnd) {
+    ServiceRig rig(0, {L"COM1", L"COM4"});
+    rig.Start();
+    rig.Forget();
+
+    rig.line.txdWorks = false;
+    for (int pulse = 0; pulse < 3; ++pulse) rig.Pulse();
+    EXPECT_EQ(rig.Only(L"Log "), (Journal{L"Log PulseFailed COM1"}));
+    EXPECT_EQ(rig.window.CaptionOf(ControlId::Label10), L"chyba");
+
+    rig.Forget();
+    rig.line.txdWorks = true;
+    for (int pulse = 0; pulse < 3; ++pulse) rig.Pulse();
+    EXPECT_EQ(rig.Only(L"Log "), (Journal{L"Log PulsesWorkAgain COM1"}));
+    EXPECT_EQ(rig.window.CaptionOf(ControlId::Label10), L"log.0");
+}
+
+TEST(ServicePulses, AFailedPulseOnTheFallbackNamesTheFallback) {
+    ServiceRig rig(0, {L"COM3"});
+    rig.Start();
+    rig.Forget();
+    rig.line.txdWorks = false;
+    rig.form.Timer(ControlId::Timer1);
+    EXPECT_EQ(rig.Only(L"Log "), (Journal{L"Log PulseFailed COM3"}));
+}
+
+TEST(ServiceStop, UnloadLowersARaisedLineOnceAndLeavesALowOneAlone) {
+    ServiceRig rig(0, {L"COM1"});
+    rig.Start();
+    rig.Pulse();
+    rig.Forget();
+    rig.form.Unload();
+    EXPECT_TRUE(rig.Only(L"TXD").empty()) << "a low line was driven at the stop";
+
+    rig.form.Timer(ControlId::Timer1);
+    rig.Forget();
+    rig.form.Unload();
+    rig.form.Unload();
+    EXPECT_EQ(rig.Only(L"TXD"), (Journal{L"TXD 0"}));
+    EXPECT_FALSE(rig.window.EndRequested());
+}
+
+TEST(PortValue, NamesTheFourPortsInAnyCaseWithBlanksAround) {
+    EXPECT_EQ(PortIndexFromValue(L"COM1"), 0);
+    EXPECT_EQ(PortIndexFromValue(L"com2"), 1);
+    EXPECT_EQ(PortIndexFromValue(L" Com3\t"), 2);
+    EXPECT_EQ(PortIndexFromValue(L"COM4"), 3);
+}
+
+TEST(PortValue, AnythingElseNamesNoPort) {
+    for (const wchar_t* value : {L"", L"COM", L"COM0", L"COM5", L"COM12", L"COM1:", L"LPT1", L"1", L"CO M1",
+                                 L"\\\\.\\COM1", L"COM\u0661"}) {
+        EXPECT_EQ(PortIndexFromValue(value), -1) << "value: " << value;
+    }
+}
+
+}  // namespace
+}  // namespace kelvarid::testing

@@ -1,0 +1,153 @@
+#!/bin/sh
+# kelvarid-service.exe and the real serline.dll through Wine's service manager, from the
+# prefix's start with nobody logged on to the service's deletion. COM1 to COM3 are
+# pseudo-terminals, COM4 leads nowhere; strace shows the breaks (TIOCSBRK raises the line,
+# TIOCCBRK lowers it) and, with WINEDEBUG=+eventlog, Wine prints what the service reports to
+# the event log: the message number and its strings.
+#   service_test.sh <build folder> <source folder>
+set -u
+build=$1
+source=$2
+ports="$build/../ports"
+export WINEPREFIX="${WINEPREFIX:-$build/../wine}"
+W="$source/tests/wine/wine-run"
+work=$(mktemp -d)
+pids=""
+strace_pid=""
+cleanup() {
+    "$W" sc delete Kelvarid >/dev/null 2>&1
+    [ -n "$strace_pid" ] && kill "$strace_pid" 2>/dev/null
+    wineserver -k 2>/dev/null
+    for pid in $pids; do kill "$pid" 2>/dev/null; done
+    for n in 1 2 3; do rm -f "$ports/com$n" "$ports/com$n-peer"; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; echo "--- breaks"; grep -E 'TIOC[SC]BRK' "$work/trace" 2>/dev/null; echo "--- log"; grep -E -A3 'ReportEventW \(' "$work/out"; exit 1; }
+calc() { awk "BEGIN { print ($1) }"; }
+terminal() {
+    socat pty,raw,echo=0,link="$ports/com$1" pty,raw,echo=0,link="$ports/com$1-peer" 2>"$work/socat$1.log" &
+    pids="$pids $!"
+    for _ in $(seq 50); do [ -e "$ports/com$1" ] && return 0; sleep 0.1; done
+    echo "FAIL: socat made no pseudo-terminal for COM$1"; exit 1
+}
+set_port() { "$W" reg add 'HKLM\System\CurrentControlSet\Services\Kelvarid\Parameters' /v Port /d "$1" /f >/dev/null 2>&1; }
+# "<time> <tid> <COMn> raise|lower", in order.
+breaks() {
+    sed -nE 's#^([0-9]+) +([0-9.]+) ioctl\([0-9]+<([^>]*)>, (TIOC[SC]BRK).*#\2 \1 \3 \4#p' "$work/trace" |
+        sed -e "s# $com1 # COM1 #" -e "s# $com2 # COM2 #" -e "s# $com3 # COM3 #" \
+            -e 's# TIOCSBRK$# raise#' -e 's# TIOCCBRK$# lower#'
+}
+raises() { breaks | grep -c " $1 raise\$"; }
+wait_for_raises() {  # <port> <count> <seconds>
+    for _ in $(seq $(($3 * 10))); do [ "$(raises "$1")" -ge "$2" ] && return 0; sleep 0.1; done
+    return 1
+}
+state() { "$W" sc query Kelvarid 2>/dev/null | sed -nE 's/.*STATE *: *[0-9]+ +([A-Z_]+).*/\1/p'; }
+wait_for_state() {
+    for _ in $(seq 100); do [ "$(state)" = "$1" ] && return 0; sleep 0.2; done
+    return 1
+}
+logged() { grep -A"$3" "ReportEventW (.*,$1," "$work/out" | grep -qF "L\"$2\""; }  # <message id> <string> <strings>
+# The Windows process (Linux thread group) of the last thread that raised the line on <port>.
+pulser() { awk '/^Tgid/ { print $2 }' "/proc/$(breaks | grep " $1 raise\$" | tail -n 1 | cut -d' ' -f2)/status" 2>/dev/null; }
+
+mkdir -p "$ports"
+for n in 1 2 3; do rm -f "$ports/com$n"; terminal $n; done
+com1=$(readlink "$ports/com1"); com2=$(readlink "$ports/com2"); com3=$(readlink "$ports/com3")
+mkdir "$work/program"
+cp "$build/kelvarid-service.exe" "$build/serline.dll" "$work/program/"
+exe=$(printf 'Z:%s' "$work/program/kelvarid-service.exe" | tr '/' '\\')
+
+# Without its library the service cannot pulse: the failure goes to the log and the process
+# ends at once, with no box waiting where nobody can see it.
+mkdir "$work/nolibrary"
+cp "$build/kelvarid-service.exe" "$work/nolibrary/"
+wineserver -k 2>/dev/null; wineserver -w
+"$W" --server -p
+WINEDEBUG=+eventlog "$W" sc create Kelvarid binPath= "$(printf 'Z:%s' "$work/nolibrary/kelvarid-service.exe" | tr '/' '\\')" \
+    start= demand >"$work/out" 2>&1
+"$W" sc start Kelvarid >/dev/null 2>&1
+for _ in $(seq 100); do grep -q 'ReportEventW (.*,0xc0000009,' "$work/out" && break; sleep 0.2; done
+grep -A1 'ReportEventW (.*,0xc0000009,' "$work/out" | grep -q 'serline.dll' || fail "no entry naming the missing serline.dll"
+for _ in $(seq 50); do grep -qs "[n]olibrary" /proc/[0-9]*/cmdline || break; sleep 0.1; done
+grep -qs "[n]olibrary" /proc/[0-9]*/cmdline && fail "the service without its library still runs"
+"$W" sc delete Kelvarid >/dev/null 2>&1
+
+# The service as the installer makes it, then the prefix shut down.
+wineserver -k 2>/dev/null; wineserver -w
+"$W" sc delete Kelvarid >/dev/null 2>&1
+"$W" sc create Kelvarid binPath= "$exe" start= auto obj= "NT AUTHORITY\\LocalService" >"$work/create" 2>&1 ||
+    { cat "$work/create"; echo "FAIL: sc create"; exit 1; }
+"$W" sc failure Kelvarid reset= 0 actions= restart/5000 >/dev/null 2>&1
+set_port COM2
+"$W" reg query 'HKLM\System\CurrentControlSet\Services\Kelvarid' >"$work/key" 2>&1
+grep -q 'FailureActions' "$work/key" && failure_actions=kept || failure_actions="not kept"
+wineserver -k 2>/dev/null; wineserver -w
+
+# The machine starts: a persistent server, as no program keeps it up, and one program that
+# ends at once. The service must start by itself and pulse on COM2, the configured port.
+started=$(date +%s.%N)
+strace -f -qq -y -ttt -e trace=ioctl -o "$work/trace" sh -c \
+    "'$W' --server -p && WINEDEBUG=+eventlog '$W' cmd /c exit" >"$work/out" 2>&1 &
+strace_pid=$!
+wait_for_raises COM2 1 60 || fail "no break on COM2 within 60 s of the start"
+first=$(breaks | grep ' COM2 raise$' | head -n 1 | cut -d' ' -f1)
+boot_to_break=$(calc "$first - $started")
+[ "$(raises COM1)$(raises COM3)" = 00 ] || fail "a break on a port other than COM2"
+logged 0x40000001 COM2 2 || fail "no entry that the service started on COM2"
+service=$(pulser COM2)
+[ -n "$service" ] || fail "the process that pulses cannot be found"
+
+# While it runs: its account and controls, and kelvarid.exe refusing to start beside it.
+WINEDEBUG=-all "$W" "$build/tests/wine/e2e_service.exe" --gtest_filter='ServiceRunning.*' >"$work/running" 2>&1 ||
+    { cat "$work/running"; fail "the checks of the running service failed"; }
+
+# STOP: the line ends lowered and the process is gone.
+"$W" sc stop Kelvarid >/dev/null 2>&1
+wait_for_state STOPPED || fail "the service did not stop; state $(state)"
+for _ in $(seq 50); do [ -d "/proc/$service" ] || break; sleep 0.1; done
+[ -d "/proc/$service" ] && fail "the service's process still runs after STOP"
+[ "$(breaks | grep ' COM2 ' | tail -n 1 | cut -d' ' -f4)" = lower ] || fail "the line of COM2 was left raised"
+logged 0x40000006 COM2 2 || fail "no entry that the service stopped"
+
+# A Port value that names no port: logged, and COM1 is used. Stopped 100 ms after it reports
+# RUNNING, in the high phase of its first pulse: the stop lowers the line, long before the
+# fall due at +500 ms.
+set_port COM9
+WINEDEBUG=-all "$W" "$build/tests/wine/e2e_service.exe" --gtest_filter='ServiceControl.*' >"$work/control" 2>&1 ||
+    { cat "$work/control"; fail "the start and stop within the first pulse failed"; }
+[ "$(raises COM1)" = 1 ] || fail "with Port=COM9, $(raises COM1) breaks on COM1 instead of one"
+logged 0x80000007 COM9 2 || fail "the wrong Port value was not logged"
+logged 0x80000007 COM1 3 || fail "the log does not say that COM1 is used instead"
+[ "$(breaks | grep ' COM1 ' | tail -n 1 | cut -d' ' -f4)" = lower ] || fail "the line of COM1 was left raised"
+rise1=$(breaks | grep ' COM1 raise$' | cut -d' ' -f1)
+lowered1=$(breaks | grep ' COM1 lower$' | awk -v r="$rise1" '$1 > r { printf "%.0f", ($1 - r) * 1000; exit }')
+[ -n "$lowered1" ] && [ "$lowered1" -lt 450 ] || fail "STOP in the high phase did not lower the line (down after ${lowered1:-?} ms)"
+
+# A port that does not open: logged once, the pulses go to the port that opened last (COM3).
+# Then the process is killed: its recovery action would start it again after 5 s.
+set_port COM4
+"$W" sc start Kelvarid >/dev/null 2>&1
+wait_for_raises COM3 1 30 || fail "with Port=COM4 (nowhere), no break on COM3, the port that opened last"
+logged 0x80000002 COM4 3 || fail "no entry that COM4 cannot be opened"
+logged 0x80000002 COM3 3 || fail "the entry does not name COM3 as the port the pulses go to"
+killed=$(pulser COM3)
+kill -9 "$killed"
+sleep 15
+if [ "$(raises COM3)" -ge 2 ] && [ "$(pulser COM3)" != "$killed" ]; then
+    restarted="restarted by its recovery action"
+elif [ "$failure_actions" = kept ]; then
+    fail "the killed service was not started again although its recovery actions are kept"
+else
+    restarted="not restarted: Wine keeps no recovery actions (sc failure stores nothing) and says $(state)"
+fi
+
+# Deleted, it is gone from the service manager and the registry.
+"$W" sc delete Kelvarid >/dev/null 2>&1
+"$W" reg query 'HKLM\System\CurrentControlSet\Services\Kelvarid' >/dev/null 2>&1 && fail "the service's key is left"
+"$W" sc query Kelvarid 2>/dev/null | grep -q SERVICE_NAME && fail "sc query still finds the service"
+
+echo "PASS: first break on COM2 $boot_to_break s after the prefix started; STOP lowered the line and ended" \
+    "the process; Port=COM9 logged and COM1 used, lowered by STOP $lowered1 ms after its rise; COM4 missing logged" \
+    "and COM3 used; killed: $restarted"
