@@ -208,6 +208,8 @@ def test_binaries(build, source, objdump, target):
                        ("the installer", setup)):
         check(utf16(VERSION) in data, f"{name} has no version record {VERSION}")
     check(len(pe_resources(service, 11)) >= 1, "kelvarid-service.exe holds no message table for its event log")
+    for entry in ("The Kelvarid service runs; its pulses go to port %1.", "Port %1 cannot be opened."):
+        check(utf16(entry) in service, f"kelvarid-service.exe's message table lacks '{entry}'")
     check(utf16("Kelvarid serial-line library") in library, "serline.dll has no description of its own")
     check(utf16("Kelvarid - keep-alive pulses") in program, "kelvarid.exe has no description")
     for name, data in (("kelvarid.exe", program), ("kelvarid-service.exe", service)):
