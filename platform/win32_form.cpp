@@ -3,9 +3,6 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
-#include <algorithm>
-#include <vector>
-
 #include "platform/fatal.h"
 #include "platform/system_library.h"
 #include "window/twips.h"
@@ -27,16 +24,18 @@ bool TakesClicks(ControlKind kind) {
     return kind == ControlKind::Picture || kind == ControlKind::Label;
 }
 
-// The option buttons in tab order: the order they are made in and take the focus in.
-std::vector<const ControlRow*> OptionButtonsInTabOrder() {
-    std::vector<const ControlRow*> options;
+// The option buttons are made, and take the focus, in the order the table lists them: that
+// order must be their tab order.
+constexpr bool OptionButtonsListedInTabOrder() {
+    int previous = kNoTabStop;
     for (const ControlRow& row : kForm1Controls) {
-        if (row.kind == ControlKind::OptionButton) options.push_back(&row);
+        if (row.kind != ControlKind::OptionButton) continue;
+        if (row.tabIndex <= previous) return false;
+        previous = row.tabIndex;
     }
-    std::sort(options.begin(), options.end(),
-              [](const ControlRow* a, const ControlRow* b) { return a->tabIndex < b->tabIndex; });
-    return options;
+    return true;
 }
+static_assert(OptionButtonsListedInTabOrder(), "kForm1Controls must list the option buttons in tab order");
 
 UINT DrawTextFlags(TextFit fit) {
     switch (fit) {
@@ -92,16 +91,15 @@ void Win32Form::CreateControls(HINSTANCE instance) {
         control.colour = row.colour;
         control.caption = row.caption;
         control.tooltip = row.tooltip;
-        control.pixels = RECT{Pixels(row.rect.left), Pixels(row.rect.top),
-                              Pixels(row.rect.left) + Pixels(row.rect.width),
-                              Pixels(row.rect.top) + Pixels(row.rect.height)};
+        control.pixels = PixelRectOf<RECT>(row.rect, dpi_);
         CreateFontOf(row);
     }
     // Windows take the keyboard focus in the order they were made: make the option buttons
     // in tab order, the first one opening their group.
     bool firstOfGroup = true;
-    for (const ControlRow* row : OptionButtonsInTabOrder()) {
-        CreateOptionButton(instance, *row, firstOfGroup);
+    for (const ControlRow& row : kForm1Controls) {
+        if (row.kind != ControlKind::OptionButton) continue;
+        CreateOptionButton(instance, row, firstOfGroup);
         firstOfGroup = false;
     }
 }
@@ -205,8 +203,9 @@ int Win32Form::Run(FormEvents& events) {
 }
 
 void Win32Form::FocusFirstEnabledOption() {
-    for (const ControlRow* row : OptionButtonsInTabOrder()) {
-        HWND button = state(row->id).window;
+    for (const ControlRow& row : kForm1Controls) {
+        if (row.kind != ControlKind::OptionButton) continue;
+        HWND button = state(row.id).window;
         if (!IsWindowEnabled(button)) continue;
         SetFocus(button);
         return;
@@ -470,8 +469,9 @@ void Win32Form::OnCommand(WPARAM wParam, LPARAM lParam) {
     // One group, one selection, made here rather than left to the buttons: an automatic radio
     // button leaves a disabled sibling checked, and one that takes the keyboard focus reports
     // its click before it is checked. The handler then sees exactly the choice the user made.
-    for (const ControlRow* other : OptionButtonsInTabOrder()) {
-        SendMessageW(state(other->id).window, BM_SETCHECK, other->id == row.id ? BST_CHECKED : BST_UNCHECKED, 0);
+    for (const ControlRow& other : kForm1Controls) {
+        if (other.kind != ControlKind::OptionButton) continue;
+        SendMessageW(state(other.id).window, BM_SETCHECK, other.id == row.id ? BST_CHECKED : BST_UNCHECKED, 0);
     }
     events_->Click(row.id);
 }

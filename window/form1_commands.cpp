@@ -7,6 +7,11 @@ namespace kelvarid {
 
 namespace {
 
+// The main strip's own width: its controls all end by 1300 twips and the about panel begins
+// past it. The window is created 5 twips wider, at the form's 1305 twips (kForm1.width), so a
+// thin black margin shows on the right at start-up. Restoring from the square and hiding the
+// about panel both set 1300, not 1305: after either the window is 5 twips narrower than at
+// start-up, and it never goes back to 1305.
 constexpr int kNormalWidth = 1300;
 constexpr int kNormalHeight = 2100;
 constexpr int kWidenedWidth = 5535;
