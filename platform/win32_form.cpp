@@ -3,6 +3,7 @@
 #include "platform/win32_form.h"
 
 #include "platform/fatal.h"
+#include "window/texts.h"
 #include "window/twips.h"
 
 namespace kelvarid {
@@ -52,14 +53,14 @@ void Win32Form::CreateWindowFrame(HINSTANCE instance) {
     windowClass.hbrBackground = background_.get();
     windowClass.lpszClassName = kWindowClass;
     if (RegisterClassExW(&windowClass) == 0) {
-        FatalWithLastError(L"Okno programu nelze zaregistrovat.\nThe window class cannot be registered.");
+        FatalWithLastError(texts::kWindowClassNotRegistered);
     }
 
     // WS_POPUP alone: no border, no title bar, no system menu; outer size equals client size.
     HWND created = CreateWindowExW(0, kWindowClass, kForm1.caption, WS_POPUP | WS_CLIPCHILDREN,
                                    Pixels(bounds_.left), Pixels(bounds_.top), Pixels(bounds_.width),
                                    Pixels(bounds_.height), nullptr, nullptr, instance, this);
-    if (created == nullptr) FatalWithLastError(L"Okno programu nelze vytvořit.\nThe window cannot be created.");
+    if (created == nullptr) FatalWithLastError(texts::kWindowNotCreated);
     window_.reset(created);
 }
 
@@ -108,8 +109,7 @@ void Win32Form::CreateOptionButton(HINSTANCE instance, const ControlRow& row, bo
         window_.get(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kControlIdBase + IndexOf(row.id))),
         instance, nullptr);
     if (button == nullptr) {
-        FatalWithLastError(std::wstring(L"Přepínač ") + row.name + L" nelze vytvořit.\nThe option button " + row.name +
-                           L" cannot be created.");
+        FatalWithLastError(texts::OptionButtonNotCreated(row.name));
     }
     control.window = button;
     SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(row.id)), FALSE);

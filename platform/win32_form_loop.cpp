@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include "platform/fatal.h"
+#include "window/texts.h"
 
 namespace kelvarid {
 
@@ -31,7 +32,7 @@ int Win32Form::Run(FormEvents& events) {
     for (;;) {
         const BOOL got = GetMessageW(&message, nullptr, 0, 0);
         if (got == 0) return static_cast<int>(message.wParam);
-        if (got == -1) FatalWithLastError(L"Zprávy okna nelze číst.\nThe window's messages cannot be read.");
+        if (got == -1) FatalWithLastError(texts::kMessagesUnreadable);
         // The dialog keys: Tab and the arrows move the focus between the option buttons.
         if (IsDialogMessageW(window_.get(), &message)) continue;
         TranslateMessage(&message);
@@ -52,7 +53,7 @@ void Win32Form::FocusFirstEnabledOption() {
 void Win32Form::SetInterval(ControlId timer, unsigned milliseconds) {
     // Setting a running timer again restarts its countdown from now.
     if (SetTimer(window_.get(), kTimerIdBase + IndexOf(timer), milliseconds, nullptr) == 0) {
-        FatalWithLastError(L"Časovač nelze nastavit.\nThe timer cannot be set.");
+        FatalWithLastError(texts::kTimerNotSet);
     }
 }
 

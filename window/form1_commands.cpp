@@ -1,6 +1,7 @@
 // The label commands: the window's three views, the web links and quitting. The window's
 // width and height are the only state; there is no mode of its own.
 #include "window/form1.h"
+#include "window/texts.h"
 #include "window/web_links.h"
 
 namespace kelvarid {
@@ -16,15 +17,14 @@ constexpr int kNormalWidth = 1300;
 constexpr int kNormalHeight = 2100;
 constexpr int kWidenedWidth = 5535;
 constexpr int kSquareSize = 120;
-constexpr wchar_t kEnlargeTooltip[] = L"Zvětšit...";
 
 }  // namespace
 
 void Form1::MinimizeWindow() {
     window_.SetHeight(kSquareSize);
     window_.SetWidth(kSquareSize);
-    window_.SetTooltip(ControlId::Image1, kEnlargeTooltip);
-    window_.SetTooltip(ControlId::Image2, kEnlargeTooltip);
+    window_.SetTooltip(ControlId::Image1, texts::kEnlarge);
+    window_.SetTooltip(ControlId::Image2, texts::kEnlarge);
 }
 
 void Form1::RestoreWindow() {
