@@ -2,6 +2,7 @@
 #include "keepalive/port_table.h"
 #include "keepalive/pulse.h"
 #include "window/form1.h"
+#include "window/texts.h"
 
 namespace kelvarid {
 
@@ -32,9 +33,9 @@ void Form1::ApplyPortSelection() {
         chosenPort_ = index;
         chosenPortOpen_ = line_.OPENCOM(port.settings) != 0;
         if (chosenPortOpen_) {
-            window_.ShowMessageBox(port.opened, kPortBoxTitle, MessageIcon::Information);
+            window_.ShowMessageBox(port.opened, texts::kPortBoxTitle, MessageIcon::Information);
         } else {
-            window_.ShowMessageBox(port.notOpened, kPortBoxTitle, MessageIcon::Warning);
+            window_.ShowMessageBox(port.notOpened, texts::kPortBoxTitle, MessageIcon::Warning);
         }
     }
 }
@@ -61,10 +62,10 @@ void Form1::ShowLineLevel(bool txdWorked) {
     }
     window_.SetVisible(ControlId::Image2, !txdWorked || !LineHigh);
     if (!txdWorked) {
-        window_.SetCaption(ControlId::Label10, kLineFailedCaption);
+        window_.SetCaption(ControlId::Label10, texts::kLineFailed);
         return;
     }
-    window_.SetCaption(ControlId::Label10, LineHigh ? kLineHighCaption : kLineLowCaption);
+    window_.SetCaption(ControlId::Label10, LineHigh ? texts::kLineHigh : texts::kLineLow);
 }
 
 void Form1::Timer1_Timer() {

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "window/form_types.h"
+#include "window/texts.h"
 
 namespace kelvarid {
 
@@ -15,12 +16,10 @@ struct PortEntry {
 };
 
 inline constexpr std::array<PortEntry, 4> kPorts{{
-    {ControlId::Option1, "COM1,1200,N,8,1", L"Nastaven port COM1", L"Port COM1 nelze otevřít"},
-    {ControlId::Option2, "COM2,1200,N,8,1", L"Nastaven port COM2", L"Port COM2 nelze otevřít"},
-    {ControlId::Option3, "COM3,1200,N,8,1", L"Nastaven port COM3", L"Port COM3 nelze otevřít"},
-    {ControlId::Option4, "COM4,1200,N,8,1", L"Nastaven port COM4", L"Port COM4 nelze otevřít"},
+    {ControlId::Option1, "COM1,1200,N,8,1", texts::kPortOpened[0], texts::kPortNotOpened[0]},
+    {ControlId::Option2, "COM2,1200,N,8,1", texts::kPortOpened[1], texts::kPortNotOpened[1]},
+    {ControlId::Option3, "COM3,1200,N,8,1", texts::kPortOpened[2], texts::kPortNotOpened[2]},
+    {ControlId::Option4, "COM4,1200,N,8,1", texts::kPortOpened[3], texts::kPortNotOpened[3]},
 }};
-
-inline constexpr wchar_t kPortBoxTitle[] = L"Port";
 
 }  // namespace kelvarid

@@ -33,7 +33,7 @@ mkdir -p "$stage"
 cp "$bindir/kelvarid.exe" "$bindir/serline.dll" "$bindir/kelvarid-service.exe" "$stage/"
 # Windows' Notepad, back to Windows 7, reads UTF-8 only with a byte-order mark and lines only
 # with CR LF.
-{ printf '\357\273\277'; sed -e "s/@SETUP@/$setup_name/" -e "s/@KIND_CZ@/$kind_cz/" -e "s/@KIND_EN@/$kind_en/" \
+{ printf '\357\273\277'; sed -e "s/@VERSION@/$version/" -e "s/@SETUP@/$setup_name/" -e "s/@KIND_CZ@/$kind_cz/" -e "s/@KIND_EN@/$kind_en/" \
     -e 's/$/\r/' "$here/readme.txt"; } >"$stage/readme.txt"
 touch -d "@$SOURCE_DATE_EPOCH" "$stage"/*
 

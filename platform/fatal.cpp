@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "window/texts.h"
+
 namespace kelvarid {
 
 namespace {
@@ -22,7 +24,7 @@ void RunCleanupOnce() {
 
 DWORD WINAPI ShowFatalBox(void* text) {
     // No owner: the window may be the very thing that failed.
-    MessageBoxW(nullptr, static_cast<const wchar_t*>(text), L"Kelvarid", MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+    MessageBoxW(nullptr, static_cast<const wchar_t*>(text), texts::kBoxTitle, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #include "platform/win32_shell.h"
 #include "serial/module1.h"
 #include "window/form1.h"
+#include "window/texts.h"
 
 namespace {
 
@@ -17,9 +18,9 @@ void UnloadForm(void* form) { static_cast<kelvarid::Form1*>(form)->Unload(); }
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const kelvarid::UniqueHandle instanceMutex = kelvarid::ClaimInstance();
     if (!instanceMutex) {
-        const wchar_t* text = kelvarid::ServiceRuns() ? kelvarid::kAlreadyRunningAsServiceText
-                                                      : kelvarid::kAlreadyRunningText;
-        MessageBoxW(nullptr, text, L"Kelvarid", MB_OK | MB_ICONINFORMATION);
+        const wchar_t* text = kelvarid::ServiceRuns() ? kelvarid::texts::kAlreadyRunningAsService
+                                                      : kelvarid::texts::kAlreadyRunning;
+        MessageBoxW(nullptr, text, kelvarid::texts::kBoxTitle, MB_OK | MB_ICONINFORMATION);
         return kelvarid::kAlreadyRunningExitCode;
     }
     kelvarid::Win32Form window(instance);

@@ -15,9 +15,6 @@ inline constexpr wchar_t kInstanceMutexName[] = L"Global\\Kelvarid";
 inline constexpr wchar_t kServiceMutexName[] = L"Global\\KelvaridService";
 // The exit code of a start that found Kelvarid already running.
 inline constexpr int kAlreadyRunningExitCode = 4;
-inline constexpr wchar_t kAlreadyRunningText[] = L"Kelvarid už běží. / Kelvarid is already running.";
-inline constexpr wchar_t kAlreadyRunningAsServiceText[] =
-    L"Kelvarid už běží jako služba. / Kelvarid is already running as a service.";
 
 // The mutex, or nothing when another process (in any session, under any account) holds it.
 inline UniqueHandle ClaimInstance(const wchar_t* name = kInstanceMutexName) {

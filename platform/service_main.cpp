@@ -10,6 +10,7 @@
 #include "platform/one_instance.h"
 #include "serial/module1.h"
 #include "platform/service_event_log.h"
+#include "window/texts.h"
 #include "platform/headless_form.h"
 #include "platform/service_port.h"
 #include "window/form1.h"
@@ -32,13 +33,13 @@ public:
 class WaitableCountdown final : public Countdown {
 public:
     WaitableCountdown() : timer_(CreateWaitableTimerW(nullptr, FALSE, nullptr)) {
-        if (!timer_) FatalWithLastError(L"Časovač nelze vytvořit.\nThe timer cannot be made.");
+        if (!timer_) FatalWithLastError(texts::kTimerNotMade);
     }
     void Start(unsigned milliseconds) override {
         LARGE_INTEGER due;
         due.QuadPart = -10000LL * milliseconds;  // relative, in 100 ns units
         if (!SetWaitableTimer(timer_.get(), &due, 0, nullptr, nullptr, FALSE)) {
-            FatalWithLastError(L"Časovač nelze nastavit.\nThe timer cannot be set.");
+            FatalWithLastError(texts::kTimerNotSet);
         }
     }
     HANDLE handle() const { return timer_.get(); }
@@ -123,7 +124,7 @@ void KeepAlive(EventLog& log) {
     while (!window.EndRequested()) {
         const DWORD woken = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
         if (woken == WAIT_OBJECT_0) break;
-        if (woken != WAIT_OBJECT_0 + 1) FatalWithLastError(L"Čekání selhalo.\nThe wait failed.");
+        if (woken != WAIT_OBJECT_0 + 1) FatalWithLastError(texts::kWaitFailed);
         form1.Timer(ControlId::Timer1);
     }
     SetStatus(SERVICE_STOP_PENDING, kStopWaitHintMs);
@@ -141,7 +142,7 @@ void WINAPI ServiceMain(DWORD, wchar_t**) {
     SetFatalReporter(&ReportFatal);
 
     theService.stopEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!theService.stopEvent) FatalWithLastError(L"Událost nelze vytvořit.\nThe stop event cannot be made.");
+    if (!theService.stopEvent) FatalWithLastError(texts::kStopEventNotMade);
     // Never two pulsers: not beside kelvarid.exe, not beside another copy of the service.
     const UniqueHandle serviceMutex = ClaimInstance(kServiceMutexName);
     const UniqueHandle instanceMutex = serviceMutex ? ClaimInstance() : UniqueHandle();
@@ -161,9 +162,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const SERVICE_TABLE_ENTRYW services[] = {{name, &ServiceMain}, {nullptr, nullptr}};
     if (StartServiceCtrlDispatcherW(services)) return 0;
     if (GetLastError() != ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) return kFatalExitCode;
-    MessageBoxW(nullptr,
-                L"kelvarid-service.exe je služba Windows: spouští ji správce služeb (sc start Kelvarid).\n"
-                L"kelvarid-service.exe is a Windows service: the service manager starts it (sc start Kelvarid).",
-                L"Kelvarid", MB_OK | MB_ICONINFORMATION);
+    MessageBoxW(nullptr, texts::kServiceStartedByHand, texts::kBoxTitle, MB_OK | MB_ICONINFORMATION);
     return kFatalExitCode;
 }

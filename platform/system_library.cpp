@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/fatal.h"
+#include "window/texts.h"
 
 namespace kelvarid {
 
@@ -20,10 +21,10 @@ std::wstring SystemLibraryPath(const wchar_t* name) {
 
 HMODULE LoadSystemLibrary(const wchar_t* name) {
     const std::wstring path = SystemLibraryPath(name);
-    if (path.empty()) FatalWithLastError(L"Systémovou složku nelze najít.\nThe system folder cannot be found.");
+    if (path.empty()) FatalWithLastError(texts::kNoSystemFolder);
     HMODULE library = LoadLibraryW(path.c_str());
     if (library == nullptr) {
-        FatalWithLastError(L"Knihovnu " + std::wstring(name) + L" nelze načíst.\n" + name + L" cannot be loaded from " + path);
+        FatalWithLastError(texts::SystemLibraryNotLoaded(name, path));
     }
     return library;
 }
@@ -38,8 +39,7 @@ FARPROC FindFunction(HMODULE library, const wchar_t* libraryName, const char* fu
     if (found != nullptr) return found;
     std::wstring name;
     for (const char* c = function; *c != '\0'; ++c) name += static_cast<wchar_t>(*c);
-    const std::wstring owner(libraryName);
-    Fatal(L"Knihovna " + owner + L" nemá funkci " + name + L".\n" + owner + L" lacks the function " + name + L".");
+    Fatal(texts::FunctionMissing(libraryName, name));
 }
 
 }  // namespace kelvarid

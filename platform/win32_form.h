@@ -1,5 +1,7 @@
 // The window runtime: builds Form1 from its description, raises its events and carries out
-// what the handlers ask of the window.
+// what the handlers ask of the window. Its parts: win32_form.cpp (creation, properties),
+// win32_form_paint.cpp, win32_form_input.cpp (clicks, pointer), win32_form_tooltips.cpp and
+// win32_form_loop.cpp (message loop, messages, timers).
 #pragma once
 
 #include <windows.h>
@@ -42,6 +44,9 @@ public:
     void EndProgram() override;
 
 private:
+    // The option buttons' child window ids: clear of IDOK and IDCANCEL, which the dialog keys send.
+    static constexpr int kControlIdBase = 100;
+
     struct Control {
         bool visible = true;
         Colour colour = kBlack;  // a picture's fill

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include "platform/handles.h"
 #include "window/form_window.h"
@@ -14,7 +15,7 @@ public:
     void OpenWebPage(const char* address) override;
 
 private:
-    using ShellExecuteFn = HINSTANCE(WINAPI*)(HWND, const char*, const char*, const char*, const char*, INT);
+    using ShellExecuteFn = decltype(&::ShellExecuteA);
 
     UniqueModule shell32_;
     ShellExecuteFn shellExecute_ = nullptr;

@@ -5,6 +5,7 @@
 #include "platform/fatal.h"
 #include "platform/system_library.h"
 #include "serial/library_path.h"
+#include "window/texts.h"
 
 namespace kelvarid {
 
@@ -14,7 +15,7 @@ std::wstring ProgramPath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) FatalWithLastError(L"Cesta k programu nelze zjistit.\nThe program cannot find its own path.");
+        if (length == 0) FatalWithLastError(texts::kNoProgramPath);
         if (length < path.size()) {
             path.resize(length);
             return path;
@@ -28,11 +29,11 @@ std::wstring ProgramPath() {
 HMODULE Module1::Library() {
     if (library_) return library_.get();
     const std::wstring path = LibraryBesideProgram(ProgramPath(), kSerialLibraryName);
-    if (path.empty()) Fatal(L"Knihovnu serline.dll nelze najít: program nezná svou složku.\nserline.dll not found: the program does not know its folder.");
+    if (path.empty()) Fatal(texts::kNoProgramFolder);
     // A full path: the current directory and PATH are never searched.
     library_.reset(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!library_) {
-        FatalWithLastError(L"Knihovnu serline.dll nelze načíst.\nCannot load the serial-line library:\n" + path);
+        FatalWithLastError(texts::SerialLibraryNotLoaded(path));
     }
     return library_.get();
 }

@@ -4,6 +4,7 @@
 
 #include "platform/handles.h"
 #include "serial/serial_line.h"
+#include "serline/serline.h"
 
 namespace kelvarid {
 
@@ -13,8 +14,9 @@ public:
     std::int16_t TXD(std::int16_t level) override;
 
 private:
-    using OpenComFn = short(__stdcall*)(const char*);
-    using TxdFn = short(__stdcall*)(short);
+    // The library's own declarations: a change there cannot go unnoticed here.
+    using OpenComFn = decltype(&::OPENCOM);
+    using TxdFn = decltype(&::TXD);
 
     HMODULE Library();
 

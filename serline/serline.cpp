@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "serline/line_settings.h"
+#include "serline/serline.h"
 
 namespace {
 
@@ -101,7 +102,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*) {
     return TRUE;
 }
 
-extern "C" __declspec(dllexport) short __stdcall OPENCOM(const char* settingsText) {
+short __stdcall OPENCOM(const char* settingsText) {
     const auto settings = serline::ParseLineSettings(settingsText);
     if (!settings) return 0;
 
@@ -120,7 +121,7 @@ extern "C" __declspec(dllexport) short __stdcall OPENCOM(const char* settingsTex
     return 1;
 }
 
-extern "C" __declspec(dllexport) short __stdcall TXD(short level) {
+short __stdcall TXD(short level) {
     if (level != 0 && level != 1) return 0;
     if (PortLost()) {
         held.handle = OpenConfigured(held.settings);

@@ -19,28 +19,28 @@ public:
 
 private:
     // Keep-alive.
-    void Form_Load();
+    void Form_Load();    // top-left corner, probes the four ports, opens the selected one
     void Form_Unload();  // lowers the line if the last tick raised it
-    void ApplyPortSelection();
-    void Option1_Click();
-    void Option2_Click();
-    void Option3_Click();
-    void Option4_Click();
-    void Timer1_Timer();
-    void RetryChosenPort();
-    void ShowLineLevel(bool txdWorked);
+    void ApplyPortSelection();  // opens the selected port and says in a box whether it opened
+    void Option1_Click();  // switches to COM1
+    void Option2_Click();  // switches to COM2
+    void Option3_Click();  // switches to COM3
+    void Option4_Click();  // switches to COM4
+    void Timer1_Timer();   // raises the line for 500 ms, then lowers it for 60 s
+    void RetryChosenPort();  // opens a chosen port that did not open before, and enables it
+    void ShowLineLevel(bool txdWorked);  // the square and log.0, log.1 or chyba under it
 
     // Window sizes and label commands.
-    void Image1_Click();
-    void Image2_Click();
-    void Label1_Click();
-    void Label2_Click();
-    void Label3_Click();
-    void Label6_Click();
-    void Label7_Click();
-    void Label9_Click();
-    void MinimizeWindow();
-    void RestoreWindow();
+    void Image1_Click();  // restores the window to the main strip (the white square)
+    void Image2_Click();  // the same, from the black square that covers it
+    void Label1_Click();  // shrinks the window to the square
+    void Label2_Click();  // widens the window to show the about panel
+    void Label3_Click();  // ends the program at once
+    void Label6_Click();  // opens the program's web page
+    void Label7_Click();  // hides the about panel again
+    void Label9_Click();  // opens the circuit's web page
+    void MinimizeWindow();  // the square alone, with the enlarge tooltip
+    void RestoreWindow();   // the main strip, 1300 x 2100 twips
 
     FormWindow& window_;
     SerialLine& line_;

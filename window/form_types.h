@@ -22,9 +22,6 @@ struct TwipsRect {
 
     constexpr int right() const { return left + width; }
     constexpr int bottom() const { return top + height; }
-    constexpr bool contains(int x, int y) const {
-        return x >= left && x < right() && y >= top && y < bottom();
-    }
 };
 
 struct TwipsLine {

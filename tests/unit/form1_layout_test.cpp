@@ -119,6 +119,17 @@ TEST(Twips, MapToPixelsByTheScreensResolution) {
     EXPECT_EQ(TwipsToPixels(1300, 120), 108);  // 108.33
 }
 
+TEST(Twips, ARectangleKeepsItsPixelSizeWhereverItLies) {
+    struct Box {
+        int left, top, right, bottom;
+        bool operator==(const Box&) const = default;
+    };
+    // At 144 DPI a twip is a tenth of a pixel: 5 twips round up to 1 pixel, 10 twips to 1.
+    EXPECT_EQ(PixelRectOf<Box>(TwipsRect{5, 5, 5, 5}, 144), (Box{1, 1, 2, 2}));
+    EXPECT_EQ(PixelRectOf<Box>(TwipsRect{10, 0, 5, 15}, 144), (Box{1, 0, 2, 2}));
+    EXPECT_EQ(PixelRectOf<Box>(TwipsRect{1440, 720, 1305, 2100}, 96), (Box{96, 48, 183, 188}));
+}
+
 TEST(Twips, FontSizesFollowTheResolutionToo) {
     EXPECT_EQ(PointsToPixels(975, 96), 13);
     EXPECT_EQ(PointsToPixels(825, 96), 11);

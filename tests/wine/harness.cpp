@@ -374,9 +374,7 @@ RECT WindowRect(HWND window) {
 }
 
 RECT RectOf(kelvarid::ControlId control, int dpi) {
-    const kelvarid::TwipsRect& twips = kelvarid::RowOf(control).rect;
-    const auto px = [dpi](int value) { return kelvarid::TwipsToPixels(value, dpi); };
-    return RECT{px(twips.left), px(twips.top), px(twips.left) + px(twips.width), px(twips.top) + px(twips.height)};
+    return kelvarid::PixelRectOf<RECT>(kelvarid::RowOf(control).rect, dpi);
 }
 
 }  // namespace e2e

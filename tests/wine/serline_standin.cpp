@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "serline/serline.h"
 #include "tests/wine/clock.h"
 
 namespace {
@@ -85,7 +86,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, void*) {
     return TRUE;
 }
 
-extern "C" __declspec(dllexport) short __stdcall OPENCOM(const char* settings) {
+short __stdcall OPENCOM(const char* settings) {
     const short result = PortOpens(settings) ? 1 : 0;
     char call[96];
     std::snprintf(call, sizeof call, "OPENCOM %.64s", settings != nullptr ? settings : "(null)");
@@ -93,7 +94,7 @@ extern "C" __declspec(dllexport) short __stdcall OPENCOM(const char* settings) {
     return result;
 }
 
-extern "C" __declspec(dllexport) short __stdcall TXD(short level) {
+short __stdcall TXD(short level) {
     char call[32];
     std::snprintf(call, sizeof call, "TXD %d", level);
     const short result = TxdResult();
