@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/wine/clock.h"
+#include "tests/wine/screenshot.h"
 #include "window/form1_layout.h"
 
 namespace e2e {
@@ -98,30 +99,6 @@ bool CloseBox(const BoxView& box);
 }  // namespace e2e
 
 namespace e2e {
-
-// What the screen shows in a rectangle, read back pixel by pixel.
-class Screenshot {
-public:
-    explicit Screenshot(const RECT& onScreen);
-    int width() const { return width_; }
-    int height() const { return height_; }
-    // 0x00BBGGRR, like COLORREF; x and y relative to the rectangle's corner.
-    COLORREF At(int x, int y) const;
-    // How many pixels in `area` (relative) satisfy `match`.
-    int Count(const RECT& area, const std::function<bool(COLORREF)>& match) const;
-    // Saved as a 24-bit BMP under the build's screenshots folder; returns its Windows path.
-    std::wstring Save(const wchar_t* name) const;
-
-private:
-    int width_;
-    int height_;
-    std::vector<COLORREF> pixels_;
-};
-
-bool IsOrange(COLORREF colour);      // the text orange 0x000080FF, give or take anti-aliasing
-bool IsDarkOrange(COLORREF colour);  // 0x000040C0
-bool IsWhite(COLORREF colour);
-bool IsBlack(COLORREF colour);
 
 RECT WindowRect(HWND window);
 // Where a control of the window's description lies, in client pixels at `dpi`.
