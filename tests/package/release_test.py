@@ -278,6 +278,16 @@ def windows_path(unix_path):
     return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
 
 
+def check_prefix_as_before(wine, files_before, registry_before):
+    """After an uninstaller: the prefix's files as they were, and no registry line of ours left."""
+    files_after, registry_after = snapshot(wine)
+    check(files_after == files_before,
+          f"after the uninstaller, files added: {sorted(files_after - files_before)}, "
+          f"files gone: {sorted(files_before - files_after)}")
+    check(registry_after <= registry_before,
+          f"after the uninstaller, registry entries left: {sorted(registry_after - registry_before)}")
+
+
 def snapshot(wine):
     """The prefix's files outside the Windows folder and temp folders, and every registry line
     that names the program."""
@@ -455,12 +465,7 @@ def test_installer(build, source, objdump, target):
             # The uninstaller works on from a copy of itself in the temp folder.
             check(wait_for(lambda: not os.path.exists(folder) and wine.reg_values(UNINSTALL_KEY) is None, 30),
                   "the uninstaller left its key or the program folder")
-        files_after, registry_after = snapshot(wine)
-        check(files_after == files_before,
-              f"after the uninstaller, files added: {sorted(files_after - files_before)}, "
-              f"files gone: {sorted(files_before - files_after)}")
-        check(registry_after <= registry_before,
-              f"after the uninstaller, registry entries left: {sorted(registry_after - registry_before)}")
+        check_prefix_as_before(wine, files_before, registry_before)
     finally:
         wine.run("taskkill", "/f", "/im", "kelvarid.exe")
         if os.path.exists(foreign):
@@ -535,20 +540,9 @@ def test_service_mode(build, source, objdump, target):
         check(code == 0, f"the silent installer with /SERVICE ended with {code}")
         expect_service("COM1")
     finally:
-        uninstall = entry.get("UninstallString", "").strip('"')
-        if uninstall:
-            code = wine.run(uninstall, "/S").returncode
-            check(code == 0, f"the silent uninstaller ended with {code} with the service running")
-            folder = wine.unix_paths(entry.get("InstallLocation", ""))[0]
-            check(wait_for(lambda: not os.path.exists(folder) and wine.reg_values(UNINSTALL_KEY) is None, 30),
-                  "the uninstaller left its key or the program folder")
+        uninstall_silently(wine, entry, TARGETS[target]["view"], "with the service running")
     check(wine.reg_values(SERVICE_KEY) is None, "the uninstaller left the service")
-    files_after, registry_after = snapshot(wine)
-    check(files_after == files_before,
-          f"after the uninstaller, files added: {sorted(files_after - files_before)}, "
-          f"files gone: {sorted(files_before - files_after)}")
-    check(registry_after <= registry_before,
-          f"after the uninstaller, registry entries left: {sorted(registry_after - registry_before)}")
+    check_prefix_as_before(wine, files_before, registry_before)
 
 
 # --- the two targets' installers in one prefix ----------------------------------------------
