@@ -22,9 +22,12 @@ struct Indicator {
     int red = 0;
 };
 
-Indicator ReadIndicator() {
-    const Screenshot shot(RECT{0, 0, 16, 16});
+// Waits until the whole square shows `colour`, for at most 3 s, and returns what it shows then.
+Indicator IndicatorShowing(bool (*colour)(COLORREF)) {
     const RECT square = RectOf(ControlId::Image1);
+    const Screenshot shot = ShotWhen(RECT{0, 0, 16, 16}, [&](const Screenshot& drawn) {
+        return drawn.Count(square, colour) == 64;
+    });
     return {shot.Count(square, IsWhite), shot.Count(square, IsBlack), shot.Count(square, IsRed)};
 }
 
@@ -60,7 +63,7 @@ TEST(Closing, AltF4AndCloseRequestsLeaveTheProgramRunningAndPulsing) {
     PostMessageW(run.Main(), WM_CLOSE, 0, 0);
     PostMessageW(run.Main(), WM_SYSCOMMAND, SC_CLOSE, 0);
     SetForegroundWindow(run.Main());
-    Sleep(200);
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == run.Main(); }, 3000)) << "Alt+F4 would go elsewhere";
     PressAltF4();
     EXPECT_FALSE(run.program->WaitForExit(1500)) << "the program ended, code " << run.program->ExitCode();
     EXPECT_TRUE(IsWindowVisible(run.Main()));
@@ -78,6 +81,7 @@ TEST(Closing, TheEndOfTheSessionLowersARaisedLineAtOnce) {
     EXPECT_NE(SendMessageW(run.Main(), WM_QUERYENDSESSION, 0, 0), 0) << "the program holds the session up";
     const long long endedAt = NowMicroseconds();
     SendMessageW(run.Main(), WM_ENDSESSION, TRUE, 0);
+    WaitUntil([&] { return run.Calls("TXD").size() >= 2; }, 3000);
     const auto txd = run.Calls("TXD");
     ASSERT_EQ(Names(txd), (std::vector<std::string>{"TXD 1", "TXD 0"}));
     EXPECT_LT(txd[1].at - endedAt, 100000) << "the line was lowered by the next tick, not by the session's end";
@@ -115,8 +119,7 @@ TEST(SlowLatePort, AChosenPortThatComesLaterTakesTheNextRiseAndAFailedPulseShows
     EXPECT_EQ(box.text, L"Port COM1 nelze otevřít");
     ASSERT_TRUE(run.PastStartUp());
     ASSERT_TRUE(WaitUntil([&] { return run.Calls("TXD").size() >= 2; }, 3000));
-    Sleep(200);
-    const Indicator failed = ReadIndicator();
+    const Indicator failed = IndicatorShowing(IsRed);
     EXPECT_EQ(failed.red, 64) << "a failed TXD call is not shown red";
     EXPECT_EQ(failed.white, 0);
     EXPECT_FALSE(IsWindowEnabled(run.Option(L"COM1")));
@@ -125,7 +128,7 @@ TEST(SlowLatePort, AChosenPortThatComesLaterTakesTheNextRiseAndAFailedPulseShows
     run.SetOpenPorts("13");
     const long long cameAt = NowMicroseconds();
     ASSERT_TRUE(WaitUntil([&] { return run.Calls("TXD").size() >= 3; }, 65000)) << "no second rise";
-    const Indicator high = ReadIndicator();
+    const Indicator high = IndicatorShowing(IsWhite);
     const auto calls = run.Calls();
     const auto txd = run.Calls("TXD");
     std::printf("COM1 came %.1f s before the second rise, which opened it\n", (txd[2].at - cameAt) / 1e6);
@@ -144,8 +147,7 @@ TEST(SlowLatePort, AChosenPortThatComesLaterTakesTheNextRiseAndAFailedPulseShows
     EXPECT_EQ(high.red, 0);
 
     ASSERT_TRUE(WaitUntil([&] { return run.Calls("TXD").size() >= 4; }, 3000));
-    Sleep(200);
-    EXPECT_EQ(ReadIndicator().black, 64);
+    EXPECT_EQ(IndicatorShowing(IsBlack).black, 64);
     EXPECT_EQ(run.Calls("OPENCOM").size(), 7u) << "an open port is asked for again";
 }
 

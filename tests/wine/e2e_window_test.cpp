@@ -2,6 +2,9 @@
 // do when clicked with the mouse: read back from the screen, pixel by pixel.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <algorithm>
 
 #include "tests/wine/harness.h"
@@ -50,31 +53,47 @@ int MostCommonGrey(const Screenshot& shot, const RECT& area) {
     return mostCommon;
 }
 
+// How many pixels of the status text differ between two pictures of the window.
+int StatusPixelsDiffering(const Screenshot& one, const Screenshot& other) {
+    const RECT status = RectOf(ControlId::Label10);
+    int differing = 0;
+    for (int y = std::max(0L, status.top); y < status.bottom; ++y) {
+        for (int x = status.left; x < status.right; ++x) differing += one.At(x, y) != other.At(x, y);
+    }
+    return differing;
+}
+
+// An option button's caption, past its round button.
+RECT CaptionOf(ControlId option) {
+    RECT text = RectOf(option);
+    text.left += 16;
+    return text;
+}
+
 TEST(MainWindow, ShowsTheSquareWhiteWhileTheLineIsHighAndBlackAfterwards) {
     StandinRun run(L"134");
     ASSERT_TRUE(run.ShowWhileTheLineIsHigh());
-    Sleep(50);
-    const Screenshot high(RECT{0, 0, 160, 150});
+    const RECT square = RectOf(ControlId::Image1);
+    const RECT status = RectOf(ControlId::Label10);
+    // The window's text and square are drawn once it shows, while the line is still high.
+    const Screenshot high = ShotWhen(RECT{0, 0, 160, 150}, [&](const Screenshot& shot) {
+        return shot.Count(square, IsWhite) == 64 && shot.Count(status, IsWhite) > 5;
+    });
     const long long highShotAt = NowMicroseconds();
     high.Save(L"line-high");
 
     ASSERT_TRUE(WaitUntil([&] { return run.Calls("TXD").size() >= 2; }, 3000));
     const long long fallAt = run.Calls("TXD")[1].at;
     ASSERT_LT(highShotAt, fallAt) << "the window showed only after the line fell; nothing to compare";
-    Sleep(200);
-    const Screenshot low(RECT{0, 0, 160, 150});
+    const Screenshot low = ShotWhen(RECT{0, 0, 160, 150}, [&](const Screenshot& shot) {
+        return shot.Count(square, IsBlack) == 64 && StatusPixelsDiffering(high, shot) > 3;
+    });
     low.Save(L"one-port-greyed");
 
-    const RECT square = RectOf(ControlId::Image1);
     EXPECT_EQ(high.Count(square, IsWhite), 64) << "the square is not white while the line is high";
     EXPECT_EQ(low.Count(square, IsBlack), 64) << "the square is not black while the line is low";
     // The status text changes with the line: "log.1" and "log.0" differ somewhere.
-    const RECT status = RectOf(ControlId::Label10);
-    int differing = 0;
-    for (int y = std::max(0L, status.top); y < status.bottom; ++y) {
-        for (int x = status.left; x < status.right; ++x) differing += high.At(x, y) != low.At(x, y);
-    }
-    EXPECT_GT(differing, 3) << "Label10 looks the same while high and low";
+    EXPECT_GT(StatusPixelsDiffering(high, low), 3) << "Label10 looks the same while high and low";
     EXPECT_GT(low.Count(status, IsWhite), 5) << "no white status text";
 }
 
@@ -82,9 +101,14 @@ TEST(MainWindow, DrawsEveryControlOfTheMainStripAndNothingBeyondItsWidth) {
     StandinRun run(L"134");
     ASSERT_TRUE(run.PastStartUp());
     ASSERT_TRUE(WaitUntil([&] { return run.Calls("TXD").size() >= 2; }, 3000));
-    Sleep(200);
     EXPECT_TRUE(HasWindowRect(run, 87, 140));
-    const Screenshot shot(RECT{0, 0, 160, 150});
+    // Every control paints itself: the picture is read once the last of them shows.
+    const Screenshot shot = ShotWhen(RECT{0, 0, 160, 150}, [](const Screenshot& drawn) {
+        return drawn.Count(RectOf(ControlId::Image1), IsBlack) == 64 && Orange(drawn, ControlId::Label1) > 20 &&
+               Orange(drawn, ControlId::Label2) > 20 && drawn.Count(RectOf(ControlId::Label3), IsDarkOrange) > 20 &&
+               White(drawn, ControlId::Option1) > 10 && White(drawn, ControlId::Option3) > 10 &&
+               White(drawn, ControlId::Option4) > 10 && MostCommonGrey(drawn, CaptionOf(ControlId::Option2)) > 10;
+    });
 
     EXPECT_GT(Orange(shot, ControlId::Label1), 20) << "Minimize ^";
     EXPECT_GT(Orange(shot, ControlId::Label2), 20) << "About...";
@@ -98,16 +122,11 @@ TEST(MainWindow, DrawsEveryControlOfTheMainStripAndNothingBeyondItsWidth) {
         EXPECT_GT(White(shot, option), 10) << "white text on an enabled option button";
     }
     // COM2 is greyed out: its caption has grey in it where the others are plain white.
-    const auto caption = [](ControlId option) {
-        RECT text = RectOf(option);
-        text.left += 16;  // past the round button
-        return text;
-    };
     // Greyed-out text is one flat grey; enabled text is white, with at most the scattered
     // greys of font smoothing at its edges, where the system smooths fonts.
-    const int greyedOut = MostCommonGrey(shot, caption(ControlId::Option2));
+    const int greyedOut = MostCommonGrey(shot, CaptionOf(ControlId::Option2));
     EXPECT_GT(greyedOut, 10);
-    EXPECT_GT(greyedOut, 2 * MostCommonGrey(shot, caption(ControlId::Option3)));
+    EXPECT_GT(greyedOut, 2 * MostCommonGrey(shot, CaptionOf(ControlId::Option3)));
     // Beyond the window's width nothing of it shows: not the about panel, not Line3.
     EXPECT_EQ(shot.Count(RECT{87, 0, 160, 150}, [](COLORREF c) { return IsOrange(c) || IsDarkOrange(c) || IsWhite(c); }), 0);
 }
@@ -131,7 +150,10 @@ TEST(MainWindow, FollowsTheScreensResolution) {
     StandinRun run(L"1");
     ASSERT_TRUE(run.PastStartUp());
     EXPECT_TRUE(HasWindowRect(run, 131, 210));  // 1305 x 2100 twips at 144 DPI
-    const Screenshot shot(RECT{0, 0, 240, 220});
+    const Screenshot shot = ShotWhen(RECT{0, 0, 240, 220}, [](const Screenshot& drawn) {
+        return drawn.Count(RectOf(ControlId::Label1, 144), IsOrange) > 40 &&
+               drawn.Count(RECT{0, 0, 12, 12}, IsBlack) == 144 && drawn.Count(RECT{12, 15, 13, 120}, IsOrange) > 100;
+    });
     shot.Save(L"dpi-144");
     EXPECT_GT(shot.Count(RectOf(ControlId::Label1, 144), IsOrange), 40) << "Minimize ^";
     EXPECT_EQ(shot.Count(RECT{0, 0, 12, 12}, IsBlack), 144) << "the square is 12 x 12 pixels";
@@ -150,8 +172,9 @@ TEST(WindowCommands, ShrinkToTheSquareAndRestoreInTheTopLeftCorner) {
 
     Click(run, ControlId::Label1);
     EXPECT_TRUE(HasWindowRect(run, 8, 8));
-    Sleep(100);
-    const Screenshot shrunk(RECT{0, 0, 40, 40});
+    const Screenshot shrunk = ShotWhen(RECT{0, 0, 40, 40}, [](const Screenshot& drawn) {
+        return drawn.Count(RECT{0, 0, 8, 8}, IsBlack) == 64;
+    });
     shrunk.Save(L"shrunk");
     EXPECT_EQ(shrunk.Count(RECT{0, 0, 8, 8}, IsBlack), 64);
 
@@ -165,8 +188,10 @@ TEST(WindowCommands, AboutWidensToThePanelAndHideNarrowsAgain) {
 
     Click(run, ControlId::Label2);
     ASSERT_TRUE(HasWindowRect(run, 369, 140));
-    Sleep(100);
-    const Screenshot about(RECT{0, 0, 380, 150});
+    const Screenshot about = ShotWhen(RECT{0, 0, 380, 150}, [](const Screenshot& drawn) {
+        return Orange(drawn, ControlId::Label4) > 20 && Orange(drawn, ControlId::Label7) > 20 &&
+               White(drawn, ControlId::Label11) > 20 && drawn.Count(RECT{88, 10, 89, 125}, IsOrange) > 100;
+    });
     about.Save(L"about");
     EXPECT_GT(Orange(about, ControlId::Label4), 20) << "Kelvarid v1.1.";
     EXPECT_GT(Orange(about, ControlId::Label7), 20) << "<- Skrýt";
@@ -186,26 +211,44 @@ TEST(WindowCommands, AboutWidensToThePanelAndHideNarrowsAgain) {
     EXPECT_TRUE(HasWindowRect(run, 87, 140));
 }
 
+// The text of the tooltip the program shows now; empty when none shows. GetWindowText would
+// read the window's own caption; the tip's text comes from asking the tooltip itself.
+std::wstring VisibleTooltip(const StandinRun& run) {
+    std::wstring text;
+    for (HWND tip : run.program->TopWindows(L"tooltips_class32")) {
+        if (!IsWindowVisible(tip)) continue;
+        wchar_t buffer[256] = L"";
+        DWORD_PTR length = 0;
+        SendMessageTimeoutW(tip, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 1000, &length);
+        text.assign(buffer, length);
+    }
+    return text;
+}
+
+// Whether a process of this image name runs in the prefix.
+bool ProcessRuns(const wchar_t* image) {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return false;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    bool found = false;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && !found; more = Process32NextW(snapshot, &entry)) {
+        found = lstrcmpiW(entry.szExeFile, image) == 0;
+    }
+    CloseHandle(snapshot);
+    return found;
+}
+
 // Rests the mouse on `area` of the window and returns the tooltip that shows, if any.
 std::wstring TooltipAt(const StandinRun& run, const RECT& area) {
     MoveMouseTo(0, 300);  // off the window, so that the tooltip starts afresh
-    Sleep(300);
+    WaitUntil([&] { return VisibleTooltip(run).empty(); }, 3000);
     MoveMouseTo((area.left + area.right) / 2, (area.top + area.bottom) / 2);
-    Sleep(50);
+    Sleep(50);  // a hand's small move, which starts the tooltip's timer
     MoveMouseTo((area.left + area.right) / 2 + 1, (area.top + area.bottom) / 2);
-    // The tooltip shows after the mouse rests a moment. GetWindowText would read the window's
-    // own caption; the tip's text comes from asking the tooltip itself.
+    // The tooltip shows after the mouse rests a moment.
     std::wstring text;
-    for (int tries = 0; tries < 30 && text.empty(); ++tries) {
-        Sleep(100);
-        for (HWND tip : run.program->TopWindows(L"tooltips_class32")) {
-            if (!IsWindowVisible(tip)) continue;
-            wchar_t buffer[256] = L"";
-            DWORD_PTR length = 0;
-            SendMessageTimeoutW(tip, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 1000, &length);
-            text.assign(buffer, length);
-        }
-    }
+    WaitUntil([&] { return !(text = VisibleTooltip(run)).empty(); }, 3000);
     return text;
 }
 
@@ -232,22 +275,30 @@ TEST(WindowCommands, TheWebLinksShowTheUpArrow) {
     ASSERT_TRUE(HasWindowRect(run, 369, 140));
     const RECT link = RectOf(ControlId::Label9);
     const RECT plain = RectOf(ControlId::Label8);
-    const auto cursorAt = [&](const RECT& area) {
-        POINT at{area.left + 5, (area.top + area.bottom) / 2};
-        MoveMouseTo(at.x, at.y);
-        Sleep(200);
+    const auto cursorNow = [] {
         CURSORINFO info{};
         info.cbSize = sizeof info;
         GetCursorInfo(&info);
-        return info.hCursor;
+        return info;
+    };
+    // Each move goes between a link and plain text, so the pointer is expected to change: it is
+    // read once it has, or after a deadline, which the comparisons below then catch.
+    const auto cursorAfterMovingTo = [&](const RECT& area, HCURSOR before) {
+        const POINT at{area.left + 5, (area.top + area.bottom) / 2};
+        MoveMouseTo(at.x, at.y);
+        WaitUntil([&] {
+            const CURSORINFO now = cursorNow();
+            return now.ptScreenPos.x == at.x && now.ptScreenPos.y == at.y && now.hCursor != before;
+        }, 3000);
+        return cursorNow().hCursor;
     };
     // Cursor handles belong to the process that loaded them, so the test cannot load the up
     // arrow to compare: both links must share one pointer that no other place shows.
-    const HCURSOR overCircuitLink = cursorAt(link);
-    const HCURSOR overProgramLink = cursorAt(RectOf(ControlId::Label6));
-    const HCURSOR overText = cursorAt(plain);
-    const HCURSOR overBackground = cursorAt(RECT{300, 125, 310, 135});
-    const HCURSOR overTitle = cursorAt(RectOf(ControlId::Label4));
+    const HCURSOR overBackground = cursorAfterMovingTo(RECT{300, 125, 310, 135}, nullptr);
+    const HCURSOR overCircuitLink = cursorAfterMovingTo(link, overBackground);
+    const HCURSOR overText = cursorAfterMovingTo(plain, overCircuitLink);
+    const HCURSOR overProgramLink = cursorAfterMovingTo(RectOf(ControlId::Label6), overText);
+    const HCURSOR overTitle = cursorAfterMovingTo(RectOf(ControlId::Label4), overProgramLink);
     EXPECT_EQ(overCircuitLink, overProgramLink);
     EXPECT_NE(overCircuitLink, overText);
     EXPECT_EQ(overText, overBackground);
@@ -283,9 +334,9 @@ TEST(WebLinks, EachLinkHandsTheShellExactlyItsAddress) {
     Click(run, ControlId::Label9);
     ASSERT_TRUE(WaitUntil([&] { return opened().size() >= 1; }, 10000)) << "nothing opened";
     // Under Wine a click that comes while the shell is still starting the handler was seen to
-    // get lost: let the first handler settle before the second click.
+    // get lost: the second click waits until the first handler has ended.
     ASSERT_TRUE(run.program->WaitForIdle(10000));
-    Sleep(1000);
+    ASSERT_TRUE(WaitUntil([] { return !ProcessRuns(L"url_recorder.exe"); }, 10000)) << "the handler still runs";
     Click(run, ControlId::Label6);
     ASSERT_TRUE(WaitUntil([&] { return opened().size() >= 2; }, 10000)) << "the second link opened nothing";
     EXPECT_EQ(opened(), (std::vector<std::string>{"http://obvod.kelvarid.example", "http://www.kelvarid.example"}));

@@ -35,9 +35,8 @@ com1=$(readlink "$ports/com1")
 # The second rise is due 60.5 s after the first.
 while [ "$(calc "$(date +%s.%N) - $started < 62")" = 1 ]; do
     grep -q "<$com1>, TIOCSBRK" "$work/trace" 2>/dev/null && break
-    sleep 0.5
+    sleep 0.1
 done
-sleep 1
 
 # "<time> <port> raise", in order.
 grep -E 'TIOCSBRK' "$work/trace" | sed -nE "s#^[0-9]+ +([0-9.]+) ioctl\([0-9]+<([^>]*)>, TIOCSBRK.*#\1 \2#p" |

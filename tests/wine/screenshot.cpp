@@ -49,6 +49,15 @@ int Screenshot::Count(const RECT& area, const std::function<bool(COLORREF)>& mat
     return count;
 }
 
+Screenshot ShotWhen(const RECT& onScreen, const std::function<bool(const Screenshot&)>& shows, int timeoutMs) {
+    Screenshot shot(onScreen);
+    WaitUntil([&] {
+        shot = Screenshot(onScreen);
+        return shows(shot);
+    }, timeoutMs);
+    return shot;
+}
+
 std::wstring Screenshot::Save(const wchar_t* name) const {
     const std::wstring folder = BuiltFile("screenshots");
     CreateDirectoryW(folder.c_str(), nullptr);

@@ -29,6 +29,10 @@ private:
     std::vector<COLORREF> pixels_;
 };
 
+// Takes screenshots of `onScreen` until one `shows` what is expected, for at most `timeoutMs`;
+// returns that one, or the last taken, for the test to check and report.
+Screenshot ShotWhen(const RECT& onScreen, const std::function<bool(const Screenshot&)>& shows, int timeoutMs = 3000);
+
 bool IsOrange(COLORREF colour);      // the text orange 0x000080FF, give or take anti-aliasing
 bool IsDarkOrange(COLORREF colour);  // 0x000040C0
 bool IsWhite(COLORREF colour);

@@ -48,6 +48,9 @@ wait_for_state() {
     for _ in $(seq 100); do [ "$(state)" = "$1" ] && return 0; sleep 0.2; done
     return 1
 }
+# Runs a check until it holds, for at most 10 s: what a test reads comes after its cause.
+await() { for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done; return 1; }
+last_break_is() { [ "$(breaks | grep " $1 " | tail -n 1 | cut -d' ' -f4)" = "$2" ]; }  # <port> raise|lower
 logged() { grep -A"$3" "ReportEventW (.*,$1," "$work/out" | grep -qF "L\"$2\""; }  # <message id> <string> <strings>
 # The Windows process (Linux thread group) of the last thread that raised the line on <port>.
 pulser() { awk '/^Tgid/ { print $2 }' "/proc/$(breaks | grep " $1 raise\$" | tail -n 1 | cut -d' ' -f2)/status" 2>/dev/null; }
@@ -95,7 +98,7 @@ wait_for_raises COM2 1 60 || fail "no break on COM2 within 60 s of the start"
 first=$(breaks | grep ' COM2 raise$' | head -n 1 | cut -d' ' -f1)
 boot_to_break=$(calc "$first - $started")
 [ "$(raises COM1)$(raises COM3)" = 00 ] || fail "a break on a port other than COM2"
-logged 0x40000001 COM2 2 || fail "no entry that the service started on COM2"
+await logged 0x40000001 COM2 2 || fail "no entry that the service started on COM2"
 service=$(pulser COM2)
 [ -n "$service" ] || fail "the process that pulses cannot be found"
 
@@ -108,8 +111,8 @@ WINEDEBUG=-all "$W" "$build/tests/wine/e2e_service.exe" --gtest_filter='ServiceR
 wait_for_state STOPPED || fail "the service did not stop; state $(state)"
 for _ in $(seq 50); do [ -d "/proc/$service" ] || break; sleep 0.1; done
 [ -d "/proc/$service" ] && fail "the service's process still runs after STOP"
-[ "$(breaks | grep ' COM2 ' | tail -n 1 | cut -d' ' -f4)" = lower ] || fail "the line of COM2 was left raised"
-logged 0x40000006 COM2 2 || fail "no entry that the service stopped"
+await last_break_is COM2 lower || fail "the line of COM2 was left raised"
+await logged 0x40000006 COM2 2 || fail "no entry that the service stopped"
 
 # A Port value that names no port: logged, and COM1 is used. Stopped 100 ms after it reports
 # RUNNING, in the high phase of its first pulse: the stop lowers the line, long before the
@@ -117,10 +120,10 @@ logged 0x40000006 COM2 2 || fail "no entry that the service stopped"
 set_port COM9
 WINEDEBUG=-all "$W" "$build/tests/wine/e2e_service.exe" --gtest_filter='ServiceControl.*' >"$work/control" 2>&1 ||
     { cat "$work/control"; fail "the start and stop within the first pulse failed"; }
+await last_break_is COM1 lower || fail "the line of COM1 was left raised"
 [ "$(raises COM1)" = 1 ] || fail "with Port=COM9, $(raises COM1) breaks on COM1 instead of one"
-logged 0x80000007 COM9 2 || fail "the wrong Port value was not logged"
-logged 0x80000007 COM1 3 || fail "the log does not say that COM1 is used instead"
-[ "$(breaks | grep ' COM1 ' | tail -n 1 | cut -d' ' -f4)" = lower ] || fail "the line of COM1 was left raised"
+await logged 0x80000007 COM9 2 || fail "the wrong Port value was not logged"
+await logged 0x80000007 COM1 3 || fail "the log does not say that COM1 is used instead"
 rise1=$(breaks | grep ' COM1 raise$' | cut -d' ' -f1)
 lowered1=$(breaks | grep ' COM1 lower$' | awk -v r="$rise1" '$1 > r { printf "%.0f", ($1 - r) * 1000; exit }')
 [ -n "$lowered1" ] && [ "$lowered1" -lt 450 ] || fail "STOP in the high phase did not lower the line (down after ${lowered1:-?} ms)"
@@ -130,12 +133,14 @@ lowered1=$(breaks | grep ' COM1 lower$' | awk -v r="$rise1" '$1 > r { printf "%.
 set_port COM4
 "$W" sc start Kelvarid >/dev/null 2>&1
 wait_for_raises COM3 1 30 || fail "with Port=COM4 (nowhere), no break on COM3, the port that opened last"
-logged 0x80000002 COM4 3 || fail "no entry that COM4 cannot be opened"
-logged 0x80000002 COM3 3 || fail "the entry does not name COM3 as the port the pulses go to"
+await logged 0x80000002 COM4 3 || fail "no entry that COM4 cannot be opened"
+await logged 0x80000002 COM3 3 || fail "the entry does not name COM3 as the port the pulses go to"
 killed=$(pulser COM3)
 kill -9 "$killed"
-sleep 15
-if [ "$(raises COM3)" -ge 2 ] && [ "$(pulser COM3)" != "$killed" ]; then
+# Its recovery action, where kept, starts it again after 5 s: given 15 s to show.
+restarted_elsewhere() { [ "$(raises COM3)" -ge 2 ] && [ "$(pulser COM3)" != "$killed" ]; }
+for _ in $(seq 150); do restarted_elsewhere && break; sleep 0.1; done
+if restarted_elsewhere; then
     restarted="restarted by its recovery action"
 elif [ "$failure_actions" = kept ]; then
     fail "the killed service was not started again although its recovery actions are kept"
