@@ -83,4 +83,13 @@ void Form1::Timer1_Timer() {
     window_.SetInterval(ControlId::Timer1, kLowTimeMs);
 }
 
+void Form1::Form_Resume() {
+    // Asleep, the machine sent no pulse, and the circuit may be close to its reset: the tick
+    // comes now. A sleep in the middle of a pulse ends that pulse first, and the rise follows
+    // after a pulse's length of low line, so that the circuit sees a whole new edge.
+    const bool wasHigh = LineHigh;
+    Timer1_Timer();
+    if (wasHigh) window_.SetInterval(ControlId::Timer1, kHighTimeMs);
+}
+
 }  // namespace kelvarid

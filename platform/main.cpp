@@ -3,6 +3,7 @@
 
 #include "platform/fatal.h"
 #include "platform/one_instance.h"
+#include "platform/power.h"
 #include "platform/win32_form.h"
 #include "platform/win32_shell.h"
 #include "serial/module1.h"
@@ -23,6 +24,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         MessageBoxW(nullptr, text, kelvarid::texts::kBoxTitle, MB_OK | MB_ICONINFORMATION);
         return kelvarid::kAlreadyRunningExitCode;
     }
+    // Neither is a reason not to pulse: the program runs on as it can.
+    (void)kelvarid::RunAheadOfOrdinaryWork();
+    (void)kelvarid::KeepMachineAwake();
     kelvarid::Win32Form window(instance);
     kelvarid::Module1 serialLine;
     kelvarid::Win32Shell shell;

@@ -43,12 +43,21 @@ void EventLog::AlreadyRunning(std::wstring_view holder) {
 
 void EventLog::Fatal(std::wstring_view what) { Write(EVENTLOG_ERROR_TYPE, MSG_FATAL, {what}); }
 
+void EventLog::Suspending() { Write(EVENTLOG_WARNING_TYPE, MSG_SUSPENDING, {}); }
+
+void EventLog::Resumed(std::wstring_view port) { Write(EVENTLOG_INFORMATION_TYPE, MSG_RESUMED, {PortOrNone(port)}); }
+
+void EventLog::PriorityNotRaised(unsigned long error) {
+    Write(EVENTLOG_WARNING_TYPE, MSG_PRIORITY_NOT_RAISED, {std::to_wstring(error)});
+}
+
 void EventLog::Write(WORD type, DWORD id, std::initializer_list<std::wstring_view> strings) {
     if (!source_) return;
     std::vector<std::wstring> texts(strings.begin(), strings.end());
     std::vector<const wchar_t*> pointers;
     for (const std::wstring& text : texts) pointers.push_back(text.c_str());
-    ReportEventW(source_.get(), type, 0, id, nullptr, static_cast<WORD>(pointers.size()), 0, pointers.data(), nullptr);
+    ReportEventW(source_.get(), type, 0, id, nullptr, static_cast<WORD>(pointers.size()), 0,
+                 pointers.empty() ? nullptr : pointers.data(), nullptr);
 }
 
 }  // namespace kelvarid

@@ -21,6 +21,10 @@ public:
     void BadPortValue(std::wstring_view value, std::wstring_view used);
     void AlreadyRunning(std::wstring_view holder);
     void Fatal(std::wstring_view what);
+    // The machine goes to sleep; it has woken and the pulses go to `port` again.
+    void Suspending();
+    void Resumed(std::wstring_view port);
+    void PriorityNotRaised(unsigned long error);
 
 private:
     struct SourceDeleter {

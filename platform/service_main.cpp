@@ -8,6 +8,7 @@
 #include "platform/fatal.h"
 #include "platform/handles.h"
 #include "platform/one_instance.h"
+#include "platform/power.h"
 #include "serial/module1.h"
 #include "platform/service_event_log.h"
 #include "window/texts.h"
@@ -49,11 +50,13 @@ private:
 };
 
 // The one service of this process. The control handler runs on the dispatcher's thread and
-// only sets the stop event; everything else, the status too, happens on the service's thread.
+// only sets events, and logs a suspend, which may not wait; everything else, the status too,
+// happens on the service's thread.
 struct ServiceState {
     SERVICE_STATUS_HANDLE statusHandle = nullptr;
     SERVICE_STATUS status{SERVICE_WIN32_OWN_PROCESS, SERVICE_START_PENDING, 0, NO_ERROR, 0, 0, 0};
     UniqueHandle stopEvent;
+    UniqueHandle resumeEvent;  // the machine has woken from sleep
 };
 
 ServiceState theService;
@@ -63,7 +66,7 @@ void SetStatus(DWORD state, DWORD waitHintMs = 0) {
     theService.status.dwCurrentState = state;
     // STOP only: never SHUTDOWN or PRESHUTDOWN. The pulses go on until the system ends the
     // process at the very end of a shutdown, as late as anything can run.
-    theService.status.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP : 0;
+    theService.status.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_POWEREVENT : 0;
     theService.status.dwWaitHint = waitHintMs;
     if (state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING) ++theService.status.dwCheckPoint;
     else theService.status.dwCheckPoint = 0;
@@ -77,9 +80,15 @@ void StopWithCode(DWORD specificExitCode) {
     SetStatus(SERVICE_STOPPED);
 }
 
-DWORD WINAPI OnControl(DWORD control, DWORD, void*, void*) {
+DWORD WINAPI OnControl(DWORD control, DWORD eventType, void*, void*) {
     if (control == SERVICE_CONTROL_STOP) {
         SetEvent(theService.stopEvent.get());
+        return NO_ERROR;
+    }
+    if (control == SERVICE_CONTROL_POWEREVENT) {
+        // Written here: the machine may sleep before the service's thread gets to run.
+        if (eventType == PBT_APMSUSPEND && theLog != nullptr) theLog->Suspending();
+        if (eventType == PBT_APMRESUMEAUTOMATIC) SetEvent(theService.resumeEvent.get());
         return NO_ERROR;
     }
     if (control == SERVICE_CONTROL_INTERROGATE) return NO_ERROR;
@@ -116,16 +125,27 @@ void KeepAlive(EventLog& log) {
     NoShell shell;
     Form1 form1(window, serialLine, shell);
     SetFatalCleanup(&UnloadForm, &form1);
+    // The pulsing thread above every ordinary thread; neither refusal stops the pulses.
+    if (!RunAheadOfOrdinaryWork() || !SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST)) {
+        log.PriorityNotRaised(GetLastError());
+    }
+    (void)KeepMachineAwake();
     window.StartTimers();  // the first rise 5 ms from now, as in the window program
     form1.Load();
     SetStatus(SERVICE_RUNNING);
 
-    const HANDLE waits[] = {theService.stopEvent.get(), timer1.handle()};
+    enum : DWORD { kStop = WAIT_OBJECT_0, kTick, kResume };
+    const HANDLE waits[] = {theService.stopEvent.get(), timer1.handle(), theService.resumeEvent.get()};
     while (!window.EndRequested()) {
-        const DWORD woken = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-        if (woken == WAIT_OBJECT_0) break;
-        if (woken != WAIT_OBJECT_0 + 1) FatalWithLastError(texts::kWaitFailed);
-        form1.Timer(ControlId::Timer1);
+        const DWORD woken = WaitForMultipleObjects(3, waits, FALSE, INFINITE);
+        if (woken == kStop) break;
+        if (woken == kTick) {
+            form1.Timer(ControlId::Timer1);
+            continue;
+        }
+        if (woken != kResume) FatalWithLastError(texts::kWaitFailed);
+        log.Resumed(window.PulsePortName());
+        form1.Resume();
     }
     SetStatus(SERVICE_STOP_PENDING, kStopWaitHintMs);
     form1.Unload();
@@ -142,7 +162,8 @@ void WINAPI ServiceMain(DWORD, wchar_t**) {
     SetFatalReporter(&ReportFatal);
 
     theService.stopEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!theService.stopEvent) FatalWithLastError(texts::kStopEventNotMade);
+    theService.resumeEvent.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!theService.stopEvent || !theService.resumeEvent) FatalWithLastError(texts::kEventsNotMade);
     // Never two pulsers: not beside kelvarid.exe, not beside another copy of the service.
     const UniqueHandle serviceMutex = ClaimInstance(kServiceMutexName);
     const UniqueHandle instanceMutex = serviceMutex ? ClaimInstance() : UniqueHandle();

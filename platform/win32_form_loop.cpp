@@ -84,6 +84,10 @@ LRESULT Win32Form::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_COMMAND: OnCommand(wParam, lParam); return 0;
     case WM_CTLCOLORSTATIC: return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_TIMER: OnTimer(wParam); return 0;
+    case WM_POWERBROADCAST:
+        // Sent once on every wake, whether or not a person is there.
+        if (wParam == PBT_APMRESUMEAUTOMATIC && events_ != nullptr) events_->Resume();
+        return TRUE;
     // Only "Quit !" ends the program: not Alt+F4, not a close from the task bar or taskkill.
     case WM_CLOSE: return 0;
     case WM_SYSCOMMAND:

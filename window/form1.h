@@ -16,6 +16,7 @@ public:
     void Unload() override;
     void Click(ControlId control) override;
     void Timer(ControlId timer) override;
+    void Resume() override;
 
 private:
     // Keep-alive.
@@ -27,6 +28,7 @@ private:
     void Option3_Click();  // switches to COM3
     void Option4_Click();  // switches to COM4
     void Timer1_Timer();   // raises the line for 500 ms, then lowers it for 60 s
+    void Form_Resume();    // after sleep: the next tick at once, not up to a minute later
     void RetryChosenPort();  // opens a chosen port that did not open before, and enables it
     void ShowLineLevel(bool txdWorked);  // the square and log.0, log.1 or chyba under it
 

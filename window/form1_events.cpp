@@ -11,6 +11,8 @@ void Form1::Timer(ControlId timer) {
     if (timer == ControlId::Timer1) Timer1_Timer();
 }
 
+void Form1::Resume() { Form_Resume(); }
+
 void Form1::Click(ControlId control) {
     switch (control) {
     case ControlId::Option1: return Option1_Click();

@@ -45,6 +45,8 @@ public:
     virtual void Unload() = 0;
     virtual void Click(ControlId control) = 0;
     virtual void Timer(ControlId timer) = 0;
+    // The machine woke from sleep.
+    virtual void Resume() = 0;
 };
 
 // The system's shell: hands a web address to whatever handles web addresses.

@@ -52,7 +52,7 @@ inline constexpr wchar_t kMessagesUnreadable[] = L"Zprávy okna nelze číst.\nT
 inline constexpr wchar_t kTimerNotSet[] = L"Časovač nelze nastavit.\nThe timer cannot be set.";
 inline constexpr wchar_t kTimerNotMade[] = L"Časovač nelze vytvořit.\nThe timer cannot be made.";
 inline constexpr wchar_t kWaitFailed[] = L"Čekání selhalo.\nThe wait failed.";
-inline constexpr wchar_t kStopEventNotMade[] = L"Událost nelze vytvořit.\nThe stop event cannot be made.";
+inline constexpr wchar_t kEventsNotMade[] = L"Události služby nelze vytvořit.\nThe service's events cannot be made.";
 
 inline std::wstring SerialLibraryNotLoaded(std::wstring_view path) {
     return L"Knihovnu serline.dll nelze načíst.\nCannot load the serial-line library:\n" + std::wstring(path);

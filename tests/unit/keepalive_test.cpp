@@ -187,6 +187,41 @@ TEST(Pulses, APortClickInTheHighPhaseNeitherLowersNorShiftsTheLine) {
     EXPECT_EQ(rig.Only(L"TXD"), (Journal{L"TXD 0"}));
 }
 
+// A whole pulse, after which the journal starts empty.
+void OnePulseThenClear(Rig& rig) {
+    rig.form.Timer(ControlId::Timer1);
+    rig.form.Timer(ControlId::Timer1);
+    rig.journal.clear();
+}
+
+TEST(Pulses, AWakeInTheLowPhaseRaisesTheLineAtOnceAndTheUsualRhythmFollows) {
+    Rig rig;
+    OnePulseThenClear(rig);
+    rig.form.Resume();
+    EXPECT_EQ(rig.journal, (Journal{L"TXD 1", L"SetVisible Image2 false", L"SetCaption Label10 log.1",
+                                    L"SetInterval Timer1 500"}));
+    rig.journal.clear();
+    rig.form.Timer(ControlId::Timer1);
+    EXPECT_EQ(rig.Only(L"TXD"), (Journal{L"TXD 0"}));
+    EXPECT_EQ(rig.window.interval, 60000u);
+}
+
+TEST(Pulses, AWakeInTheHighPhaseLowersTheLineAndTheRiseFollowsHalfASecondLater) {
+    Rig rig;
+    rig.form.Timer(ControlId::Timer1);  // high when the machine went to sleep
+    rig.journal.clear();
+    rig.form.Resume();
+    EXPECT_EQ(rig.Only(L"TXD"), (Journal{L"TXD 0"}));
+    EXPECT_EQ(rig.Only(L"SetInterval").back(), L"SetInterval Timer1 500") << "the rise waits a whole minute";
+    EXPECT_EQ(rig.window.caption[IndexOf(ControlId::Label10)], L"log.0");
+    rig.journal.clear();
+    rig.form.Timer(ControlId::Timer1);
+    EXPECT_EQ(rig.Only(L"TXD"), (Journal{L"TXD 1"}));
+    rig.form.Timer(ControlId::Timer1);
+    EXPECT_EQ(rig.Only(L"TXD"), (Journal{L"TXD 1", L"TXD 0"}));
+    EXPECT_EQ(rig.window.interval, 60000u);
+}
+
 // A tick of each phase: the rise, then the fall.
 void OnePulse(Rig& rig) {
     rig.form.Timer(ControlId::Timer1);

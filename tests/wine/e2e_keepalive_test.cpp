@@ -111,6 +111,38 @@ TEST(StartUp, EveryPortAvailableConfirmsCom1) {
     EXPECT_TRUE(run.program->Boxes().empty()) << "COM1 already selected: no second box";
 }
 
+// Asleep, a machine sends no pulse: a wake brings the next tick at once. And the program runs
+// above ordinary programs, so that a loaded machine does not shift its pulses.
+TEST(Power, RunsAtHighPriorityAndAWakeBringsTheNextTickAtOnce) {
+    StandinRun run(L"1");
+    ASSERT_TRUE(run.PastStartUp());
+    ASSERT_TRUE(WaitUntil([&] { return run.Calls("TXD").size() >= 2; }, 3000));
+    const HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, run.program->id());
+    ASSERT_NE(process, nullptr);
+    EXPECT_EQ(GetPriorityClass(process), static_cast<DWORD>(HIGH_PRIORITY_CLASS));
+    CloseHandle(process);
+
+    // Woken in the low phase: the rise at once, not a minute later.
+    long long wokenAt = NowMicroseconds();
+    PostMessageW(run.Main(), WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    ASSERT_TRUE(WaitUntil([&] { return run.Calls("TXD").size() >= 3; }, 3000)) << "no rise after the wake";
+    auto txd = run.Calls("TXD");
+    EXPECT_EQ(txd[2].call, "TXD 1");
+    EXPECT_LT(txd[2].at - wokenAt, 300000) << "the rise came " << (txd[2].at - wokenAt) / 1000 << " ms after the wake";
+
+    // Woken again within that pulse: the fall at once, the rise half a second after it.
+    wokenAt = NowMicroseconds();
+    PostMessageW(run.Main(), WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    ASSERT_LT(wokenAt - txd[2].at, 400000) << "the second wake came after the pulse; nothing to prove";
+    ASSERT_TRUE(WaitUntil([&] { return run.Calls("TXD").size() >= 5; }, 3000)) << "no fall and rise after the wake";
+    txd = run.Calls("TXD");
+    EXPECT_EQ(Names(std::vector<Call>(txd.begin() + 3, txd.end())), (std::vector<std::string>{"TXD 0", "TXD 1"}));
+    EXPECT_LT(txd[3].at - wokenAt, 300000) << "the fall came " << (txd[3].at - wokenAt) / 1000 << " ms after the wake";
+    const long long lowMs = (txd[4].at - txd[3].at) / 1000;
+    EXPECT_GE(lowMs, 495);
+    EXPECT_LE(lowMs, 580);
+}
+
 TEST(MissingLibrary, IsAFatalErrorNamingTheLibraryAndANonZeroExit) {
     Folder folder;
     folder.CopyIn(BuiltFile("kelvarid.exe"), L"kelvarid.exe");

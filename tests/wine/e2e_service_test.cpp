@@ -85,8 +85,14 @@ TEST(ServiceRunning, RunsFromBootUnderLocalServiceAndTakesNoControlButStop) {
     EXPECT_EQ(config.account, L"NT AUTHORITY\\LocalService");
     const SERVICE_STATUS_PROCESS status = StatusOf(service.get());
     EXPECT_EQ(status.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
-    // Not SHUTDOWN nor PRESHUTDOWN: the pulses go on until the very end of a shutdown.
-    EXPECT_EQ(status.dwControlsAccepted, static_cast<DWORD>(SERVICE_ACCEPT_STOP));
+    // Not SHUTDOWN nor PRESHUTDOWN: the pulses go on until the very end of a shutdown. Power
+    // events: a wake brings the next rise at once.
+    EXPECT_EQ(status.dwControlsAccepted, static_cast<DWORD>(SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_POWEREVENT));
+    // Above ordinary programs, so that the pulses keep their time on a loaded machine.
+    const HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, status.dwProcessId);
+    ASSERT_NE(process, nullptr) << "the service's process cannot be opened, error " << GetLastError();
+    EXPECT_EQ(GetPriorityClass(process), static_cast<DWORD>(HIGH_PRIORITY_CLASS));
+    CloseHandle(process);
 }
 
 TEST(ServiceRunning, TheProgramSaysTheServiceRunsOpensNoPortAndExitsWithFour) {

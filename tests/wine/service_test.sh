@@ -92,7 +92,7 @@ wineserver -k 2>/dev/null; wineserver -w
 # ends at once. The service must start by itself and pulse on COM2, the configured port.
 started=$(date +%s.%N)
 strace -f -qq -y -ttt -e trace=ioctl -o "$work/trace" sh -c \
-    "'$W' --server -p && WINEDEBUG=+eventlog '$W' cmd /c exit" >"$work/out" 2>&1 &
+    "'$W' --server -p && WINEDEBUG=+eventlog,warn+ntdll '$W' cmd /c exit" >"$work/out" 2>&1 &
 strace_pid=$!
 wait_for_raises COM2 1 60 || fail "no break on COM2 within 60 s of the start"
 first=$(breaks | grep ' COM2 raise$' | head -n 1 | cut -d' ' -f1)
@@ -101,6 +101,10 @@ boot_to_break=$(calc "$first - $started")
 await logged 0x40000001 COM2 2 || fail "no entry that the service started on COM2"
 service=$(pulser COM2)
 [ -n "$service" ] || fail "the process that pulses cannot be found"
+# ES_CONTINUOUS | ES_SYSTEM_REQUIRED (Wine notes the call under warn+ntdll), and no entry that
+# the priority could not be raised.
+grep -q 'NtSetThreadExecutionState (0x80000001,' "$work/out" || fail "the service does not keep the machine awake"
+grep -q 'ReportEventW (.*,0x8000000c,' "$work/out" && fail "the service's priority was not raised"
 
 # While it runs: its account and controls, and kelvarid.exe refusing to start beside it.
 WINEDEBUG=-all "$W" "$build/tests/wine/e2e_service.exe" --gtest_filter='ServiceRunning.*' >"$work/running" 2>&1 ||
