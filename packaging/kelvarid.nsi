@@ -16,7 +16,12 @@
 ;    Services\Kelvarid\Parameters\Port, its event source in the Application log; no Startup
 ;    shortcut.
 ; It registers an uninstaller in the system's programs list. /S installs silently with the
-; defaults; /SERVICE chooses the service, /PORT=COM1 to /PORT=COM4 its port (COM1 without it).
+; defaults; /SERVICE chooses the service, /PORT=COM1 to /PORT=COM4 its port (COM1 without it,
+; any case); /D=FOLDER, last and unquoted as NSIS wants it, or "/D=FOLDER" in quotes, as
+; PowerShell and Wine pass a path with spaces, the program folder.
+; Over an installed Kelvarid it installs into that one's folder unless /D or the folder page
+; names another; then the old folder's files and uninstaller are removed first, so that one
+; copy exists.
 ; Installing again over an installed copy may switch the way: what the other way left (the
 ; Startup shortcut, the service) is removed.
 ; The uninstaller stops and removes the service, and removes exactly these files, shortcuts and
@@ -30,8 +35,9 @@
 ; installer refuses while the other target's installation is registered.
 ;
 ; Exit codes of a silent run: 0 installed; 2 Kelvarid runs (its window program); 3 the other
-; target's Kelvarid is installed; 4 the x86_64 installer on 32-bit Windows; 5 a /SERVICE or
-; /PORT that is not understood. In the last four nothing is changed.
+; target's Kelvarid is installed; 4 the x86_64 installer on 32-bit Windows; 5 a /SERVICE,
+; /PORT or quoted /D that is not understood; 6 the installed service could not be stopped;
+; 7 the service could not be set up. In 2 to 6 nothing is changed.
 
 !if "${ARCH}" == "x86_64"
   Target amd64-unicode
@@ -62,6 +68,8 @@ RequestExecutionLevel admin
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
 InstallDir "${PROGRAM_FILES}\${PRODUCT}"
+; An upgrade goes where Kelvarid is installed; /D still names another folder.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "${PRODUCT} ${VERSION}"
 ShowInstDetails show
 ShowUninstDetails show
@@ -73,6 +81,7 @@ VIFileVersion "${VI_VERSION}"
 !include "x64.nsh"
 !include "nsDialogs.nsh"
 !include "FileFunc.nsh"
+!include "WordFunc.nsh"
 
 Var ServiceMode  ; 1: at boot, as a service; 0: at log-on, with the window
 Var ServicePort  ; COM1 to COM4
@@ -116,8 +125,8 @@ LangString ModeService ${LANG_ENGLISH} "At boot, as a service, before anyone log
 LangString ModeService ${LANG_CZECH} "Při startu, jako služba, ještě před přihlášením (pro servery)"
 LangString ModePort ${LANG_ENGLISH} "Port of the circuit:"
 LangString ModePort ${LANG_CZECH} "Port obvodu:"
-LangString BadOption ${LANG_ENGLISH} "Not understood: $R9. Use /SERVICE, and with it /PORT=COM1, /PORT=COM2, /PORT=COM3 or /PORT=COM4."
-LangString BadOption ${LANG_CZECH} "Nesrozumitelné: $R9. Použijte /SERVICE a s ním /PORT=COM1, /PORT=COM2, /PORT=COM3 nebo /PORT=COM4."
+LangString BadOption ${LANG_ENGLISH} "Not understood: $R9. Use /SERVICE, and with it /PORT=COM1, /PORT=COM2, /PORT=COM3 or /PORT=COM4; write /D= last and without quotes."
+LangString BadOption ${LANG_CZECH} "Nesrozumitelné: $R9. Použijte /SERVICE a s ním /PORT=COM1, /PORT=COM2, /PORT=COM3 nebo /PORT=COM4; /D= pište naposledy a bez uvozovek."
 LangString ServiceWillStop ${LANG_ENGLISH} "Kelvarid runs as a service. It will be stopped now: without its pulses the reset circuit will restart this computer unless it is disconnected or Kelvarid runs again in time."
 LangString ServiceWillStop ${LANG_CZECH} "Kelvarid běží jako služba. Nyní bude zastaven: bez jeho pulzů obvod tento počítač restartuje, pokud ho neodpojíte nebo pokud Kelvarid včas znovu nepoběží."
 LangString ServiceNotStopped ${LANG_ENGLISH} "The service Kelvarid could not be stopped; nothing was changed."
@@ -264,11 +273,13 @@ Function un.onInit
   !insertmacro WARN_IF_SERVICE_RUNS
 FunctionEnd
 
-; /SERVICE and /PORT=COMn from the command line; anything else of theirs ends the run.
+; /SERVICE and /PORT=COMn from the command line, and a quoted "/D=FOLDER", which NSIS itself
+; does not take; anything else of theirs ends the run.
 Function ReadStartMode
   StrCpy $ServiceMode 0
   StrCpy $ServicePort "COM1"
   ${GetParameters} $R0
+  Call TakeQuotedFolder
   ClearErrors
   ${GetOptions} $R0 "/SERVICE" $R1
   ${IfNot} ${Errors}
@@ -283,15 +294,52 @@ Function ReadStartMode
   ${EndIf}
   StrCpy $R9 "/PORT=$R1"
   StrCmp $ServiceMode 1 0 bad
-  ${If} $R1 S== "COM1"
-  ${OrIf} $R1 S== "COM2"
-  ${OrIf} $R1 S== "COM3"
-  ${OrIf} $R1 S== "COM4"
-    StrCpy $ServicePort $R1
-    Return
-  ${EndIf}
+  ; Compared without regard to case; the port is written as Windows names it.
+  ${ForEach} $R2 1 4 + 1
+    ${If} $R1 == "COM$R2"
+      StrCpy $ServicePort "COM$R2"
+      Return
+    ${EndIf}
+  ${Next}
   bad:
   !insertmacro STOP "$(BadOption)" 5
+FunctionEnd
+
+; "/D=FOLDER" in quotes, anywhere in $R0: the folder between the quotes becomes $INSTDIR, and
+; the option leaves $R0. A quote that does not close ends the run.
+Function TakeQuotedFolder
+  ClearErrors
+  ${WordFind} $R0 '"/D=' "E+1}" $R1
+  ${If} ${Errors}
+    Return
+  ${EndIf}
+  ${WordFind} $R0 '"/D=' "+1{" $R3
+  StrCpy $R9 '"/D=$R1'
+  ClearErrors
+  ${WordFind} $R1 '"' "E+1{" $R2
+  ${If} ${Errors}
+  ${OrIf} $R2 == ""
+    !insertmacro STOP "$(BadOption)" 5
+  ${EndIf}
+  StrCpy $INSTDIR $R2
+  ${WordFind} $R1 '"' "+1}" $R4
+  StrCpy $R0 "$R3 $R4"
+FunctionEnd
+
+; The folder of an installed Kelvarid other than $INSTDIR loses its files and uninstaller, and
+; the folder itself when nothing else is left in it: one copy exists after the installation.
+Function RemoveOtherCopy
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 == ""
+  ${OrIf} $0 == $INSTDIR
+    Return
+  ${EndIf}
+  DetailPrint "removing the copy in $0"
+  Delete "$0\kelvarid.exe"
+  Delete "$0\serline.dll"
+  Delete "$0\kelvarid-service.exe"
+  Delete "$0\uninstall.exe"
+  RMDir "$0"
 FunctionEnd
 
 Function StartModePage
@@ -358,6 +406,7 @@ Section "!$(ProgramSection)" SecProgram
   ${If} $0 <> 0
     !insertmacro STOP "$(ServiceNotStopped)" 6
   ${EndIf}
+  Call RemoveOtherCopy
   SetOutPath "$INSTDIR"
   File "${BINDIR}\kelvarid.exe"
   File "${BINDIR}\serline.dll"

@@ -31,6 +31,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import unicodedata
 import zipfile
 import xml.etree.ElementTree as ElementTree
 
@@ -486,6 +487,106 @@ def service_state(wine):
     return found.group(1) if found else None
 
 
+def traced_prefix(wine, trace):
+    """Starts the prefix anew as a machine boots, under strace, with a persistent server: the
+    programs it starts from now on, the service too, write their break ioctls to `trace`."""
+    subprocess.run(["wineserver", "-k"])
+    subprocess.run(["wineserver", "-w"], timeout=30)
+    return subprocess.Popen(["strace", "-f", "-qq", "-y", "-e", "trace=ioctl", "-o", trace, "sh", "-c",
+                             f"'{wine.runner}' --server -p && '{wine.runner}' cmd /c exit"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def breaks_on(trace, device):
+    """How many times the line of `device` was raised, as far as the trace has it."""
+    if not os.path.exists(trace):
+        return 0
+    with open(trace, errors="replace") as file:
+        return file.read().count(f"<{device}>, TIOCSBRK")
+
+
+def ascii_folded(text):
+    """What reg.exe prints of a name under Wine in a UTF-8 locale: Ž as Z."""
+    return unicodedata.normalize("NFKD", text).encode("ascii", "ignore").decode().lower()
+
+
+def stand_in_port(ports, number):
+    """A socat pseudo-terminal at <ports>/com<number>, where the prefix maps COM<number>; returns
+    the process and the terminal's device."""
+    link = os.path.join(ports, f"com{number}")
+    os.makedirs(ports, exist_ok=True)
+    for path in (link, link + "-peer"):
+        if os.path.lexists(path):
+            os.remove(path)
+    socat = subprocess.Popen(["socat", f"pty,raw,echo=0,link={link}", f"pty,raw,echo=0,link={link}-peer"],
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wait_for(lambda: os.path.exists(link), 5)
+    return socat, os.path.realpath(link)
+
+
+def test_service_folders(wine, setup, files_before, registry_before, ports):
+    """Install to a chosen folder, upgrade without /D, upgrade to another folder, uninstall:
+    one copy at a time, the service running from it, nothing left at the end."""
+    chosen = r"C:\Program Files\Kelvarid Test Ž"
+    other = r"C:\KelvaridQ"
+    chosen_unix, other_unix = wine.unix_paths(chosen, other)
+    socat, com2 = stand_in_port(ports, 2)
+    trace = os.path.join(tempfile.mkdtemp(prefix="kelvarid-folders-"), "trace")
+    tracer = None
+    entry = {}
+
+    def expect_one_copy(folder, folder_unix, gone, what):
+        nonlocal entry
+        entry = wine.reg_values(UNINSTALL_KEY) or {}
+        check(ascii_folded(entry.get("InstallLocation", "")) == ascii_folded(folder),
+              f"{what}: installed into '{entry.get('InstallLocation')}', not {folder}")
+        check(os.path.isdir(folder_unix) and sorted(os.listdir(folder_unix)) == sorted(PROGRAM_FILES + ("uninstall.exe",)),
+              f"{what}: {folder} does not hold the four files")
+        # Never the default folder, which no run here names.
+        for old in gone + glob.glob(os.path.join(wine.prefix, "drive_c", "Program Files*", "Kelvarid")):
+            check(not os.path.exists(old), f"{what}: {old} is still there")
+        service = wine.reg_values(SERVICE_KEY) or {}
+        check(ascii_folded(folder + "\\kelvarid-service.exe") in ascii_folded(service.get("ImagePath", "")),
+              f"{what}: the service runs {service.get('ImagePath')}, not the copy in {folder}")
+        check(service_state(wine) == "RUNNING", f"{what}: the service is {service_state(wine)}")
+
+    try:
+        # Wine passes an argument with spaces in quotes: "/D=C:\Program Files\Kelvarid Test Ž".
+        # The port in small letters, as the service's own Port value may be written.
+        code = wine.run(setup, "/S", "/SERVICE", "/PORT=com2", f"/D={chosen}").returncode
+        check(code == 0, f"the installer with /PORT=com2 and a quoted /D ended with {code}")
+        found = (wine.reg_values(SERVICE_KEY + r"\Parameters") or {}).get("Port")
+        check(found == "COM2", f"/PORT=com2 wrote the Port value {found!r}, not 'COM2'")
+        expect_one_copy(chosen, chosen_unix, [], "a quoted /D")
+
+        # An upgrade as a deployment tool runs it: no /D, so into the installed folder. The
+        # service it starts again is traced: its first rise on COM2 shows that it pulses.
+        tracer = traced_prefix(wine, trace)
+        check(wait_for(lambda: breaks_on(trace, com2) >= 1, 30), "the service did not pulse when the prefix started")
+        raised_before = breaks_on(trace, com2)
+        code = wine.run(setup, "/S", "/SERVICE", "/PORT=COM2").returncode
+        check(code == 0, f"the upgrade without /D ended with {code}")
+        expect_one_copy(chosen, chosen_unix, [], "an upgrade without /D")
+        check(wait_for(lambda: breaks_on(trace, com2) > raised_before, 20),
+              "after the upgrade the service raised no line on COM2")
+
+        # An upgrade into another folder: the old one goes.
+        code = wine.run(setup, "/S", "/SERVICE", "/PORT=COM2", f"/D={other}").returncode
+        check(code == 0, f"the upgrade to {other} ended with {code}")
+        expect_one_copy(other, other_unix, [chosen_unix], "an upgrade to another folder")
+    finally:
+        uninstall_silently(wine, entry, wine.view, "after the folder changes")
+        socat.terminate()
+        socat.wait(10)
+        if tracer:
+            subprocess.run(["wineserver", "-k"])
+            tracer.wait(30)
+        subprocess.run(["rm", "-rf", os.path.dirname(trace)])
+    check(not os.path.exists(chosen_unix) and not os.path.exists(other_unix), "a program folder is left")
+    check(wine.reg_values(SERVICE_KEY) is None, "the uninstaller left the service")
+    check_prefix_as_before(wine, files_before, registry_before)
+
+
 def test_service_mode(build, source, objdump, target):
     wine = Wine(build, source, target)
     setup = release_file(build, target, SETUP)
@@ -543,6 +644,8 @@ def test_service_mode(build, source, objdump, target):
         uninstall_silently(wine, entry, TARGETS[target]["view"], "with the service running")
     check(wine.reg_values(SERVICE_KEY) is None, "the uninstaller left the service")
     check_prefix_as_before(wine, files_before, registry_before)
+
+    test_service_folders(wine, setup, files_before, registry_before, os.path.join(build, "..", "ports"))
 
 
 # --- the two targets' installers in one prefix ----------------------------------------------
