@@ -3,6 +3,8 @@
 
 namespace kelvarid {
 
+// The first tick, a moment after start: the first rise comes before anything else waits.
+inline constexpr unsigned kFirstTickMs = 5;
 inline constexpr unsigned kHighTimeMs = 500;
 inline constexpr unsigned kLowTimeMs = 60000;
 

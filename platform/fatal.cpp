@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "window/texts.h"
+#include "platform/messages.h"
 
 namespace kelvarid {
 

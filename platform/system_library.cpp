@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/fatal.h"
-#include "window/texts.h"
+#include "platform/messages.h"
 
 namespace kelvarid {
 

@@ -5,7 +5,7 @@
 #include "platform/fatal.h"
 #include "platform/system_library.h"
 #include "serial/library_path.h"
-#include "window/texts.h"
+#include "platform/messages.h"
 
 namespace kelvarid {
 

@@ -1,8 +1,10 @@
 // Form1: the program's one window and every handler of its events. The keep-alive handlers
-// live in keepalive/form1_keepalive.cpp, the label commands in window/form1_commands.cpp.
+// live in window/form1_keepalive.cpp, the label commands in window/form1_commands.cpp.
 #pragma once
 
+#include "keepalive/keepalive.h"
 #include "serial/serial_line.h"
+#include "window/form1_display.h"
 #include "window/form_window.h"
 
 namespace kelvarid {
@@ -10,7 +12,7 @@ namespace kelvarid {
 class Form1 final : public FormEvents {
 public:
     Form1(FormWindow& window, SerialLine& line, Shell& shell)
-        : window_(window), line_(line), shell_(shell) {}
+        : window_(window), shell_(shell), display_(window), keepAlive_(line, display_) {}
 
     void Load() override;
     void Unload() override;
@@ -22,15 +24,13 @@ private:
     // Keep-alive.
     void Form_Load();    // top-left corner, probes the four ports, opens the selected one
     void Form_Unload();  // lowers the line if the last tick raised it
-    void ApplyPortSelection();  // opens the selected port and says in a box whether it opened
+    void ApplyPortSelection();  // opens the selected port, which says in a box whether it opened
     void Option1_Click();  // switches to COM1
     void Option2_Click();  // switches to COM2
     void Option3_Click();  // switches to COM3
     void Option4_Click();  // switches to COM4
     void Timer1_Timer();   // raises the line for 500 ms, then lowers it for 60 s
     void Form_Resume();    // after sleep: the next tick at once, not up to a minute later
-    void RetryChosenPort();  // opens a chosen port that did not open before, and enables it
-    void ShowLineLevel(bool txdWorked);  // the square and log.0, log.1 or chyba under it
 
     // Window sizes and label commands.
     void Image1_Click();  // restores the window to the main strip (the white square)
@@ -45,14 +45,9 @@ private:
     void RestoreWindow();   // the main strip, 1300 x 2100 twips
 
     FormWindow& window_;
-    SerialLine& line_;
     Shell& shell_;
-    bool LineHigh = false;  // true while the last tick raised the line
-    // The port of the option button chosen last, and whether it opened; while it has not,
-    // every rise asks for it again (a USB adapter may come minutes after log-on).
-    int chosenPort_ = -1;
-    bool chosenPortOpen_ = false;
-    bool txdWorked_ = true;  // the last TXD call's result; the square is red while false
+    Form1Display display_;  // what the keep-alive reports, on the window
+    KeepAlive keepAlive_;
 };
 
 }  // namespace kelvarid

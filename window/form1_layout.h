@@ -8,6 +8,7 @@
 
 #include <array>
 
+#include "keepalive/pulse.h"
 #include "window/form_types.h"
 #include "window/web_links.h"
 
@@ -124,7 +125,7 @@ inline constexpr std::array<ControlRow, kControlCount> kForm1Controls{{
      .caption = L"COM3", .colour = kWhite, .rect = {240, 720, 975, 255}, .tabIndex = 3},
     {.id = ControlId::Option4, .kind = ControlKind::OptionButton, .name = L"Option4",
      .caption = L"COM4", .colour = kWhite, .rect = {240, 960, 975, 255}, .tabIndex = 4},
-    {.id = ControlId::Timer1, .kind = ControlKind::Timer, .name = L"Timer1", .intervalMs = 5},
+    {.id = ControlId::Timer1, .kind = ControlKind::Timer, .name = L"Timer1", .intervalMs = kFirstTickMs},
 }};
 
 constexpr const ControlRow& RowOf(ControlId id) { return kForm1Controls[IndexOf(id)]; }

@@ -1,14 +1,13 @@
-// The service's keep-alive: Form1's own handlers on the window that keeps state only, with
-// the faked serial line; what they do must come out as the service's log entries and as
-// countdowns of Timer1. And the Port value that chooses the port.
+// The service's keep-alive with the faked serial line: what it does must come out as the
+// service's log entries and as countdowns of Timer1. And the Port value that chooses the port.
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 #include <vector>
 
-#include "platform/headless_form.h"
-#include "platform/service_port.h"
+#include "keepalive/ports.h"
+#include "service/service_pulses.h"
 #include "tests/unit/fakes.h"
 
 namespace kelvarid::testing {
@@ -46,18 +45,15 @@ private:
     Journal& journal_;
 };
 
-// Form1 as the service runs it: the configured port, the faked line, nothing on screen.
+// The keep-alive as the service runs it: the configured port, the faked line, nothing on screen.
 struct ServiceRig {
     ServiceRig(int port, std::set<std::wstring> available) : configured(port) { line.available = std::move(available); }
 
-    void Start() {
-        window.StartTimers();
-        form.Load();
-    }
+    void Start() { pulses.Start(); }
     // One whole pulse: the rise and the fall.
     void Pulse() {
-        form.Timer(ControlId::Timer1);
-        form.Timer(ControlId::Timer1);
+        pulses.Tick();
+        pulses.Tick();
     }
     Journal Only(const std::wstring& prefix) const {
         Journal picked;
@@ -72,10 +68,8 @@ struct ServiceRig {
     RecordingLog log{journal};
     RecordingCountdown countdown{journal};
     FakeSerialLine line{journal};
-    FakeShell shell{journal};
     int configured;
-    HeadlessForm window{configured, log, countdown};
-    Form1 form{window, line, shell};
+    ServicePulses pulses{configured, line, log, countdown};
 };
 
 const std::wstring kCom2Settings = L"OPENCOM COM2,1200,N,8,1";
@@ -84,17 +78,13 @@ TEST(ServiceStartUp, OnlyTheConfiguredPortIsSelectedAndItsOpeningIsLoggedAsTheSt
     ServiceRig rig(1, {L"COM1", L"COM2", L"COM3", L"COM4"});
     rig.Start();
 
-    for (const ControlId option : {ControlId::Option1, ControlId::Option3, ControlId::Option4}) {
-        EXPECT_FALSE(rig.window.IsSelected(option));
-    }
-    EXPECT_TRUE(rig.window.IsSelected(ControlId::Option2));
     EXPECT_EQ(rig.Only(L"OPENCOM"),
               (Journal{L"OPENCOM COM1,1200,N,8,1", kCom2Settings, L"OPENCOM COM3,1200,N,8,1",
                        L"OPENCOM COM4,1200,N,8,1", kCom2Settings}));
     EXPECT_EQ(rig.Only(L"Log "), (Journal{L"Log Started COM2"}));
     // Timer1 starts before Load, with the first rise due 5 ms later, as in the window.
     EXPECT_EQ(rig.journal.front(), L"Countdown 5");
-    EXPECT_EQ(rig.window.PulsePortName(), L"COM2");
+    EXPECT_EQ(rig.pulses.PulsePortName(), L"COM2");
 }
 
 TEST(ServiceStartUp, AWantedPortThatWillNotOpenIsLoggedOnceWithTheFallbackThenOnceMoreWhenARiseOpensIt) {
@@ -113,7 +103,7 @@ TEST(ServiceStartUp, AWantedPortThatWillNotOpenIsLoggedOnceWithTheFallbackThenOn
     rig.Pulse();
     EXPECT_EQ(rig.Only(L"OPENCOM"), (Journal{kCom2Settings}));
     EXPECT_EQ(rig.Only(L"Log "), (Journal{L"Log PortOpenedLater COM2"}));
-    EXPECT_EQ(rig.window.PulsePortName(), L"COM2");
+    EXPECT_EQ(rig.pulses.PulsePortName(), L"COM2");
 }
 
 // A port that answers each OPENCOM in turn from its list; past its end it stays as the last.
@@ -137,12 +127,9 @@ TEST(ServiceStartUp, APortThatOpenedAtTheProbeButNotForTheSelectionIsLoggedWhenI
     ScriptedLine line;
     line.answers["COM1"] = {1, 0, 0, 1};  // probe, selection, first rise, second rise
     line.answers["COM3"] = {1};
-    FakeShell shell(journal);
-    HeadlessForm window(0, log, countdown);
-    Form1 form(window, line, shell);
-    window.StartTimers();
-    form.Load();
-    for (int tick = 0; tick < 6; ++tick) form.Timer(ControlId::Timer1);
+    ServicePulses pulses(0, line, log, countdown);
+    pulses.Start();
+    for (int tick = 0; tick < 6; ++tick) pulses.Tick();
 
     Journal logged;
     for (const auto& entry : journal) {
@@ -155,14 +142,14 @@ TEST(ServiceStartUp, WithNoPortAtAllThePulsesGoNowhereAndTheLogSaysSo) {
     ServiceRig rig(0, {});
     rig.Start();
     EXPECT_EQ(rig.Only(L"Log "), (Journal{L"Log Started ", L"Log PortNotOpened COM1"}));
-    EXPECT_EQ(rig.window.PulsePortName(), L"");
+    EXPECT_EQ(rig.pulses.PulsePortName(), L"");
 }
 
 TEST(ServicePulses, Timer1CountsDownTheWindowsScheduleFromStartOn) {
     ServiceRig rig(0, {L"COM1"});
     rig.Start();
     rig.Pulse();
-    rig.form.Timer(ControlId::Timer1);
+    rig.pulses.Tick();
 
     EXPECT_EQ(rig.Only(L"Countdown"),
               (Journal{L"Countdown 5", L"Countdown 500", L"Countdown 60000", L"Countdown 500"}));
@@ -177,13 +164,11 @@ TEST(ServicePulses, ARunOfFailedPulsesIsLoggedOnceAtItsStartAndOnceAtItsEnd) {
     rig.line.txdWorks = false;
     for (int pulse = 0; pulse < 3; ++pulse) rig.Pulse();
     EXPECT_EQ(rig.Only(L"Log "), (Journal{L"Log PulseFailed COM1"}));
-    EXPECT_EQ(rig.window.CaptionOf(ControlId::Label10), L"chyba");
 
     rig.Forget();
     rig.line.txdWorks = true;
     for (int pulse = 0; pulse < 3; ++pulse) rig.Pulse();
     EXPECT_EQ(rig.Only(L"Log "), (Journal{L"Log PulsesWorkAgain COM1"}));
-    EXPECT_EQ(rig.window.CaptionOf(ControlId::Label10), L"log.0");
 }
 
 TEST(ServicePulses, AFailedPulseOnTheFallbackNamesTheFallback) {
@@ -191,37 +176,49 @@ TEST(ServicePulses, AFailedPulseOnTheFallbackNamesTheFallback) {
     rig.Start();
     rig.Forget();
     rig.line.txdWorks = false;
-    rig.form.Timer(ControlId::Timer1);
+    rig.pulses.Tick();
     EXPECT_EQ(rig.Only(L"Log "), (Journal{L"Log PulseFailed COM3"}));
 }
 
-TEST(ServiceStop, UnloadLowersARaisedLineOnceAndLeavesALowOneAlone) {
+TEST(ServiceStop, StopLowersARaisedLineOnceAndLeavesALowOneAlone) {
     ServiceRig rig(0, {L"COM1"});
     rig.Start();
     rig.Pulse();
     rig.Forget();
-    rig.form.Unload();
+    rig.pulses.Stop();
     EXPECT_TRUE(rig.Only(L"TXD").empty()) << "a low line was driven at the stop";
 
-    rig.form.Timer(ControlId::Timer1);
+    rig.pulses.Tick();
     rig.Forget();
-    rig.form.Unload();
-    rig.form.Unload();
+    rig.pulses.Stop();
+    rig.pulses.Stop();
     EXPECT_EQ(rig.Only(L"TXD"), (Journal{L"TXD 0"}));
-    EXPECT_FALSE(rig.window.EndRequested());
+}
+
+TEST(ServicePulses, AWakeBringsTheRiseAtOnceOrEndsAPulseAndRisesHalfASecondLater) {
+    ServiceRig rig(0, {L"COM1"});
+    rig.Start();
+    rig.Pulse();
+    rig.Forget();
+    rig.pulses.Resume();
+    EXPECT_EQ(rig.journal, (Journal{L"TXD 1", L"Countdown 500"}));
+    rig.Forget();
+    rig.pulses.Resume();
+    EXPECT_EQ(rig.journal, (Journal{L"TXD 0", L"Countdown 500"}));
+    EXPECT_EQ(rig.pulses.PulsePortName(), L"COM1");
 }
 
 TEST(PortValue, NamesTheFourPortsInAnyCaseWithBlanksAround) {
-    EXPECT_EQ(PortIndexFromValue(L"COM1"), 0);
-    EXPECT_EQ(PortIndexFromValue(L"com2"), 1);
-    EXPECT_EQ(PortIndexFromValue(L" Com3\t"), 2);
-    EXPECT_EQ(PortIndexFromValue(L"COM4"), 3);
+    EXPECT_EQ(PortFromName(L"COM1"), 0);
+    EXPECT_EQ(PortFromName(L"com2"), 1);
+    EXPECT_EQ(PortFromName(L" Com3\t"), 2);
+    EXPECT_EQ(PortFromName(L"COM4"), 3);
 }
 
 TEST(PortValue, AnythingElseNamesNoPort) {
     for (const wchar_t* value : {L"", L"COM", L"COM0", L"COM5", L"COM12", L"COM1:", L"LPT1", L"1", L"CO M1",
                                  L"\\\\.\\COM1", L"COM\u0661"}) {
-        EXPECT_EQ(PortIndexFromValue(value), -1) << "value: " << value;
+        EXPECT_EQ(PortFromName(value), kNoPort) << "value: " << value;
     }
 }
 

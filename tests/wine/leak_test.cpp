@@ -11,7 +11,7 @@
 
 #include <vector>
 
-#include "platform/win32_form.h"
+#include "window/win32/win32_form.h"
 #include "window/form1.h"
 
 namespace {

@@ -1,10 +1,10 @@
-#include "platform/service_event_log.h"
+#include "service/event_log.h"
 
 #include <string>
 #include <vector>
 
-#include "service_messages.h"  // made by windmc from platform/resources/service_messages.mc
-#include "platform/service_port.h"
+#include "service/settings.h"
+#include "service_messages.h"  // made by windmc from service/resources/service_messages.mc
 
 namespace kelvarid {
 

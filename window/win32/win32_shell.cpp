@@ -1,4 +1,4 @@
-#include "platform/win32_shell.h"
+#include "window/win32/win32_shell.h"
 
 #include "platform/system_library.h"
 

@@ -1,5 +1,5 @@
 // The service's entries in the Application log, under the source Kelvarid; their texts are
-// the message table of kelvarid-service.exe (platform/resources/service_messages.mc).
+// the message table of kelvarid-service.exe (service/resources/service_messages.mc).
 #pragma once
 
 #include <windows.h>
@@ -8,7 +8,7 @@
 #include <memory>
 #include <string_view>
 
-#include "platform/headless_form.h"
+#include "service/service_pulses.h"
 
 namespace kelvarid {
 

@@ -1,20 +1,18 @@
 // kelvarid-service.exe: the keep-alive of kelvarid.exe as a Windows service, pulsing from boot
-// with no window and nobody logged on. The same Form1 handlers run on a window that keeps
-// state only (HeadlessForm); one thread, the service's own, calls them all.
+// with no window and nobody logged on. The service manager's plumbing and the loop of the
+// service's one thread, which waits for Timer1, a wake from sleep or STOP and hands each to
+// ServicePulses.
 #include <windows.h>
-
-#include <string>
 
 #include "platform/fatal.h"
 #include "platform/handles.h"
 #include "platform/one_instance.h"
 #include "platform/power.h"
 #include "serial/module1.h"
-#include "platform/service_event_log.h"
-#include "window/texts.h"
-#include "platform/headless_form.h"
-#include "platform/service_port.h"
-#include "window/form1.h"
+#include "service/event_log.h"
+#include "service/service_pulses.h"
+#include "service/settings.h"
+#include "service/texts.h"
 
 namespace {
 
@@ -22,15 +20,8 @@ using namespace kelvarid;
 
 constexpr DWORD kStartWaitHintMs = 30000;  // the start-up probe of four ports
 constexpr DWORD kStopWaitHintMs = 5000;
-constexpr DWORD kPortValueMaxChars = 64;
 
-// A service has no desktop to show a web page on.
-class NoShell final : public Shell {
-public:
-    void OpenWebPage(const char*) override {}
-};
-
-// Timer1 as a waitable timer, which the service's thread waits on together with the stop event.
+// Timer1 as a waitable timer, which the service's thread waits on together with its events.
 class WaitableCountdown final : public Countdown {
 public:
     WaitableCountdown() : timer_(CreateWaitableTimerW(nullptr, FALSE, nullptr)) {
@@ -60,12 +51,12 @@ struct ServiceState {
 };
 
 ServiceState theService;
-EventLog* theLog = nullptr;  // for the fatal path, which has no other way to it
+EventLog* theLog = nullptr;  // for the fatal path and the control handler, which have no other way to it
 
 void SetStatus(DWORD state, DWORD waitHintMs = 0) {
     theService.status.dwCurrentState = state;
-    // STOP only: never SHUTDOWN or PRESHUTDOWN. The pulses go on until the system ends the
-    // process at the very end of a shutdown, as late as anything can run.
+    // STOP and power events only: never SHUTDOWN or PRESHUTDOWN. The pulses go on until the
+    // system ends the process at the very end of a shutdown, as late as anything can run.
     theService.status.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_POWEREVENT : 0;
     theService.status.dwWaitHint = waitHintMs;
     if (state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING) ++theService.status.dwCheckPoint;
@@ -101,56 +92,44 @@ void ReportFatal(std::wstring_view what) {
     if (theLog != nullptr) theLog->Fatal(what);
 }
 
-void UnloadForm(void* form) { static_cast<Form1*>(form)->Unload(); }
+void StopPulses(void* pulses) { static_cast<ServicePulses*>(pulses)->Stop(); }
 
-// The configured port; a value that names none is logged and COM1 is used.
-int ConfiguredPort(EventLog& log) {
-    wchar_t value[kPortValueMaxChars] = {};
-    DWORD size = sizeof value;
-    const LSTATUS result =
-        RegGetValueW(HKEY_LOCAL_MACHINE, kServiceParametersKey, kPortValueName, RRF_RT_REG_SZ, nullptr, value, &size);
-    if (result == ERROR_FILE_NOT_FOUND) return kDefaultPortIndex;  // no key or no value
-    const int port = result == ERROR_SUCCESS ? PortIndexFromValue(value) : -1;
-    if (port >= 0) return port;
-    log.BadPortValue(result == ERROR_SUCCESS ? std::wstring_view(value) : std::wstring_view(L"?"),
-                     PortName(kDefaultPortIndex));
-    return kDefaultPortIndex;
-}
-
-// Pulses until STOP; returns with the line lowered.
-void KeepAlive(EventLog& log) {
-    WaitableCountdown timer1;
-    HeadlessForm window(ConfiguredPort(log), log, timer1);
-    Module1 serialLine;
-    NoShell shell;
-    Form1 form1(window, serialLine, shell);
-    SetFatalCleanup(&UnloadForm, &form1);
-    // The pulsing thread above every ordinary thread; neither refusal stops the pulses.
+// The pulsing thread above every ordinary thread, and Windows kept awake; neither refusal
+// stops the pulses.
+void RunAhead(EventLog& log) {
     if (!RunAheadOfOrdinaryWork() || !SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST)) {
         log.PriorityNotRaised(GetLastError());
     }
     (void)KeepMachineAwake();
-    window.StartTimers();  // the first rise 5 ms from now, as in the window program
-    form1.Load();
+}
+
+// Pulses until STOP; returns with the line lowered.
+void PulseUntilStopped(EventLog& log) {
+    WaitableCountdown timer1;
+    Module1 serialLine;
+    ServicePulses pulses(ConfiguredPort(log), serialLine, log, timer1);
+    SetFatalCleanup(&StopPulses, &pulses);
+    RunAhead(log);
+    pulses.Start();
     SetStatus(SERVICE_RUNNING);
 
     enum : DWORD { kStop = WAIT_OBJECT_0, kTick, kResume };
     const HANDLE waits[] = {theService.stopEvent.get(), timer1.handle(), theService.resumeEvent.get()};
-    while (!window.EndRequested()) {
+    for (;;) {
         const DWORD woken = WaitForMultipleObjects(3, waits, FALSE, INFINITE);
         if (woken == kStop) break;
         if (woken == kTick) {
-            form1.Timer(ControlId::Timer1);
+            pulses.Tick();
             continue;
         }
         if (woken != kResume) FatalWithLastError(texts::kWaitFailed);
-        log.Resumed(window.PulsePortName());
-        form1.Resume();
+        log.Resumed(pulses.PulsePortName());
+        pulses.Resume();
     }
     SetStatus(SERVICE_STOP_PENDING, kStopWaitHintMs);
-    form1.Unload();
+    pulses.Stop();
     SetFatalCleanup(nullptr, nullptr);
-    log.Stopped(window.PulsePortName());
+    log.Stopped(pulses.PulsePortName());
 }
 
 void WINAPI ServiceMain(DWORD, wchar_t**) {
@@ -172,14 +151,15 @@ void WINAPI ServiceMain(DWORD, wchar_t**) {
         StopWithCode(kAlreadyRunningExitCode);
         return;
     }
-    KeepAlive(log);
+    PulseUntilStopped(log);
     SetStatus(SERVICE_STOPPED);
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    wchar_t name[] = L"Kelvarid";
+    wchar_t name[sizeof kServiceName / sizeof kServiceName[0]];
+    lstrcpyW(name, kServiceName);  // the table wants a writable name
     const SERVICE_TABLE_ENTRYW services[] = {{name, &ServiceMain}, {nullptr, nullptr}};
     if (StartServiceCtrlDispatcherW(services)) return 0;
     if (GetLastError() != ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) return kFatalExitCode;

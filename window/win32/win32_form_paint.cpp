@@ -1,6 +1,6 @@
 // Painting the windowless controls (pictures, lines and labels) and the option buttons'
 // colours, and marking what must be painted again.
-#include "platform/win32_form.h"
+#include "window/win32/win32_form.h"
 
 namespace kelvarid {
 

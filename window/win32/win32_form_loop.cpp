@@ -1,5 +1,5 @@
 // The message loop, the window's messages and the timers.
-#include "platform/win32_form.h"
+#include "window/win32/win32_form.h"
 
 #include <windowsx.h>
 

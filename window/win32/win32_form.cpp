@@ -1,6 +1,6 @@
 // The window runtime's creation of Form1 from its description table, and the properties
 // the handlers set on the window and its controls.
-#include "platform/win32_form.h"
+#include "window/win32/win32_form.h"
 
 #include "platform/fatal.h"
 #include "window/texts.h"

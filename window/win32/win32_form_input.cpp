@@ -1,6 +1,6 @@
 // Clicks: hit-testing the windowless controls, the pointer over the web links, and the
 // option buttons' clicks.
-#include "platform/win32_form.h"
+#include "window/win32/win32_form.h"
 
 namespace kelvarid {
 

@@ -1,5 +1,5 @@
 // Tooltips, made at the first mouse move over the window.
-#include "platform/win32_form.h"
+#include "window/win32/win32_form.h"
 
 #include <commctrl.h>
 

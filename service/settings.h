@@ -1,21 +1,22 @@
-// Which port the service drives: the value Port under the service's Parameters key.
+// The service's name and where its settings lie: HKLM\<kServiceParametersKey>, the string value
+// kPortValueName, which names the port it drives.
 #pragma once
 
-#include <string_view>
+#include "keepalive/ports.h"
 
 namespace kelvarid {
 
-// Where the service reads its port: HKLM\<kServiceParametersKey>, string value kPortValueName.
+class EventLog;
+
 inline constexpr wchar_t kServiceName[] = L"Kelvarid";
 inline constexpr wchar_t kServiceParametersKey[] = L"SYSTEM\\CurrentControlSet\\Services\\Kelvarid\\Parameters";
 inline constexpr wchar_t kPortValueName[] = L"Port";
 
 // With no Port value, and with one that names no port, the service drives COM1, as the
 // window program does at every start.
-inline constexpr int kDefaultPortIndex = 0;
+inline constexpr int kDefaultPort = 0;
 
-// The index into kPorts of "COM1" to "COM4" (any case, blanks around it allowed); -1 for
-// anything else.
-int PortIndexFromValue(std::wstring_view value);
+// The configured port; a value that names none is logged and the default is used.
+int ConfiguredPort(EventLog& log);
 
 }  // namespace kelvarid

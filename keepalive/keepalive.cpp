@@ -1,0 +1,77 @@
+#include "keepalive/keepalive.h"
+
+#include "keepalive/pulse.h"
+
+namespace kelvarid {
+
+int PortFromName(std::wstring_view name) {
+    const auto blank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
+    while (!name.empty() && blank(name.front())) name.remove_prefix(1);
+    while (!name.empty() && blank(name.back())) name.remove_suffix(1);
+    for (int port = 0; port < kPortCount; ++port) {
+        const std::wstring_view wanted = kPortNames[port];
+        if (name.size() != wanted.size()) continue;
+        bool same = true;
+        for (std::size_t i = 0; i < name.size(); ++i) {
+            const wchar_t c = name[i] >= L'a' && name[i] <= L'z' ? name[i] - L'a' + L'A' : name[i];
+            same = same && c == wanted[i];
+        }
+        if (same) return port;
+    }
+    return kNoPort;
+}
+
+bool KeepAlive::Open(int port) {
+    if (line_.OPENCOM(kPortSettings[port]) == 0) return false;
+    pulsePort_ = port;
+    return true;
+}
+
+void KeepAlive::ProbePorts() {
+    for (int port = 0; port < kPortCount; ++port) events_.PortProbed(port, Open(port));
+}
+
+void KeepAlive::ChoosePort(int port) {
+    chosenPort_ = port;
+    chosenPortOpen_ = Open(port);
+    events_.PortChosen(port, chosenPortOpen_, pulsePort_);
+}
+
+void KeepAlive::RetryChosenPort() {
+    if (chosenPort_ == kNoPort || chosenPortOpen_) return;
+    // Until it opens, the library keeps the port that opened last, and the pulses go there.
+    if (!Open(chosenPort_)) return;
+    chosenPortOpen_ = true;
+    events_.ChosenPortOpenedLater(chosenPort_);
+}
+
+unsigned KeepAlive::Tick() {
+    if (!LineHigh) {
+        RetryChosenPort();
+        const bool raised = line_.TXD(1) != 0;
+        LineHigh = true;
+        events_.LineChanged(true, raised, pulsePort_);
+        return kHighTimeMs;
+    }
+    const bool lowered = line_.TXD(0) != 0;
+    LineHigh = false;
+    events_.LineChanged(false, lowered, pulsePort_);
+    return kLowTimeMs;
+}
+
+unsigned KeepAlive::Resume() {
+    // Asleep, the machine sent no pulse, and the circuit may be close to its reset. A sleep in
+    // the middle of a pulse ends that pulse first, and the rise follows after a pulse's length
+    // of low line, so that the circuit sees a whole new edge.
+    const bool wasHigh = LineHigh;
+    const unsigned next = Tick();
+    return wasHigh ? kHighTimeMs : next;
+}
+
+void KeepAlive::LetGo() {
+    if (!LineHigh) return;
+    line_.TXD(0);
+    LineHigh = false;
+}
+
+}  // namespace kelvarid

@@ -1,0 +1,34 @@
+// What the plumbing of both programs says to the user: the title of every box and the fatal
+// errors of finding the program's folder, loading libraries and setting a timer. Czech, a
+// line break, English.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kelvarid::texts {
+
+inline constexpr wchar_t kBoxTitle[] = L"Kelvarid";
+
+inline constexpr wchar_t kNoProgramPath[] = L"Cesta k programu nelze zjistit.\nThe program cannot find its own path.";
+inline constexpr wchar_t kNoProgramFolder[] =
+    L"Knihovnu serline.dll nelze najít: program nezná svou složku.\nserline.dll not found: the program does not know its folder.";
+inline constexpr wchar_t kNoSystemFolder[] = L"Systémovou složku nelze najít.\nThe system folder cannot be found.";
+inline constexpr wchar_t kTimerNotSet[] = L"Časovač nelze nastavit.\nThe timer cannot be set.";
+
+inline std::wstring SerialLibraryNotLoaded(std::wstring_view path) {
+    return L"Knihovnu serline.dll nelze načíst.\nCannot load the serial-line library:\n" + std::wstring(path);
+}
+
+inline std::wstring SystemLibraryNotLoaded(std::wstring_view library, std::wstring_view path) {
+    const std::wstring name(library);
+    return L"Knihovnu " + name + L" nelze načíst.\n" + name + L" cannot be loaded from " + std::wstring(path);
+}
+
+inline std::wstring FunctionMissing(std::wstring_view library, std::wstring_view function) {
+    const std::wstring owner(library);
+    const std::wstring name(function);
+    return L"Knihovna " + owner + L" nemá funkci " + name + L".\n" + owner + L" lacks the function " + name + L".";
+}
+
+}  // namespace kelvarid::texts
