@@ -22,7 +22,8 @@ int PortFromName(std::wstring_view name) {
 }
 
 bool KeepAlive::Open(int port) {
-    if (line_.OPENCOM(kPortSettings[port]) == 0) return false;
+    const std::string settings = std::string(kPortAsciiNames[port]) + kLineSettings;
+    if (line_.OPENCOM(settings.c_str()) == 0) return false;
     pulsePort_ = port;
     return true;
 }

@@ -2,17 +2,20 @@
 // library is asked to open each. A port is named by its index here: 0 is COM1.
 #pragma once
 
-#include <array>
+#include <iterator>
 #include <string>
 #include <string_view>
 
+#include "product.h"
+
 namespace kelvarid {
 
-inline constexpr std::array<const wchar_t*, 4> kPortNames{L"COM1", L"COM2", L"COM3", L"COM4"};
-// ASCII, handed to OPENCOM as it is.
-inline constexpr std::array<const char*, 4> kPortSettings{"COM1,1200,N,8,1", "COM2,1200,N,8,1",
-                                                         "COM3,1200,N,8,1", "COM4,1200,N,8,1"};
-inline constexpr int kPortCount = static_cast<int>(kPortNames.size());
+// The ports' names (cmake/product.cmake), wide and in ASCII.
+inline constexpr const auto& kPortNames = product::kPortNames;
+inline constexpr const auto& kPortAsciiNames = product::kPortAsciiNames;
+inline constexpr int kPortCount = static_cast<int>(std::size(kPortNames));
+// What OPENCOM gets after the port's name: 1200 baud, no parity, 8 data bits, 1 stop bit.
+inline constexpr char kLineSettings[] = ",1200,N,8,1";
 // No port: the library holds none.
 inline constexpr int kNoPort = -1;
 

@@ -1,4 +1,6 @@
 ; The Kelvarid installer. Built by packaging/make-release.sh with makensis, which defines:
+;   PRODUCT_NSH the build's product.nsh: the service's name and keys, the mutexes, the ports,
+;               the exit codes below, made from cmake/product.cmake
 ;   VERSION     the version as the program shows it, 1.00.0005
 ;   VI_VERSION  the same as four numbers, 1.0.0.5
 ;   ARCH        the target the program files are built for: i686 or x86_64
@@ -16,7 +18,7 @@
 ;    Services\Kelvarid\Parameters\Port, its event source in the Application log; no Startup
 ;    shortcut.
 ; It registers an uninstaller in the system's programs list. /S installs silently with the
-; defaults; /SERVICE chooses the service, /PORT=COM1 to /PORT=COM4 its port (COM1 without it,
+; defaults; /SERVICE chooses the service, /PORT= with one of the ports its port (the first without it,
 ; any case); /D=FOLDER, last and unquoted as NSIS wants it, or "/D=FOLDER" in quotes, as
 ; PowerShell and Wine pass a path with spaces, the program folder.
 ; Over an installed Kelvarid it installs into that one's folder unless /D or the folder page
@@ -34,10 +36,14 @@
 ; at log-on from the same Startup shortcut name, and two Kelvarids fight over the port. So an
 ; installer refuses while the other target's installation is registered.
 ;
-; Exit codes of a silent run: 0 installed; 2 Kelvarid runs (its window program); 3 the other
-; target's Kelvarid is installed; 4 the x86_64 installer on 32-bit Windows; 5 a /SERVICE,
-; /PORT or quoted /D that is not understood; 6 the installed service could not be stopped;
-; 7 the service could not be set up. In 2 to 6 nothing is changed.
+; Exit codes of a silent run, numbered in product.nsh: 0 installed; EXIT_RUNNING, Kelvarid
+; runs (its window program); EXIT_OTHER_KIND, the other target's Kelvarid is installed;
+; EXIT_NEEDS_64BIT, the x86_64 installer on 32-bit Windows; EXIT_BAD_OPTION, a /SERVICE, /PORT
+; or quoted /D that is not understood; EXIT_SERVICE_NOT_STOPPED, the installed service could
+; not be stopped; EXIT_SERVICE_NOT_MADE, the service could not be set up. In all but the last
+; nothing is changed.
+
+!include "${PRODUCT_NSH}"
 
 !if "${ARCH}" == "x86_64"
   Target amd64-unicode
@@ -61,9 +67,6 @@ RequestExecutionLevel admin
 
 !define PRODUCT "Kelvarid"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Kelvarid"
-!define SERVICE_NAME "Kelvarid"
-!define SERVICE_KEY "SYSTEM\CurrentControlSet\Services\Kelvarid"
-!define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\Kelvarid"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -84,7 +87,7 @@ VIFileVersion "${VI_VERSION}"
 !include "WordFunc.nsh"
 
 Var ServiceMode  ; 1: at boot, as a service; 0: at log-on, with the window
-Var ServicePort  ; COM1 to COM4
+Var ServicePort  ; one of the ports, PORT_1 to PORT_4
 Var LogOnChoice
 Var ServiceChoice
 Var PortChoice
@@ -125,8 +128,8 @@ LangString ModeService ${LANG_ENGLISH} "At boot, as a service, before anyone log
 LangString ModeService ${LANG_CZECH} "Při startu, jako služba, ještě před přihlášením (pro servery)"
 LangString ModePort ${LANG_ENGLISH} "Port of the circuit:"
 LangString ModePort ${LANG_CZECH} "Port obvodu:"
-LangString BadOption ${LANG_ENGLISH} "Not understood: $R9. Use /SERVICE, and with it /PORT=COM1, /PORT=COM2, /PORT=COM3 or /PORT=COM4; write /D= last and without quotes."
-LangString BadOption ${LANG_CZECH} "Nesrozumitelné: $R9. Použijte /SERVICE a s ním /PORT=COM1, /PORT=COM2, /PORT=COM3 nebo /PORT=COM4; /D= pište naposledy a bez uvozovek."
+LangString BadOption ${LANG_ENGLISH} "Not understood: $R9. Use /SERVICE, and with it /PORT=${PORT_1}, /PORT=${PORT_2}, /PORT=${PORT_3} or /PORT=${PORT_4}; write /D= last and without quotes."
+LangString BadOption ${LANG_CZECH} "Nesrozumitelné: $R9. Použijte /SERVICE a s ním /PORT=${PORT_1}, /PORT=${PORT_2}, /PORT=${PORT_3} nebo /PORT=${PORT_4}; /D= pište naposledy a bez uvozovek."
 LangString ServiceWillStop ${LANG_ENGLISH} "Kelvarid runs as a service. It will be stopped now: without its pulses the reset circuit will restart this computer unless it is disconnected or Kelvarid runs again in time."
 LangString ServiceWillStop ${LANG_CZECH} "Kelvarid běží jako služba. Nyní bude zastaven: bez jeho pulzů obvod tento počítač restartuje, pokud ho neodpojíte nebo pokud Kelvarid včas znovu nepoběží."
 LangString ServiceNotStopped ${LANG_ENGLISH} "The service Kelvarid could not be stopped; nothing was changed."
@@ -148,18 +151,15 @@ LangString RunningInstall ${LANG_CZECH} "Kelvarid běží. Ukončete ho (Quit !)
 LangString RunningUninstall ${LANG_ENGLISH} "Kelvarid is running. Quit it (Quit !) and try again. Without its pulses the reset circuit will restart this computer unless it is disconnected."
 LangString OtherInstalled ${LANG_ENGLISH} "Another build of Kelvarid is already installed on this computer. Uninstall it first (Settings, Apps, Kelvarid), then run this installer again."
 LangString OtherInstalled ${LANG_CZECH} "Na tomto počítači je už nainstalováno jiné sestavení Kelvaridu. Nejprve ho odinstalujte (Nastavení, Aplikace, Kelvarid) a pak spusťte tento instalátor znovu."
-LangString Needs64Bit ${LANG_ENGLISH} "This is the installer for 64-bit Windows, and this Windows is 32-bit. Use kelvarid-${VERSION}-setup.exe, which runs on every Windows."
-LangString Needs64Bit ${LANG_CZECH} "Tento instalátor je pro 64bitová Windows a tato Windows jsou 32bitová. Použijte kelvarid-${VERSION}-setup.exe, který běží na všech Windows."
+LangString Needs64Bit ${LANG_ENGLISH} "This is the installer for 64-bit Windows, and this Windows is 32-bit. Use ${I686_SETUP_NAME}, which runs on every Windows."
+LangString Needs64Bit ${LANG_CZECH} "Tento instalátor je pro 64bitová Windows a tato Windows jsou 32bitová. Použijte ${I686_SETUP_NAME}, který běží na všech Windows."
 LangString RunningUninstall ${LANG_CZECH} "Kelvarid běží. Ukončete ho (Quit !) a zkuste to znovu. Bez jeho pulzů obvod tento počítač restartuje, pokud ho neodpojíte."
 
-; Kelvarid holds this machine-wide mutex for as long as it runs, in whatever session and under
-; whatever account: a window looked for by its class would be found in this session only.
-!define INSTANCE_MUTEX "Global\Kelvarid"
+; Kelvarid holds the machine-wide mutex INSTANCE_MUTEX for as long as it runs, in whatever
+; session and under whatever account: a window looked for by its class would be found in this
+; session only. kelvarid-service.exe holds SERVICE_MUTEX besides it.
 !define SYNCHRONIZE 0x00100000
 !define ERROR_ACCESS_DENIED 5
-
-; kelvarid-service.exe holds this one besides the other.
-!define SERVICE_MUTEX "Global\KelvaridService"
 
 ; Leaves $0 at 1 while the mutex NAME is held, 0 while it is not.
 !macro MUTEX_HELD NAME
@@ -229,7 +229,7 @@ LangString RunningUninstall ${LANG_CZECH} "Kelvarid běží. Ukončete ho (Quit 
   !insertmacro KELVARID_RUNNING
   StrCmp $0 0 +4
   MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${MESSAGE}" /SD IDCANCEL IDRETRY retry
-  SetErrorLevel 2
+  SetErrorLevel ${EXIT_RUNNING}
   Quit
 !macroend
 
@@ -245,7 +245,7 @@ Function .onInit
   ; ever run there anyway, it stops before it changes anything.
   !if "${ARCH}" == "x86_64"
     ${IfNot} ${RunningX64}
-      !insertmacro STOP "$(Needs64Bit)" 4
+      !insertmacro STOP "$(Needs64Bit)" ${EXIT_NEEDS_64BIT}
     ${EndIf}
   !endif
   ; Shortcuts for every user of the machine: the program must run whoever logs on.
@@ -258,7 +258,7 @@ Function .onInit
     ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "UninstallString"
     SetRegView ${REG_VIEW}
     ${If} $0 != ""
-      !insertmacro STOP "$(OtherInstalled)" 3
+      !insertmacro STOP "$(OtherInstalled)" ${EXIT_OTHER_KIND}
     ${EndIf}
   ${EndIf}
   !insertmacro WARN_IF_SERVICE_RUNS
@@ -273,11 +273,19 @@ Function un.onInit
   !insertmacro WARN_IF_SERVICE_RUNS
 FunctionEnd
 
-; /SERVICE and /PORT=COMn from the command line, and a quoted "/D=FOLDER", which NSIS itself
+; $R1 names PORT (any case): it becomes the service's port, and the function returns.
+!macro TAKE_PORT PORT
+  ${If} $R1 == "${PORT}"
+    StrCpy $ServicePort "${PORT}"
+    Return
+  ${EndIf}
+!macroend
+
+; /SERVICE and /PORT=<port> from the command line, and a quoted "/D=FOLDER", which NSIS itself
 ; does not take; anything else of theirs ends the run.
 Function ReadStartMode
   StrCpy $ServiceMode 0
-  StrCpy $ServicePort "COM1"
+  StrCpy $ServicePort "${PORT_1}"
   ${GetParameters} $R0
   Call TakeQuotedFolder
   ClearErrors
@@ -295,14 +303,12 @@ Function ReadStartMode
   StrCpy $R9 "/PORT=$R1"
   StrCmp $ServiceMode 1 0 bad
   ; Compared without regard to case; the port is written as Windows names it.
-  ${ForEach} $R2 1 4 + 1
-    ${If} $R1 == "COM$R2"
-      StrCpy $ServicePort "COM$R2"
-      Return
-    ${EndIf}
-  ${Next}
+  !insertmacro TAKE_PORT ${PORT_1}
+  !insertmacro TAKE_PORT ${PORT_2}
+  !insertmacro TAKE_PORT ${PORT_3}
+  !insertmacro TAKE_PORT ${PORT_4}
   bad:
-  !insertmacro STOP "$(BadOption)" 5
+  !insertmacro STOP "$(BadOption)" ${EXIT_BAD_OPTION}
 FunctionEnd
 
 ; "/D=FOLDER" in quotes, anywhere in $R0: the folder between the quotes becomes $INSTDIR, and
@@ -319,7 +325,7 @@ Function TakeQuotedFolder
   ${WordFind} $R1 '"' "E+1{" $R2
   ${If} ${Errors}
   ${OrIf} $R2 == ""
-    !insertmacro STOP "$(BadOption)" 5
+    !insertmacro STOP "$(BadOption)" ${EXIT_BAD_OPTION}
   ${EndIf}
   StrCpy $INSTDIR $R2
   ${WordFind} $R1 '"' "+1}" $R4
@@ -354,10 +360,10 @@ Function StartModePage
   Pop $0
   ${NSD_CreateDropList} 85u 40u 50u 60u ""
   Pop $PortChoice
-  ${NSD_CB_AddString} $PortChoice "COM1"
-  ${NSD_CB_AddString} $PortChoice "COM2"
-  ${NSD_CB_AddString} $PortChoice "COM3"
-  ${NSD_CB_AddString} $PortChoice "COM4"
+  ${NSD_CB_AddString} $PortChoice "${PORT_1}"
+  ${NSD_CB_AddString} $PortChoice "${PORT_2}"
+  ${NSD_CB_AddString} $PortChoice "${PORT_3}"
+  ${NSD_CB_AddString} $PortChoice "${PORT_4}"
   ${NSD_CB_SelectString} $PortChoice $ServicePort
   ${If} $ServiceMode = 1
     ${NSD_Check} $ServiceChoice
@@ -404,7 +410,7 @@ Section "!$(ProgramSection)" SecProgram
   DetailPrint "sc stop ${SERVICE_NAME}, sc delete ${SERVICE_NAME}"
   Call RemoveService
   ${If} $0 <> 0
-    !insertmacro STOP "$(ServiceNotStopped)" 6
+    !insertmacro STOP "$(ServiceNotStopped)" ${EXIT_SERVICE_NOT_STOPPED}
   ${EndIf}
   Call RemoveOtherCopy
   SetOutPath "$INSTDIR"
@@ -446,9 +452,9 @@ Section "-Service" SecService
   nsExec::ExecToLog '"$SYSDIR\sc.exe" create ${SERVICE_NAME} binPath= "\"$INSTDIR\kelvarid-service.exe\"" start= auto obj= "NT AUTHORITY\LocalService" DisplayName= "${PRODUCT}"'
   Pop $0
   ${If} $0 <> 0
-    !insertmacro STOP "$(ServiceNotMade)" 7
+    !insertmacro STOP "$(ServiceNotMade)" ${EXIT_SERVICE_NOT_MADE}
   ${EndIf}
-  WriteRegStr HKLM "${SERVICE_KEY}\Parameters" "Port" "$ServicePort"
+  WriteRegStr HKLM "${PARAMETERS_KEY}" "${PORT_VALUE}" "$ServicePort"
   WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\kelvarid-service.exe"
   WriteRegDWORD HKLM "${EVENT_SOURCE_KEY}" "TypesSupported" 7
   ; Restarted 5 s after every failure, for ever: a watchdog that stays down resets the machine.

@@ -4,9 +4,11 @@
 
 #include <string_view>
 
+#include "product.h"
+
 namespace kelvarid {
 
-inline constexpr unsigned kFatalExitCode = 3;
+inline constexpr unsigned kFatalExitCode = product::kFatalExitCode;
 // The fatal box ends the program by itself after this long: nobody may be at the machine.
 inline constexpr unsigned kFatalBoxTimeoutMs = 60000;
 

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <memory>
 
 namespace kelvarid {
@@ -16,10 +17,27 @@ struct GdiObjectDeleter {
 struct ModuleDeleter {
     void operator()(HMODULE module) const { FreeLibrary(module); }
 };
+// A kernel handle that knows both of Windows' values for none, nullptr and INVALID_HANDLE_VALUE
+// (what CreateFile returns on failure): either is empty, so `if (handle)` is true only for a
+// real one.
+class KernelHandle {
+public:
+    KernelHandle(std::nullptr_t = nullptr) {}
+    KernelHandle(HANDLE handle) : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
+    operator HANDLE() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+    friend bool operator==(KernelHandle one, KernelHandle other) { return one.handle_ == other.handle_; }
+    friend bool operator==(KernelHandle one, std::nullptr_t) { return one.handle_ == nullptr; }
+    friend bool operator!=(KernelHandle one, KernelHandle other) { return one.handle_ != other.handle_; }
+    friend bool operator!=(KernelHandle one, std::nullptr_t) { return one.handle_ != nullptr; }
+
+private:
+    HANDLE handle_ = nullptr;
+};
+
 struct KernelHandleDeleter {
-    void operator()(HANDLE handle) const {
-        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-    }
+    using pointer = KernelHandle;
+    void operator()(KernelHandle handle) const { CloseHandle(handle); }
 };
 
 using UniqueWindow = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDeleter>;

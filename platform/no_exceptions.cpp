@@ -1,4 +1,5 @@
-// kelvarid.exe and serline.dll are built without exceptions or run-time type information.
+// kelvarid.exe, kelvarid-service.exe and serline.dll are built without exceptions or run-time
+// type information.
 // The few out-of-line helpers the standard library still calls to throw (a bad index into a
 // string_view, a string grown past its maximum, memory running out) are defined here, and so
 // is operator new: each ends the process at once, as an exception nobody catches did before.

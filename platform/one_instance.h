@@ -6,15 +6,16 @@
 #include <windows.h>
 
 #include "platform/handles.h"
+#include "product.h"
 
 namespace kelvarid {
 
-inline constexpr wchar_t kInstanceMutexName[] = L"Global\\Kelvarid";
+inline constexpr const wchar_t* kInstanceMutexName = product::kInstanceMutexName;
 // Held, besides the one above, by kelvarid-service.exe: a start of the window program can tell
 // the user that Kelvarid runs as a service.
-inline constexpr wchar_t kServiceMutexName[] = L"Global\\KelvaridService";
+inline constexpr const wchar_t* kServiceMutexName = product::kServiceMutexName;
 // The exit code of a start that found Kelvarid already running.
-inline constexpr int kAlreadyRunningExitCode = 4;
+inline constexpr int kAlreadyRunningExitCode = product::kAlreadyRunningExitCode;
 
 // The mutex, or nothing when another process (in any session, under any account) holds it.
 inline UniqueHandle ClaimInstance(const wchar_t* name = kInstanceMutexName) {

@@ -19,4 +19,10 @@ Function BindFunction(HMODULE library, const wchar_t* libraryName, const char* f
     return reinterpret_cast<Function>(reinterpret_cast<void*>(FindFunction(library, libraryName, function)));
 }
 
+// The same for what the program can do without: nullptr when the function is missing.
+template <typename Function>
+Function BindOptionalFunction(HMODULE library, const char* function) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, function)));
+}
+
 }  // namespace kelvarid

@@ -158,7 +158,7 @@ void WINAPI ServiceMain(DWORD, wchar_t**) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    wchar_t name[sizeof kServiceName / sizeof kServiceName[0]];
+    wchar_t name[sizeof product::kServiceName / sizeof product::kServiceName[0]];
     lstrcpyW(name, kServiceName);  // the table wants a writable name
     const SERVICE_TABLE_ENTRYW services[] = {{name, &ServiceMain}, {nullptr, nullptr}};
     if (StartServiceCtrlDispatcherW(services)) return 0;

@@ -3,17 +3,18 @@
 #pragma once
 
 #include "keepalive/ports.h"
+#include "product.h"
 
 namespace kelvarid {
 
 class EventLog;
 
-inline constexpr wchar_t kServiceName[] = L"Kelvarid";
-inline constexpr wchar_t kServiceParametersKey[] = L"SYSTEM\\CurrentControlSet\\Services\\Kelvarid\\Parameters";
-inline constexpr wchar_t kPortValueName[] = L"Port";
+inline constexpr const wchar_t* kServiceName = product::kServiceName;
+inline constexpr const wchar_t* kServiceParametersKey = product::kParametersKey;
+inline constexpr const wchar_t* kPortValueName = product::kPortValueName;
 
-// With no Port value, and with one that names no port, the service drives COM1, as the
-// window program does at every start.
+// With no Port value, and with one that names no port, the service drives the first port, as
+// the window program does at every start.
 inline constexpr int kDefaultPort = 0;
 
 // The configured port; a value that names none is logged and the default is used.

@@ -12,10 +12,10 @@ void Form1Display::PortProbed(int port, bool opened) {
 
 void Form1Display::PortChosen(int port, bool opened, int) {
     if (opened) {
-        window_.ShowMessageBox(texts::kPortOpened[port], texts::kPortBoxTitle, MessageIcon::Information);
+        window_.ShowMessageBox(texts::PortOpened(kPortNames[port]), texts::kPortBoxTitle, MessageIcon::Information);
         return;
     }
-    window_.ShowMessageBox(texts::kPortNotOpened[port], texts::kPortBoxTitle, MessageIcon::Warning);
+    window_.ShowMessageBox(texts::PortNotOpened(kPortNames[port]), texts::kPortBoxTitle, MessageIcon::Warning);
 }
 
 void Form1Display::ChosenPortOpenedLater(int port) { window_.SetEnabled(kPortOptions[port], true); }

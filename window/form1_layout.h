@@ -8,6 +8,7 @@
 
 #include <array>
 
+#include "keepalive/ports.h"
 #include "keepalive/pulse.h"
 #include "window/form_types.h"
 #include "window/web_links.h"
@@ -117,14 +118,14 @@ inline constexpr std::array<ControlRow, kControlCount> kForm1Controls{{
      .caption = L"v1.1.                     Id.:62211", .colour = kWhite,
      .rect = {2760, 1800, 2670, 240}, .font = kSansSerif975Bold, .tabIndex = 14},
     {.id = ControlId::Option1, .kind = ControlKind::OptionButton, .name = L"Option1",
-     .caption = L"COM1", .colour = kWhite, .rect = {240, 240, 975, 195}, .tabIndex = 1,
+     .caption = kPortNames[0], .colour = kWhite, .rect = {240, 240, 975, 195}, .tabIndex = 1,
      .selected = true},
     {.id = ControlId::Option2, .kind = ControlKind::OptionButton, .name = L"Option2",
-     .caption = L"COM2", .colour = kWhite, .rect = {240, 480, 975, 255}, .tabIndex = 2},
+     .caption = kPortNames[1], .colour = kWhite, .rect = {240, 480, 975, 255}, .tabIndex = 2},
     {.id = ControlId::Option3, .kind = ControlKind::OptionButton, .name = L"Option3",
-     .caption = L"COM3", .colour = kWhite, .rect = {240, 720, 975, 255}, .tabIndex = 3},
+     .caption = kPortNames[2], .colour = kWhite, .rect = {240, 720, 975, 255}, .tabIndex = 3},
     {.id = ControlId::Option4, .kind = ControlKind::OptionButton, .name = L"Option4",
-     .caption = L"COM4", .colour = kWhite, .rect = {240, 960, 975, 255}, .tabIndex = 4},
+     .caption = kPortNames[3], .colour = kWhite, .rect = {240, 960, 975, 255}, .tabIndex = 4},
     {.id = ControlId::Timer1, .kind = ControlKind::Timer, .name = L"Timer1", .intervalMs = kFirstTickMs},
 }};
 

@@ -17,11 +17,8 @@ namespace kelvarid::texts {
 
 // The title of the box that follows a click on an option button, and its text per port.
 inline constexpr wchar_t kPortBoxTitle[] = L"Port";
-inline constexpr std::array<const wchar_t*, 4> kPortOpened{
-    L"Nastaven port COM1", L"Nastaven port COM2", L"Nastaven port COM3", L"Nastaven port COM4"};
-inline constexpr std::array<const wchar_t*, 4> kPortNotOpened{
-    L"Port COM1 nelze otevřít", L"Port COM2 nelze otevřít", L"Port COM3 nelze otevřít",
-    L"Port COM4 nelze otevřít"};
+inline std::wstring PortOpened(std::wstring_view port) { return L"Nastaven port " + std::wstring(port); }
+inline std::wstring PortNotOpened(std::wstring_view port) { return L"Port " + std::wstring(port) + L" nelze otevřít"; }
 
 // The line's state under the square.
 inline constexpr wchar_t kLineHigh[] = L"log.1";

@@ -160,6 +160,15 @@ ensure_display() {
     exit 1
 }
 
+# "COM1"="<build>/ports/com1" for each of Kelvarid's ports (the build's product.env names them).
+port_mappings() {
+    (. "$win/product/product.env"
+     for port in $KELVARID_PORTS; do
+         lower=$(echo "$port" | tr 'A-Z' 'a-z')
+         printf '"%s"="%s"\n' "$port" "$build/ports/$lower"
+     done)
+}
+
 # The target's throwaway prefix under build/. COM1 to COM4 point at build/ports/comN, where
 # only a test's pseudo-terminal ever lies: the machine's own serial ports are never mapped to
 # them. The tests of the two targets run one after the other, so they share build/ports.
@@ -189,10 +198,7 @@ REGEDIT4
 "ShowCrashDialog"=dword:00000000
 
 [HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]
-"COM1"="$build/ports/com1"
-"COM2"="$build/ports/com2"
-"COM3"="$build/ports/com3"
-"COM4"="$build/ports/com4"
+$(port_mappings)
 REG
     "$loader" regedit /S "$settings" >/dev/null 2>&1
     # The port links are made when Wine starts: start it again with the settings in place.

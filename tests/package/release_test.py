@@ -35,13 +35,28 @@ import unicodedata
 import zipfile
 import xml.etree.ElementTree as ElementTree
 
-VERSION = "1.00.0005"
-# What tells the targets' files apart: the names' suffix, the PE machine, the manifest's
-# architecture, the registry view and the Program Files folder of their installations.
+
+def read_product(build):
+    """The names and numbers the build shares with the programs and the installer
+    (cmake/product.cmake), from <build>/product/product.env."""
+    values = {}
+    with open(os.path.join(build, "product", "product.env"), encoding="utf-8") as file:
+        for line in file:
+            found = re.fullmatch(r"(\w+)='(.*)'\n?", line)
+            if found:
+                values[found.group(1)] = found.group(2)
+    return values
+
+
+# Set from the build's product.env when the test starts.
+PRODUCT = {}
+VERSION = SERVICE_KEY = PARAMETERS_KEY = PORT_VALUE = EVENT_SOURCE_KEY = SERVICE_NAME = ""
+# What tells the targets' files apart: the PE machine, the manifest's architecture, the
+# registry view and the Program Files folder of their installations.
 TARGETS = {
-    "i686": {"suffix": "", "machine": 0x14C, "manifest_arch": "x86", "view": "/reg:32",
+    "i686": {"machine": 0x14C, "manifest_arch": "x86", "view": "/reg:32",
              "program_files": r"C:\\Program Files( \(x86\))?"},
-    "x86_64": {"suffix": "-x64", "machine": 0x8664, "manifest_arch": "amd64", "view": "/reg:64",
+    "x86_64": {"machine": 0x8664, "manifest_arch": "amd64", "view": "/reg:64",
                "program_files": r"C:\\Program Files"},
 }
 SKIPPED = 77
@@ -80,12 +95,16 @@ def read(path):
 # --- zip ------------------------------------------------------------------------------------
 
 def release_file(build, target, kind):
-    """The target's portable zip ("portable", ".zip") or installer ("setup", ".exe") in <build>/dist."""
-    name, extension = kind
-    return os.path.join(build, "dist", f"kelvarid-{VERSION}-{name}{TARGETS[target]['suffix']}{extension}")
+    """The target's portable zip (ZIP) or installer (SETUP) in <build>/dist."""
+    return os.path.join(build, "dist", PRODUCT[f"KELVARID_{kind}_NAME_{target}"])
 
 
-ZIP, SETUP = ("portable", ".zip"), ("setup", ".exe")
+ZIP, SETUP = "ZIP", "SETUP"
+
+
+def exit_code(name):
+    """An exit code of the installer, by its name in cmake/product.cmake: RUNNING, BAD_OPTION..."""
+    return int(PRODUCT[f"KELVARID_SETUP_EXIT_{name}"])
 
 
 def test_zip(build, source, objdump, target):
@@ -427,7 +446,7 @@ def test_installer(build, source, objdump, target):
         def refused_while_running():
             # Neither replaces nor removes the files of a running program: both end with 2.
             code = wine.run(setup, "/S").returncode
-            check(code == 2, f"the silent installer ended with {code}, not 2, while Kelvarid ran")
+            check(code == exit_code("RUNNING"), f"the silent installer ended with {code}, not {exit_code('RUNNING')}, while Kelvarid ran")
             # _?= keeps the uninstaller from handing over to a copy of itself, so its exit code
             # comes back; it must be the last thing on the command line, unquoted, which only a
             # batch file passes on as it is.
@@ -435,7 +454,7 @@ def test_installer(build, source, objdump, target):
             with open(batch, "w", newline="\r\n") as file:
                 file.write(f"{uninstall} /S _?={location}\nexit /b %ERRORLEVEL%\n")
             code = wine.run("cmd", "/c", windows_path(batch)).returncode
-            check(code == 2, f"the silent uninstaller ended with {code}, not 2, while Kelvarid ran")
+            check(code == exit_code("RUNNING"), f"the silent uninstaller ended with {code}, not {exit_code('RUNNING')}, while Kelvarid ran")
             check(wine.reg_values(UNINSTALL_KEY) is not None and os.path.isfile(os.path.join(folder, "kelvarid.exe")),
                   "the uninstaller removed files while Kelvarid ran")
 
@@ -453,9 +472,9 @@ def test_installer(build, source, objdump, target):
             wine.start(windows_path(holder), windows_path(marker), env={})
             if check(wait_for(lambda: os.path.exists(marker), 20), "the mutex holder did not start"):
                 code = wine.run(setup, "/S").returncode
-                check(code == 2, f"the silent installer ended with {code}, not 2, while Kelvarid ran unseen")
+                check(code == exit_code("RUNNING"), f"the silent installer ended with {code} while Kelvarid ran unseen")
                 code = wine.run("cmd", "/c", windows_path(os.path.join(work, "uninstall-in-place.bat"))).returncode
-                check(code == 2, f"the silent uninstaller ended with {code}, not 2, while Kelvarid ran unseen")
+                check(code == exit_code("RUNNING"), f"the silent uninstaller ended with {code} while Kelvarid ran unseen")
             wine.run("taskkill", "/f", "/im", "instance_holder.exe")
             check(wait_for(lambda: wine.run("taskkill", "/f", "/im", "instance_holder.exe").returncode != 0, 15),
                   "the mutex holder did not end")
@@ -476,13 +495,11 @@ def test_installer(build, source, objdump, target):
 
 # --- the installer's service mode under Wine ------------------------------------------------
 
-SERVICE_KEY = r"HKLM\SYSTEM\CurrentControlSet\Services\Kelvarid"
-EVENT_SOURCE_KEY = r"HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Kelvarid"
 
 
 def service_state(wine):
     """RUNNING, STOPPED, ... as sc reports the service Kelvarid; None with no such service."""
-    result = wine.run("sc", "query", "Kelvarid")
+    result = wine.run("sc", "query", SERVICE_NAME)
     found = re.search(r"STATE\s*:\s*\d+\s+(\w+)", result.stdout)
     return found.group(1) if found else None
 
@@ -555,7 +572,7 @@ def test_service_folders(wine, setup, files_before, registry_before, ports):
         # The port in small letters, as the service's own Port value may be written.
         code = wine.run(setup, "/S", "/SERVICE", "/PORT=com2", f"/D={chosen}").returncode
         check(code == 0, f"the installer with /PORT=com2 and a quoted /D ended with {code}")
-        found = (wine.reg_values(SERVICE_KEY + r"\Parameters") or {}).get("Port")
+        found = (wine.reg_values(PARAMETERS_KEY) or {}).get(PORT_VALUE)
         check(found == "COM2", f"/PORT=com2 wrote the Port value {found!r}, not 'COM2'")
         expect_one_copy(chosen, chosen_unix, [], "a quoted /D")
 
@@ -593,8 +610,8 @@ def test_service_mode(build, source, objdump, target):
     startup_folder = remove_leftovers(wine)
     if wine.reg_values(SERVICE_KEY) is not None:
         print("removing a leftover service")
-        wine.run("sc", "stop", "Kelvarid")
-        wine.run("sc", "delete", "Kelvarid")
+        wine.run("sc", "stop", SERVICE_NAME)
+        wine.run("sc", "delete", SERVICE_NAME)
         wine.run("reg", "delete", EVENT_SOURCE_KEY, "/f")
     startup_link = os.path.join(startup_folder, "Kelvarid.lnk")
     files_before, registry_before = snapshot(wine)
@@ -605,7 +622,7 @@ def test_service_mode(build, source, objdump, target):
         check(service.get("Start") == "0x2", f"the service does not start at boot: {service}")
         check(service.get("ObjectName") == r"NT AUTHORITY\LocalService", f"the service's account: {service}")
         check("kelvarid-service.exe" in service.get("ImagePath", ""), f"the service's program: {service}")
-        found = (wine.reg_values(SERVICE_KEY + r"\Parameters") or {}).get("Port")
+        found = (wine.reg_values(PARAMETERS_KEY) or {}).get(PORT_VALUE)
         check(found == port, f"the service's Port is {found!r}, not {port}")
         source_entry = wine.reg_values(EVENT_SOURCE_KEY) or {}
         check(source_entry.get("EventMessageFile", "").endswith(r"\kelvarid-service.exe"),
@@ -619,7 +636,7 @@ def test_service_mode(build, source, objdump, target):
         for options in (("/SERVICE", "/PORT=COM5"), ("/PORT=COM2",), ("/SERVICE", "/PORT="),
                         ("/SERVICE", "/PORT=COM2X"), ("/SERVICEX",)):
             code = wine.run(setup, "/S", *options).returncode
-            check(code == 5, f"the installer with {' '.join(options)} ended with {code}, not 5")
+            check(code == exit_code("BAD_OPTION"), f"the installer with {' '.join(options)} ended with {code}")
         files_now, registry_now = snapshot(wine)
         check(files_now == files_before and registry_now == registry_before,
               f"a refused run changed the prefix: {sorted(files_now ^ files_before)} {sorted(registry_now ^ registry_before)}")
@@ -703,7 +720,7 @@ def test_other(build, source, objdump, target, other_setup):
             entry = install_silently(wine, first, first_view, f"{first_name} first")
             files, registry = snapshot(wine)
             code = wine.run(second, "/S").returncode
-            check(code == 3, f"the {second_name} installer ended with {code}, not 3, while the {first_name} "
+            check(code == exit_code("OTHER_KIND"), f"the {second_name} installer ended with {code} while the {first_name} "
                              "Kelvarid was installed")
             unchanged_since(files, registry, f"the {second_name} installer, with the {first_name} one installed,")
             uninstall_silently(wine, entry, first_view, first_name)
@@ -714,6 +731,13 @@ def test_other(build, source, objdump, target, other_setup):
 
 if __name__ == "__main__":
     case, build, source, objdump, target = sys.argv[1:6]
+    PRODUCT.update(read_product(build))
+    VERSION = PRODUCT["KELVARID_VERSION_TEXT"]
+    SERVICE_NAME = PRODUCT["KELVARID_SERVICE_NAME"]
+    SERVICE_KEY = "HKLM\\" + PRODUCT["KELVARID_SERVICE_KEY"]
+    EVENT_SOURCE_KEY = "HKLM\\" + PRODUCT["KELVARID_EVENT_SOURCE_KEY"]
+    PARAMETERS_KEY = "HKLM\\" + PRODUCT["KELVARID_PARAMETERS_KEY"]
+    PORT_VALUE = PRODUCT["KELVARID_PORT_VALUE"]
     if case == "other":
         test_other(build, source, objdump, target, sys.argv[6])
     else:

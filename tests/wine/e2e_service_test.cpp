@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "product.h"
 #include "tests/wine/harness.h"
 
 namespace e2e {
@@ -19,8 +20,7 @@ struct ServiceHandleDeleter {
 };
 using UniqueService = std::unique_ptr<std::remove_pointer_t<SC_HANDLE>, ServiceHandleDeleter>;
 
-constexpr wchar_t kName[] = L"Kelvarid";
-constexpr wchar_t kParameters[] = L"SYSTEM\\CurrentControlSet\\Services\\Kelvarid\\Parameters";
+constexpr const wchar_t* kName = kelvarid::product::kServiceName;
 
 UniqueService Manager() { return UniqueService(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)); }
 

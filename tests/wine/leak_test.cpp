@@ -190,3 +190,23 @@ TEST(Leaks, AThousandCyclesOfTicksShrinksAndRestoresLeaveObjectsAndMemoryFlat) {
 }
 
 }  // namespace
+
+namespace kelvarid {
+namespace {
+
+// CreateFile says "no handle" with INVALID_HANDLE_VALUE, not nullptr: the owner must not take it
+// for a handle, nor close it.
+TEST(Handles, AFailedCreateFileGivesAnEmptyOwnerAndAGoodOneAFullOne) {
+    const UniqueHandle missing(CreateFileW(L"Z:\\no\\such\\folder\\kelvarid.txt", GENERIC_READ, 0, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+    EXPECT_FALSE(missing) << "INVALID_HANDLE_VALUE counted as a handle";
+    wchar_t self[MAX_PATH];
+    ASSERT_NE(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    const UniqueHandle file(CreateFileW(self, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file);
+    EXPECT_NE(GetFileSize(file.get(), nullptr), INVALID_FILE_SIZE);
+}
+
+}  // namespace
+}  // namespace kelvarid

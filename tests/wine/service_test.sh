@@ -10,12 +10,14 @@ build=$1
 source=$2
 ports="$build/../ports"
 export WINEPREFIX="${WINEPREFIX:-$build/../wine}"
+. "$build/product/product.env"  # the service's name and keys
+service_name=$KELVARID_SERVICE_NAME
 W="$source/tests/wine/wine-run"
 work=$(mktemp -d)
 pids=""
 strace_pid=""
 cleanup() {
-    "$W" sc delete Kelvarid >/dev/null 2>&1
+    "$W" sc delete "$service_name" >/dev/null 2>&1
     [ -n "$strace_pid" ] && kill "$strace_pid" 2>/dev/null
     wineserver -k 2>/dev/null
     for pid in $pids; do kill "$pid" 2>/dev/null; done
@@ -31,7 +33,7 @@ terminal() {
     for _ in $(seq 50); do [ -e "$ports/com$1" ] && return 0; sleep 0.1; done
     echo "FAIL: socat made no pseudo-terminal for COM$1"; exit 1
 }
-set_port() { "$W" reg add 'HKLM\System\CurrentControlSet\Services\Kelvarid\Parameters' /v Port /d "$1" /f >/dev/null 2>&1; }
+set_port() { "$W" reg add "HKLM\\$KELVARID_PARAMETERS_KEY" /v "$KELVARID_PORT_VALUE" /d "$1" /f >/dev/null 2>&1; }
 # "<time> <tid> <COMn> raise|lower", in order.
 breaks() {
     sed -nE 's#^([0-9]+) +([0-9.]+) ioctl\([0-9]+<([^>]*)>, (TIOC[SC]BRK).*#\2 \1 \3 \4#p' "$work/trace" |
@@ -43,7 +45,7 @@ wait_for_raises() {  # <port> <count> <seconds>
     for _ in $(seq $(($3 * 10))); do [ "$(raises "$1")" -ge "$2" ] && return 0; sleep 0.1; done
     return 1
 }
-state() { "$W" sc query Kelvarid 2>/dev/null | sed -nE 's/.*STATE *: *[0-9]+ +([A-Z_]+).*/\1/p'; }
+state() { "$W" sc query "$service_name" 2>/dev/null | sed -nE 's/.*STATE *: *[0-9]+ +([A-Z_]+).*/\1/p'; }
 wait_for_state() {
     for _ in $(seq 100); do [ "$(state)" = "$1" ] && return 0; sleep 0.2; done
     return 1
@@ -68,23 +70,23 @@ mkdir "$work/nolibrary"
 cp "$build/kelvarid-service.exe" "$work/nolibrary/"
 wineserver -k 2>/dev/null; wineserver -w
 "$W" --server -p
-WINEDEBUG=+eventlog "$W" sc create Kelvarid binPath= "$(printf 'Z:%s' "$work/nolibrary/kelvarid-service.exe" | tr '/' '\\')" \
+WINEDEBUG=+eventlog "$W" sc create "$service_name" binPath= "$(printf 'Z:%s' "$work/nolibrary/kelvarid-service.exe" | tr '/' '\\')" \
     start= demand >"$work/out" 2>&1
-"$W" sc start Kelvarid >/dev/null 2>&1
+"$W" sc start "$service_name" >/dev/null 2>&1
 for _ in $(seq 100); do grep -q 'ReportEventW (.*,0xc0000009,' "$work/out" && break; sleep 0.2; done
 grep -A1 'ReportEventW (.*,0xc0000009,' "$work/out" | grep -q 'serline.dll' || fail "no entry naming the missing serline.dll"
 for _ in $(seq 50); do grep -qs "[n]olibrary" /proc/[0-9]*/cmdline || break; sleep 0.1; done
 grep -qs "[n]olibrary" /proc/[0-9]*/cmdline && fail "the service without its library still runs"
-"$W" sc delete Kelvarid >/dev/null 2>&1
+"$W" sc delete "$service_name" >/dev/null 2>&1
 
 # The service as the installer makes it, then the prefix shut down.
 wineserver -k 2>/dev/null; wineserver -w
-"$W" sc delete Kelvarid >/dev/null 2>&1
-"$W" sc create Kelvarid binPath= "$exe" start= auto obj= "NT AUTHORITY\\LocalService" >"$work/create" 2>&1 ||
+"$W" sc delete "$service_name" >/dev/null 2>&1
+"$W" sc create "$service_name" binPath= "$exe" start= auto obj= "NT AUTHORITY\\LocalService" >"$work/create" 2>&1 ||
     { cat "$work/create"; echo "FAIL: sc create"; exit 1; }
-"$W" sc failure Kelvarid reset= 0 actions= restart/5000 >/dev/null 2>&1
+"$W" sc failure "$service_name" reset= 0 actions= restart/5000 >/dev/null 2>&1
 set_port COM2
-"$W" reg query 'HKLM\System\CurrentControlSet\Services\Kelvarid' >"$work/key" 2>&1
+"$W" reg query "HKLM\\$KELVARID_SERVICE_KEY" >"$work/key" 2>&1
 grep -q 'FailureActions' "$work/key" && failure_actions=kept || failure_actions="not kept"
 wineserver -k 2>/dev/null; wineserver -w
 
@@ -111,7 +113,7 @@ WINEDEBUG=-all "$W" "$build/tests/wine/e2e_service.exe" --gtest_filter='ServiceR
     { cat "$work/running"; fail "the checks of the running service failed"; }
 
 # STOP: the line ends lowered and the process is gone.
-"$W" sc stop Kelvarid >/dev/null 2>&1
+"$W" sc stop "$service_name" >/dev/null 2>&1
 wait_for_state STOPPED || fail "the service did not stop; state $(state)"
 for _ in $(seq 50); do [ -d "/proc/$service" ] || break; sleep 0.1; done
 [ -d "/proc/$service" ] && fail "the service's process still runs after STOP"
@@ -135,7 +137,7 @@ lowered1=$(breaks | grep ' COM1 lower$' | awk -v r="$rise1" '$1 > r { printf "%.
 # A port that does not open: logged once, the pulses go to the port that opened last (COM3).
 # Then the process is killed: its recovery action would start it again after 5 s.
 set_port COM4
-"$W" sc start Kelvarid >/dev/null 2>&1
+"$W" sc start "$service_name" >/dev/null 2>&1
 wait_for_raises COM3 1 30 || fail "with Port=COM4 (nowhere), no break on COM3, the port that opened last"
 await logged 0x80000002 COM4 3 || fail "no entry that COM4 cannot be opened"
 await logged 0x80000002 COM3 3 || fail "the entry does not name COM3 as the port the pulses go to"
@@ -153,9 +155,9 @@ else
 fi
 
 # Deleted, it is gone from the service manager and the registry.
-"$W" sc delete Kelvarid >/dev/null 2>&1
-"$W" reg query 'HKLM\System\CurrentControlSet\Services\Kelvarid' >/dev/null 2>&1 && fail "the service's key is left"
-"$W" sc query Kelvarid 2>/dev/null | grep -q SERVICE_NAME && fail "sc query still finds the service"
+"$W" sc delete "$service_name" >/dev/null 2>&1
+"$W" reg query "HKLM\\$KELVARID_SERVICE_KEY" >/dev/null 2>&1 && fail "the service's key is left"
+"$W" sc query "$service_name" 2>/dev/null | grep -q SERVICE_NAME && fail "sc query still finds the service"
 
 echo "PASS: first break on COM2 $boot_to_break s after the prefix started; STOP lowered the line and ended" \
     "the process; Port=COM9 logged and COM1 used, lowered by STOP $lowered1 ms after its rise; COM4 missing logged" \

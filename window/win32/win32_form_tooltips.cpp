@@ -13,9 +13,8 @@ void Win32Form::CreateTooltips() {
     // Tooltips are a help, never a reason to stop: what fails is tried again at the next move.
     if (!commonControls_) commonControls_.reset(LoadOptionalSystemLibrary(L"comctl32.dll"));
     if (!commonControls_) return;
-    using InitFn = decltype(&::InitCommonControlsEx);
-    const auto init = reinterpret_cast<InitFn>(
-        reinterpret_cast<void*>(GetProcAddress(commonControls_.get(), "InitCommonControlsEx")));
+    const auto init =
+        BindOptionalFunction<decltype(&::InitCommonControlsEx)>(commonControls_.get(), "InitCommonControlsEx");
     const INITCOMMONCONTROLSEX common{sizeof common, ICC_WIN95_CLASSES};
     if (init == nullptr || !init(&common)) return;
     tooltips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,

@@ -1,0 +1,68 @@
+# Where the two programs, the installer and the scripts meet: the names and numbers they must
+# agree on, written here once. Each of them takes them from a file made from these:
+#   <build>/product/product.h     for the programs (and the Windows tests)
+#   <build>/product/product.nsh   for the installer
+#   <build>/product/product.env   for the scripts and the release test: NAME='value' lines
+# The version is project(VERSION) in the top CMakeLists.txt.
+
+# The service, its settings and its event source.
+set(KELVARID_SERVICE_NAME "Kelvarid")
+set(KELVARID_SERVICE_KEY "SYSTEM\\CurrentControlSet\\Services\\${KELVARID_SERVICE_NAME}")
+set(KELVARID_PARAMETERS_KEY "${KELVARID_SERVICE_KEY}\\Parameters")
+set(KELVARID_PORT_VALUE "Port")
+set(KELVARID_EVENT_SOURCE_KEY "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\${KELVARID_SERVICE_NAME}")
+
+# Held for as long as Kelvarid runs, in any session: the first by both programs, the second by
+# the service alone.
+set(KELVARID_INSTANCE_MUTEX "Global\\Kelvarid")
+set(KELVARID_SERVICE_MUTEX "Global\\KelvaridService")
+
+# The ports Kelvarid drives, in the order it handles them; the first is the default.
+set(KELVARID_PORTS COM1 COM2 COM3 COM4)
+
+# Exit codes of both programs.
+set(KELVARID_EXIT_FATAL 3)            # a failure it cannot go on from, after its box or log entry
+set(KELVARID_EXIT_ALREADY_RUNNING 4)  # Kelvarid already runs on the machine
+
+# Exit codes of the installer's silent run (0: installed).
+set(KELVARID_SETUP_EXIT_RUNNING 2)              # Kelvarid's window program runs
+set(KELVARID_SETUP_EXIT_OTHER_KIND 3)           # the other target's Kelvarid is installed
+set(KELVARID_SETUP_EXIT_NEEDS_64BIT 4)          # the x86_64 installer on 32-bit Windows
+set(KELVARID_SETUP_EXIT_BAD_OPTION 5)           # an option it does not understand
+set(KELVARID_SETUP_EXIT_SERVICE_NOT_STOPPED 6)  # the installed service could not be stopped
+set(KELVARID_SETUP_EXIT_SERVICE_NOT_MADE 7)     # the service could not be set up
+
+# The release files' names, per target.
+set(KELVARID_RELEASE_SUFFIX_i686 "")
+set(KELVARID_RELEASE_SUFFIX_x86_64 "-x64")
+foreach(target i686 x86_64)
+  set(KELVARID_ZIP_NAME_${target} "kelvarid-${KELVARID_VERSION_TEXT}-portable${KELVARID_RELEASE_SUFFIX_${target}}.zip")
+  set(KELVARID_SETUP_NAME_${target} "kelvarid-${KELVARID_VERSION_TEXT}-setup${KELVARID_RELEASE_SUFFIX_${target}}.exe")
+endforeach()
+set(KELVARID_SUMS_NAME "kelvarid-${KELVARID_VERSION_TEXT}-sha256.txt")
+
+# The same, as each kind of file writes it.
+function(kelvarid_write_product_files folder)
+  foreach(name SERVICE_KEY PARAMETERS_KEY EVENT_SOURCE_KEY INSTANCE_MUTEX SERVICE_MUTEX)
+    string(REPLACE "\\" "\\\\" KELVARID_CXX_${name} "${KELVARID_${name}}")
+  endforeach()
+  list(TRANSFORM KELVARID_PORTS PREPEND "L\"" OUTPUT_VARIABLE wide)
+  list(TRANSFORM wide APPEND "\"")
+  list(JOIN wide ", " KELVARID_CXX_PORT_NAMES)
+  list(TRANSFORM KELVARID_PORTS PREPEND "\"" OUTPUT_VARIABLE narrow)
+  list(TRANSFORM narrow APPEND "\"")
+  list(JOIN narrow ", " KELVARID_CXX_PORT_ASCII_NAMES)
+  list(GET KELVARID_PORTS 0 KELVARID_FIRST_PORT)
+  list(GET KELVARID_PORTS -1 KELVARID_LAST_PORT)
+  list(JOIN KELVARID_PORTS " " KELVARID_PORT_LIST)
+  set(KELVARID_NSIS_PORTS "")
+  set(index 1)
+  foreach(port ${KELVARID_PORTS})
+    string(APPEND KELVARID_NSIS_PORTS "!define PORT_${index} \"${port}\"\n")
+    math(EXPR index "${index} + 1")
+  endforeach()
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/product.h.in ${folder}/product.h @ONLY)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/product.nsh.in ${folder}/product.nsh @ONLY)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/product.env.in ${folder}/product.env @ONLY)
+  configure_file(${CMAKE_SOURCE_DIR}/service/resources/service_messages.mc ${folder}/service_messages.mc @ONLY)
+endfunction()
