@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "keepalive/keepalive.h"
 #include "tests/unit/fakes.h"
 
 namespace kelvarid::testing {
@@ -351,6 +352,53 @@ TEST(Pulses, OtherTimersAreNotTheLinesClock) {
     Rig rig;
     rig.form.Timer(ControlId::Label10);
     EXPECT_TRUE(rig.journal.empty());
+}
+
+// What the keep-alive reports, in its own terms, written into the journal beside the calls.
+class RecordingEvents final : public KeepAliveEvents {
+public:
+    explicit RecordingEvents(Journal& journal) : journal_(journal) {}
+    void PortProbed(int port, bool opened) override { Note(L"Probed", port, opened); }
+    void PortChosen(int port, bool opened, int pulsePort) override {
+        Note(L"Chosen", port, opened, L" pulses to " + std::to_wstring(pulsePort));
+    }
+    void ChosenPortOpenedLater(int port) override { Note(L"OpenedLater", port, true); }
+    void LineChanged(bool high, bool worked, int pulsePort) override {
+        journal_.push_back(std::wstring(L"Line ") + (high ? L"high" : L"low") + (worked ? L"" : L" failed") +
+                           L" on " + std::to_wstring(pulsePort));
+    }
+
+private:
+    void Note(const wchar_t* what, int port, bool opened, const std::wstring& more = {}) {
+        journal_.push_back(std::wstring(what) + L" " + std::to_wstring(port) + (opened ? L" opened" : L" not opened") +
+                           more);
+    }
+    Journal& journal_;
+};
+
+TEST(KeepAliveEvents, EachProbeTheChoiceALatePortAndEachEdgeAreReportedWithThePortThePulsesGoTo) {
+    Journal journal;
+    FakeSerialLine line(journal);
+    RecordingEvents events(journal);
+    KeepAlive keepAlive(line, events);
+    line.available = {L"COM2", L"COM3"};
+    keepAlive.ProbePorts();
+    keepAlive.ChoosePort(0);
+    EXPECT_EQ(keepAlive.PulsePort(), 2) << "the library holds the last port that opened";
+
+    line.available.insert(L"COM1");
+    line.txdWorks = false;
+    EXPECT_EQ(keepAlive.Tick(), 500u);
+    line.txdWorks = true;
+    EXPECT_EQ(keepAlive.Tick(), 60000u);
+
+    Journal reported;
+    for (const auto& entry : journal) {
+        if (entry.rfind(L"OPENCOM", 0) != 0 && entry.rfind(L"TXD", 0) != 0) reported.push_back(entry);
+    }
+    EXPECT_EQ(reported, (Journal{L"Probed 0 not opened", L"Probed 1 opened", L"Probed 2 opened",
+                                 L"Probed 3 not opened", L"Chosen 0 not opened pulses to 2", L"OpenedLater 0 opened",
+                                 L"Line high failed on 0", L"Line low on 0"}));
 }
 
 }  // namespace
