@@ -1,5 +1,7 @@
 #include "keepalive/keepalive.h"
 
+#include <cstddef>
+
 #include "keepalive/pulse.h"
 
 namespace kelvarid {
@@ -22,8 +24,14 @@ int PortFromName(std::wstring_view name) {
 }
 
 bool KeepAlive::Open(int port) {
-    const std::string settings = std::string(kPortAsciiNames[port]) + kLineSettings;
-    if (line_.OPENCOM(settings.c_str()) == 0) return false;
+    // "COM1,1200,N,8,1", put together without std::string, which would grow the programs by
+    // its narrow half for this one string.
+    char settings[32] = {};
+    std::size_t length = 0;
+    for (const char* part : {kPortAsciiNames[port], kLineSettings}) {
+        for (const char* c = part; *c != '\0' && length + 1 < sizeof settings; ++c) settings[length++] = *c;
+    }
+    if (line_.OPENCOM(settings) == 0) return false;
     pulsePort_ = port;
     return true;
 }

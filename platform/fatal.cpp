@@ -28,17 +28,6 @@ DWORD WINAPI ShowFatalBox(void* text) {
     return 0;
 }
 
-// The error's number in decimal. std::to_wstring would bring the C library's whole wide
-// printf, floating point included, into both programs for this one number.
-std::wstring Decimal(DWORD number) {
-    std::wstring digits;
-    do {
-        digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + number % 10));
-        number /= 10;
-    } while (number != 0);
-    return digits;
-}
-
 }  // namespace
 
 void SetFatalCleanup(FatalCleanup cleanup, void* context) {
@@ -80,7 +69,7 @@ void FatalWithLastError(std::wstring_view what) {
         text.append(system, length);
         LocalFree(system);
     }
-    text += L" (" + Decimal(error) + L")";
+    text += L" (" + texts::Decimal(error) + L")";
     Fatal(text);
 }
 

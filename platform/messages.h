@@ -16,6 +16,17 @@ inline constexpr wchar_t kNoProgramFolder[] =
 inline constexpr wchar_t kNoSystemFolder[] = L"Systémovou složku nelze najít.\nThe system folder cannot be found.";
 inline constexpr wchar_t kTimerNotSet[] = L"Časovač nelze nastavit.\nThe timer cannot be set.";
 
+// A number in decimal, for an error's number. std::to_wstring would bring the C library's whole
+// wide printf, floating point included, into the programs for these few numbers.
+inline std::wstring Decimal(unsigned long number) {
+    std::wstring digits;
+    do {
+        digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + number % 10));
+        number /= 10;
+    } while (number != 0);
+    return digits;
+}
+
 inline std::wstring SerialLibraryNotLoaded(std::wstring_view path) {
     return L"Knihovnu serline.dll nelze načíst.\nCannot load the serial-line library:\n" + std::wstring(path);
 }

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/messages.h"
 #include "service/settings.h"
 #include "service_messages.h"  // made by windmc from service/resources/service_messages.mc
 
@@ -48,7 +49,7 @@ void EventLog::Suspending() { Write(EVENTLOG_WARNING_TYPE, MSG_SUSPENDING, {}); 
 void EventLog::Resumed(std::wstring_view port) { Write(EVENTLOG_INFORMATION_TYPE, MSG_RESUMED, {PortOrNone(port)}); }
 
 void EventLog::PriorityNotRaised(unsigned long error) {
-    Write(EVENTLOG_WARNING_TYPE, MSG_PRIORITY_NOT_RAISED, {std::to_wstring(error)});
+    Write(EVENTLOG_WARNING_TYPE, MSG_PRIORITY_NOT_RAISED, {texts::Decimal(error)});
 }
 
 void EventLog::Write(WORD type, DWORD id, std::initializer_list<std::wstring_view> strings) {
