@@ -13,9 +13,9 @@
 ; a shortcut into the all-users Start menu. Then Kelvarid starts in one of two ways:
 ;  - at log-on, with its window (the default): unless the option is cleared, a shortcut in the
 ;    all-users Startup folder starts the program at every log-on;
-;  - at boot, as a service, before anyone logs on: the service "Kelvarid" (automatic start,
-;    NT AUTHORITY\LocalService, restarted 5 s after a failure), its port in
-;    Services\Kelvarid\Parameters\Port, its event source in the Application log; no Startup
+;  - at boot, as a service, before anyone logs on: the service SERVICE_NAME (automatic start,
+;    NT AUTHORITY\LocalService, restarted 5 s after a failure), its port in the value
+;    PORT_VALUE of PARAMETERS_KEY, its event source in the Application log; no Startup
 ;    shortcut.
 ; It registers an uninstaller in the system's programs list. /S installs silently with the
 ; defaults; /SERVICE chooses the service, /PORT= with one of the ports its port (the first without it,
