@@ -22,7 +22,16 @@ using UniqueService = std::unique_ptr<std::remove_pointer_t<SC_HANDLE>, ServiceH
 
 constexpr const wchar_t* kName = kelvarid::product::kServiceName;
 
-UniqueService Manager() { return UniqueService(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)); }
+// The service manager, waited for: in a prefix that has just started, services.exe may not
+// answer yet (RPC_S_SERVER_UNAVAILABLE).
+UniqueService Manager() {
+    UniqueService manager;
+    WaitUntil([&] {
+        manager.reset(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+        return manager != nullptr;
+    }, 20000);
+    return manager;
+}
 
 SERVICE_STATUS_PROCESS StatusOf(SC_HANDLE service) {
     SERVICE_STATUS_PROCESS status{};
