@@ -11,6 +11,11 @@ set(KELVARID_SERVICE_KEY "SYSTEM\\CurrentControlSet\\Services\\${KELVARID_SERVIC
 set(KELVARID_PARAMETERS_KEY "${KELVARID_SERVICE_KEY}\\Parameters")
 set(KELVARID_PORT_VALUE "Port")
 set(KELVARID_EVENT_SOURCE_KEY "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\${KELVARID_SERVICE_NAME}")
+# What the service keeps of its runs (the last pulse, how a run ended, the stops by its health
+# checks in a row): a file in a folder of the machine's program data (C:\ProgramData) that only
+# administrators, SYSTEM and the service's account can change; the installer makes the folder.
+set(KELVARID_RECORD_FOLDER "Kelvarid")
+set(KELVARID_RECORD_FILE "record.txt")
 
 # Held for as long as Kelvarid runs, in any session: the first by both programs, the second by
 # the service alone.

@@ -17,6 +17,25 @@ void ServiceReport::LineChanged(bool, bool worked, int pulsePort) {
     log_.Report(worked ? ServiceEvent::PulsesWorkAgain : ServiceEvent::PulseFailed, PortName(pulsePort), {});
 }
 
+void ServicePulses::Tick() { Edge(&KeepAlive::Tick); }
+
+void ServicePulses::Resume() { Edge(&KeepAlive::Resume); }
+
+void ServicePulses::Edge(unsigned (KeepAlive::*step)()) {
+    if (held_) return;
+    const bool rising = !keepAlive_.IsLineHigh();
+    if (rising && !guard_.MayRaise()) {
+        held_ = true;  // the line stays low and Timer1 stops: no edge comes any more in this run
+        return;
+    }
+    timer1_.Start((keepAlive_.*step)());
+    if (rising) {
+        riseWorked_ = report_.LastEdgeWorked();
+        return;
+    }
+    if (riseWorked_ && report_.LastEdgeWorked()) guard_.PulseEnded();
+}
+
 void ServicePulses::Start() {
     timer1_.Start(kFirstTickMs);
     keepAlive_.ProbePorts();

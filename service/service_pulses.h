@@ -32,6 +32,16 @@ public:
     virtual void Start(unsigned milliseconds) = 0;
 };
 
+// The health checks as the pulses see them: asked before every rise, told of every good pulse.
+class PulseGuard {
+public:
+    virtual ~PulseGuard() = default;
+    // False: the line stays low, for the rest of the run.
+    virtual bool MayRaise() = 0;
+    // A pulse whose rise and fall both worked has just ended.
+    virtual void PulseEnded() = 0;
+};
+
 // The keep-alive's reports as log entries: the start with its port, a configured port that did
 // not open and one that opened later, the first failed pulse of a run and the first good one after.
 class ServiceReport final : public KeepAliveEvents {
@@ -43,6 +53,9 @@ public:
     void ChosenPortOpenedLater(int port) override;
     void LineChanged(bool high, bool worked, int pulsePort) override;
 
+    // Whether the last rise or fall worked.
+    bool LastEdgeWorked() const { return txdWorked_; }
+
 private:
     ServiceLog& log_;
     bool txdWorked_ = true;
@@ -50,26 +63,34 @@ private:
 
 class ServicePulses {
 public:
-    ServicePulses(int port, SerialLine& line, ServiceLog& log, Countdown& timer1)
-        : port_(port), report_(log), keepAlive_(line, report_), timer1_(timer1) {}
+    ServicePulses(int port, SerialLine& line, ServiceLog& log, Countdown& timer1, PulseGuard& guard)
+        : port_(port), report_(log), keepAlive_(line, report_), timer1_(timer1), guard_(guard) {}
 
     // Timer1 first, with the first rise due a moment later, as in the window program; then the
     // probe and the configured port.
     void Start();
-    // Timer1 ran down.
-    void Tick() { timer1_.Start(keepAlive_.Tick()); }
-    // The machine woke from sleep.
-    void Resume() { timer1_.Start(keepAlive_.Resume()); }
+    // Timer1 ran down: the next edge, unless the guard holds the rise back.
+    void Tick();
+    // The machine woke from sleep: the next edge at once, unless the guard holds the rise back.
+    void Resume();
     // STOP: a raised line is lowered.
     void Stop() { keepAlive_.LetGo(); }
+    // True once the guard has held a rise back: Timer1 no longer runs.
+    bool Held() const { return held_; }
     // "COM2": where the pulses go now; "" for none.
     std::wstring PulsePortName() const { return PortName(keepAlive_.PulsePort()); }
 
 private:
+    // Tick or Resume: both change the line; a rise is the guard's to allow.
+    void Edge(unsigned (KeepAlive::*step)());
+
     int port_;
     ServiceReport report_;
     KeepAlive keepAlive_;
     Countdown& timer1_;
+    PulseGuard& guard_;
+    bool held_ = false;
+    bool riseWorked_ = false;
 };
 
 }  // namespace kelvarid

@@ -45,6 +45,22 @@ private:
     Journal& journal_;
 };
 
+// The health checks as the pulses see them: a rise is allowed while `allow` says so; both
+// questions land in the journal.
+class RecordingGuard final : public PulseGuard {
+public:
+    explicit RecordingGuard(Journal& journal) : journal_(journal) {}
+    bool MayRaise() override {
+        journal_.push_back(allow ? L"Guard allows" : L"Guard holds");
+        return allow;
+    }
+    void PulseEnded() override { journal_.push_back(L"Guard pulse ended"); }
+    bool allow = true;
+
+private:
+    Journal& journal_;
+};
+
 // The keep-alive as the service runs it: the configured port, the faked line, nothing on screen.
 struct ServiceRig {
     ServiceRig(int port, std::set<std::wstring> available) : configured(port) { line.available = std::move(available); }
@@ -68,8 +84,9 @@ struct ServiceRig {
     RecordingLog log{journal};
     RecordingCountdown countdown{journal};
     FakeSerialLine line{journal};
+    RecordingGuard guard{journal};
     int configured;
-    ServicePulses pulses{configured, line, log, countdown};
+    ServicePulses pulses{configured, line, log, countdown, guard};
 };
 
 const std::wstring kCom2Settings = L"OPENCOM COM2,1200,N,8,1";
@@ -125,9 +142,10 @@ TEST(ServiceStartUp, APortThatOpenedAtTheProbeButNotForTheSelectionIsLoggedWhenI
     RecordingLog log(journal);
     RecordingCountdown countdown(journal);
     ScriptedLine line;
+    RecordingGuard guard(journal);
     line.answers["COM1"] = {1, 0, 0, 1};  // probe, selection, first rise, second rise
     line.answers["COM3"] = {1};
-    ServicePulses pulses(0, line, log, countdown);
+    ServicePulses pulses(0, line, log, countdown, guard);
     pulses.Start();
     for (int tick = 0; tick < 6; ++tick) pulses.Tick();
 
@@ -201,11 +219,62 @@ TEST(ServicePulses, AWakeBringsTheRiseAtOnceOrEndsAPulseAndRisesHalfASecondLater
     rig.Pulse();
     rig.Forget();
     rig.pulses.Resume();
-    EXPECT_EQ(rig.journal, (Journal{L"TXD 1", L"Countdown 500"}));
+    EXPECT_EQ(rig.journal, (Journal{L"Guard allows", L"TXD 1", L"Countdown 500"}));
     rig.Forget();
     rig.pulses.Resume();
-    EXPECT_EQ(rig.journal, (Journal{L"TXD 0", L"Countdown 500"}));
+    EXPECT_EQ(rig.journal, (Journal{L"TXD 0", L"Countdown 500", L"Guard pulse ended"}));
     EXPECT_EQ(rig.pulses.PulsePortName(), L"COM1");
+}
+
+TEST(ServiceGuard, IsAskedBeforeEveryRiseOnlyAndHearsOfEveryGoodPulse) {
+    ServiceRig rig(0, {L"COM1"});
+    rig.Start();
+    rig.Forget();
+    rig.Pulse();
+    rig.Pulse();
+    EXPECT_EQ(rig.Only(L"Guard"),
+              (Journal{L"Guard allows", L"Guard pulse ended", L"Guard allows", L"Guard pulse ended"}));
+
+    // A pulse whose rise failed is no sign of life: the guard does not hear of it.
+    rig.Forget();
+    rig.line.txdWorks = false;
+    rig.pulses.Tick();
+    rig.line.txdWorks = true;
+    rig.pulses.Tick();
+    EXPECT_EQ(rig.Only(L"Guard"), (Journal{L"Guard allows"}));
+}
+
+TEST(ServiceGuard, AHeldRiseLeavesTheLineLowAndStopsTimer1ForTheRestOfTheRun) {
+    ServiceRig rig(0, {L"COM1"});
+    rig.Start();
+    rig.pulses.Tick();  // raised
+    rig.guard.allow = false;
+    rig.Forget();
+    rig.pulses.Tick();  // the fall is never held back
+    EXPECT_EQ(rig.Only(L"TXD"), (Journal{L"TXD 0"}));
+    rig.Forget();
+    rig.pulses.Tick();
+    EXPECT_EQ(rig.journal, (Journal{L"Guard holds"})) << "a held rise drove the line or started Timer1";
+    EXPECT_TRUE(rig.pulses.Held());
+
+    // Nothing brings the pulses back in this run: not the guard, not a tick, not a wake.
+    rig.guard.allow = true;
+    rig.Forget();
+    rig.pulses.Tick();
+    rig.pulses.Resume();
+    EXPECT_TRUE(rig.journal.empty()) << "after the hold: " << rig.journal.front();
+    rig.pulses.Stop();
+    EXPECT_TRUE(rig.Only(L"TXD").empty()) << "STOP drove a line that was low";
+}
+
+TEST(ServiceGuard, AWakeInTheLowPhaseAsksTheGuardBeforeItRaises) {
+    ServiceRig rig(0, {L"COM1"});
+    rig.Start();
+    rig.Pulse();
+    rig.guard.allow = false;
+    rig.Forget();
+    rig.pulses.Resume();
+    EXPECT_EQ(rig.journal, (Journal{L"Guard holds"}));
 }
 
 TEST(PortValue, NamesTheFourPortsInAnyCaseWithBlanksAround) {

@@ -1,0 +1,37 @@
+// What the service keeps of its runs across a reset: when the last pulse fell, whether the run
+// ended with a STOP, which check stopped its pulses, and the stops by checks in a row. Plain
+// C++: the file itself is written by run_record_file.cpp.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kelvarid {
+
+struct RunRecord {
+    std::uint64_t lastPulse = 0;  // UTC, as a FILETIME, of the last good pulse's fall; 0 for none
+    bool endedWithStop = true;    // false while a run goes on: a run that ends otherwise leaves it so
+    std::uint32_t stopsInRow = 0; // stops by checks with no hour of passing checks between them
+    std::wstring stoppedBy;       // the check that stopped the pulses of the last run; "" for none
+    std::uint64_t stoppedAt = 0;  // UTC, as a FILETIME, when it did
+
+    bool operator==(const RunRecord&) const = default;
+};
+
+class RunRecordStore {
+public:
+    virtual ~RunRecordStore() = default;
+    // The record; none when there is none yet or it cannot be read.
+    virtual std::optional<RunRecord> Load() = 0;
+    // 0 when written, else the system's error number.
+    virtual unsigned long Save(const RunRecord& record) = 0;
+};
+
+// The record as text, a NAME=value line each, for an administrator to read.
+std::wstring EncodeRunRecord(const RunRecord& record);
+// None for a text that is not a whole record.
+std::optional<RunRecord> DecodeRunRecord(std::wstring_view text);
+
+}  // namespace kelvarid
