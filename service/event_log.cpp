@@ -4,12 +4,35 @@
 #include <vector>
 
 #include "platform/messages.h"
+#include "service/run_record_file.h"
 #include "service/settings.h"
 #include "service_messages.h"  // made by windmc from service/resources/service_messages.mc
 
 namespace kelvarid {
 
 namespace {
+
+// A system time as the machine's local time, "2026-12-08 16:24:28"; "-" for none.
+std::wstring LocalTime(std::uint64_t wall) {
+    if (wall == 0) return L"-";
+    const FILETIME utc{static_cast<DWORD>(wall), static_cast<DWORD>(wall >> 32)};
+    SYSTEMTIME universal;
+    SYSTEMTIME local;
+    if (!FileTimeToSystemTime(&utc, &universal) || !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local)) {
+        return L"?";
+    }
+    wchar_t text[32];
+    wsprintfW(text, L"%04u-%02u-%02u %02u:%02u:%02u", local.wYear, local.wMonth, local.wDay, local.wHour,
+              local.wMinute, local.wSecond);
+    return text;
+}
+
+// A list of checks for the settings' entry, "-" for none.
+std::wstring Listed(const std::vector<std::wstring>& entries) {
+    std::wstring text;
+    for (const std::wstring& entry : entries) text += (text.empty() ? L"" : L", ") + entry;
+    return text.empty() ? L"-" : text;
+}
 
 // An empty port name means that no port took the pulses.
 std::wstring_view PortOrNone(std::wstring_view port) { return port.empty() ? std::wstring_view(L"-") : port; }
@@ -50,6 +73,70 @@ void EventLog::Resumed(std::wstring_view port) { Write(EVENTLOG_INFORMATION_TYPE
 
 void EventLog::PriorityNotRaised(unsigned long error) {
     Write(EVENTLOG_WARNING_TYPE, MSG_PRIORITY_NOT_RAISED, {texts::Decimal(error)});
+}
+
+void EventLog::SettingsInForce(const HealthSettings& settings) {
+    using texts::Decimal;
+    Write(EVENTLOG_INFORMATION_TYPE, MSG_HEALTH_SETTINGS,
+          {Decimal(static_cast<unsigned long>(settings.mode)), Listed(settings.processes), Listed(settings.heartbeatFiles),
+           Decimal(settings.heartbeatMaxAge), Decimal(settings.failAfter), Decimal(settings.startupGrace),
+           Decimal(settings.maxHealthResets)});
+}
+
+void EventLog::BadSetting(const SettingProblem& problem) {
+    switch (problem.kind) {
+    case SettingProblem::Kind::BadValue:
+        return Write(EVENTLOG_WARNING_TYPE, MSG_BAD_HEALTH_VALUE, {problem.value, problem.found, problem.used});
+    case SettingProblem::Kind::BadEntry:
+        return Write(EVENTLOG_WARNING_TYPE, MSG_BAD_HEALTH_ENTRY, {problem.value, problem.found});
+    case SettingProblem::Kind::NoUsableCheck: return Write(EVENTLOG_WARNING_TYPE, MSG_NO_USABLE_CHECK, {});
+    }
+}
+
+void EventLog::CheckFails(const CheckFailure& failure, const HealthSettings& settings) {
+    const std::wstring since = LocalTime(failure.since);
+    switch (failure.why) {
+    case CheckFailure::Why::ProcessNotRunning:
+        return Write(EVENTLOG_WARNING_TYPE, MSG_PROCESS_NOT_RUNNING, {failure.check, since});
+    case CheckFailure::Why::FileMissing:
+        return Write(EVENTLOG_WARNING_TYPE, MSG_HEARTBEAT_MISSING, {failure.check, since});
+    case CheckFailure::Why::FileUnchanged:
+        return Write(EVENTLOG_WARNING_TYPE, MSG_HEARTBEAT_UNCHANGED,
+                     {failure.check, since, texts::Decimal(settings.heartbeatMaxAge)});
+    case CheckFailure::Why::RoundUnfinished:
+        return Write(EVENTLOG_WARNING_TYPE, MSG_ROUND_UNFINISHED,
+                     {failure.check, since, texts::Decimal(settings.failAfter)});
+    }
+}
+
+void EventLog::CheckPassesAgain(std::wstring_view check) {
+    Write(EVENTLOG_INFORMATION_TYPE, MSG_CHECK_PASSES_AGAIN, {check});
+}
+
+void EventLog::WouldStop(std::wstring_view check, std::uint64_t since) {
+    Write(EVENTLOG_WARNING_TYPE, MSG_WOULD_STOP, {check, LocalTime(since)});
+}
+
+void EventLog::PulsesStopped(std::wstring_view check, std::uint64_t since) {
+    Write(EVENTLOG_ERROR_TYPE, MSG_PULSES_STOPPED_BY_CHECK, {check, LocalTime(since)});
+}
+
+void EventLog::LastRunStoppedByCheck(std::wstring_view check, std::uint64_t when) {
+    Write(EVENTLOG_WARNING_TYPE, MSG_LAST_RUN_STOPPED_BY_CHECK, {check, LocalTime(when)});
+}
+
+void EventLog::LastRunEndedWithoutStop(std::uint64_t lastPulse) {
+    Write(EVENTLOG_WARNING_TYPE, MSG_LAST_RUN_NOT_STOPPED, {LocalTime(lastPulse)});
+}
+
+void EventLog::TooManyStops(std::uint32_t stops) {
+    Write(EVENTLOG_WARNING_TYPE, MSG_TOO_MANY_STOPS, {texts::Decimal(stops)});
+}
+
+void EventLog::ChecksActAgain() { Write(EVENTLOG_INFORMATION_TYPE, MSG_CHECKS_ACT_AGAIN, {}); }
+
+void EventLog::RecordNotWritten(unsigned long error) {
+    Write(EVENTLOG_WARNING_TYPE, MSG_RECORD_NOT_WRITTEN, {RunRecordPath(), texts::Decimal(error)});
 }
 
 void EventLog::Write(WORD type, DWORD id, std::initializer_list<std::wstring_view> strings) {

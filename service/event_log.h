@@ -6,13 +6,15 @@
 
 #include <initializer_list>
 #include <memory>
+#include <string>
 #include <string_view>
 
+#include "service/health_monitor.h"
 #include "service/service_pulses.h"
 
 namespace kelvarid {
 
-class EventLog final : public ServiceLog {
+class EventLog final : public ServiceLog, public HealthLog {
 public:
     EventLog();
 
@@ -25,6 +27,19 @@ public:
     void Suspending();
     void Resumed(std::wstring_view port);
     void PriorityNotRaised(unsigned long error);
+
+    // The health checks' entries.
+    void SettingsInForce(const HealthSettings& settings) override;
+    void BadSetting(const SettingProblem& problem) override;
+    void CheckFails(const CheckFailure& failure, const HealthSettings& settings) override;
+    void CheckPassesAgain(std::wstring_view check) override;
+    void WouldStop(std::wstring_view check, std::uint64_t since) override;
+    void PulsesStopped(std::wstring_view check, std::uint64_t since) override;
+    void LastRunStoppedByCheck(std::wstring_view check, std::uint64_t when) override;
+    void LastRunEndedWithoutStop(std::uint64_t lastPulse) override;
+    void TooManyStops(std::uint32_t stops) override;
+    void ChecksActAgain() override;
+    void RecordNotWritten(unsigned long error) override;
 
 private:
     struct SourceDeleter {

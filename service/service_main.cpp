@@ -10,6 +10,7 @@
 #include "platform/power.h"
 #include "serial/module1.h"
 #include "service/event_log.h"
+#include "service/health_thread.h"
 #include "service/service_pulses.h"
 #include "service/settings.h"
 #include "service/texts.h"
@@ -103,13 +104,19 @@ void RunAhead(EventLog& log) {
     (void)KeepMachineAwake();
 }
 
-// Pulses until STOP; returns with the line lowered.
+// Pulses until STOP; returns with the line lowered. Once the health checks hold a rise back,
+// the line stays low and the service waits for STOP: it keeps running, so that no recovery
+// action of the service manager starts the pulses again.
 void PulseUntilStopped(EventLog& log) {
     WaitableCountdown timer1;
     Module1 serialLine;
-    ServicePulses pulses(ConfiguredPort(log), serialLine, log, timer1);
+    // Left undeleted when a round of checks still hangs at STOP: its thread may wake later.
+    auto* health = new HealthChecks(log);
+    ServicePulses pulses(ConfiguredPort(log), serialLine, log, timer1, *health);
     SetFatalCleanup(&StopPulses, &pulses);
     RunAhead(log);
+    // Without their thread the checks never act: the pulses go on as with no checks.
+    (void)health->Start();
     pulses.Start();
     SetStatus(SERVICE_RUNNING);
 
@@ -129,6 +136,7 @@ void PulseUntilStopped(EventLog& log) {
     SetStatus(SERVICE_STOP_PENDING, kStopWaitHintMs);
     pulses.Stop();
     SetFatalCleanup(nullptr, nullptr);
+    if (health->Stop()) delete health;
     log.Stopped(pulses.PulsePortName());
 }
 

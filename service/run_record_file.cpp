@@ -1,0 +1,58 @@
+#include "service/run_record_file.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <vector>
+
+#include "platform/handles.h"
+#include "product.h"
+
+namespace kelvarid {
+
+namespace {
+
+constexpr DWORD kLargestRecordBytes = 16 * 1024;
+
+// The last error, never 0: a short write sets none.
+unsigned long Failure() {
+    const DWORD error = GetLastError();
+    return error != 0 ? error : ERROR_WRITE_FAULT;
+}
+
+}  // namespace
+
+std::wstring RunRecordPath() {
+    wchar_t folder[MAX_PATH];
+    if (SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder) != S_OK) return {};
+    return std::wstring(folder) + L"\\" + product::kRecordFolder + L"\\" + product::kRecordFile;
+}
+
+std::optional<RunRecord> RunRecordFile::Load() {
+    if (path_.empty()) return std::nullopt;
+    const UniqueHandle file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::nullopt;
+    std::vector<wchar_t> text(kLargestRecordBytes / sizeof(wchar_t));
+    DWORD read = 0;
+    if (!ReadFile(file.get(), text.data(), kLargestRecordBytes, &read, nullptr)) return std::nullopt;
+    return DecodeRunRecord(std::wstring_view(text.data(), read / sizeof(wchar_t)));
+}
+
+unsigned long RunRecordFile::Save(const RunRecord& record) {
+    if (path_.empty()) return ERROR_PATH_NOT_FOUND;
+    const std::wstring next = path_ + L".new";
+    const std::wstring text = EncodeRunRecord(record);
+    const DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    {
+        const UniqueHandle file(
+            CreateFileW(next.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return Failure();
+        DWORD written = 0;
+        if (!WriteFile(file.get(), text.data(), bytes, &written, nullptr) || written != bytes) return Failure();
+    }
+    if (!MoveFileExW(next.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) return Failure();
+    return 0;
+}
+
+}  // namespace kelvarid

@@ -1,0 +1,30 @@
+// The record of the service's runs as a file: <program data>\Kelvarid\record.txt, UTF-16. The
+// installer makes its folder, which only administrators, SYSTEM and the service's account can
+// change; the service never makes it, so that nobody else can make it first.
+#pragma once
+
+#include <string>
+
+#include "service/run_record.h"
+
+namespace kelvarid {
+
+// "C:\ProgramData\Kelvarid\record.txt"; "" when the program data folder is not known.
+std::wstring RunRecordPath();
+
+class RunRecordFile final : public RunRecordStore {
+public:
+    RunRecordFile() : path_(RunRecordPath()) {}
+
+    std::optional<RunRecord> Load() override;
+    // Written beside the record and put in its place: a reset while it is written leaves the
+    // old record or the new, never half of one.
+    unsigned long Save(const RunRecord& record) override;
+
+    const std::wstring& Path() const { return path_; }
+
+private:
+    const std::wstring path_;
+};
+
+}  // namespace kelvarid
