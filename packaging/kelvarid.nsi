@@ -136,6 +136,8 @@ LangString ServiceNotStopped ${LANG_ENGLISH} "The service Kelvarid could not be 
 LangString ServiceNotStopped ${LANG_CZECH} "Službu Kelvarid nelze zastavit; nic nebylo změněno."
 LangString ServiceNotMade ${LANG_ENGLISH} "The service Kelvarid could not be set up (sc ended with $0)."
 LangString ServiceNotMade ${LANG_CZECH} "Službu Kelvarid nelze zřídit (sc skončil s $0)."
+LangString RightsNotSet ${LANG_ENGLISH} "The service Kelvarid could not be set up: the rights of $1 could not be set (icacls ended with $0)."
+LangString RightsNotSet ${LANG_CZECH} "Službu Kelvarid nelze zřídit: práva složky $1 nelze nastavit (icacls skončil s $0)."
 LangString FinishText ${LANG_ENGLISH} "Kelvarid is installed. Start it now from the Start menu (Kelvarid): until it runs, the reset circuit gets no pulses. With $\"Start with Windows$\" it also starts at every log-on."
 LangString FinishText ${LANG_CZECH} "Kelvarid je nainstalován. Spusťte ho nyní z nabídky Start (Kelvarid): dokud neběží, obvod nedostává pulzy. S volbou $\"Spouštět s Windows$\" se spustí také při každém přihlášení."
 
@@ -221,6 +223,20 @@ LangString RunningUninstall ${LANG_CZECH} "Kelvarid běží. Ukončete ho (Quit 
 !macroend
 !insertmacro REMOVE_SERVICE ""
 !insertmacro REMOVE_SERVICE "un."
+
+; Gives the folder $1 and what is in it administrators as owner and rights of its own, whatever
+; it inherited: administrators and SYSTEM change it, $2 (icacls grants) is what else may be done
+; in it. By well-known SIDs, which every language of Windows knows. Leaves $0 at icacls's exit
+; code, 0 when all is set.
+Function SetFolderRights
+  nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$1" /setowner *S-1-5-32-544 /T /C /Q'
+  Pop $0
+  ${If} $0 <> 0
+    Return
+  ${EndIf}
+  nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$1" /inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F *S-1-5-18:(OI)(CI)F $2 /C /Q'
+  Pop $0
+FunctionEnd
 
 ; Ending Kelvarid is the user's decision, as the circuit resets the computer once the pulses
 ; stop; a silent run ends with exit code 2 instead.
@@ -446,7 +462,31 @@ SectionEnd
 ; The service, last: the files are in place, and it starts at once.
 Section "-Service" SecService
   ${If} $ServiceMode <> 1
+    RMDir /r "$APPDATA\${RECORD_FOLDER}"  ; no service, no record of its runs
     Return
+  ${EndIf}
+  ; The service runs as LocalService and loads serline.dll from its folder: only administrators
+  ; and SYSTEM may change what is there, as in Program Files, wherever /D= put it; users read
+  ; and run it.
+  StrCpy $1 "$INSTDIR"
+  StrCpy $2 "*S-1-5-32-545:(OI)(CI)RX *S-1-5-19:(OI)(CI)RX"
+  Call SetFolderRights
+  ${If} $0 = 0
+    ; The files in it only inherit: no right given to one of them before stays.
+    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$INSTDIR\*" /reset /T /C /Q'
+    Pop $0
+  ${EndIf}
+  ${If} $0 <> 0
+    !insertmacro STOP "$(RightsNotSet)" ${EXIT_SERVICE_NOT_MADE}
+  ${EndIf}
+  ; The record of the service's runs, which only administrators, SYSTEM and the service's own
+  ; account may change: a user who could change it could switch the health checks off.
+  CreateDirectory "$APPDATA\${RECORD_FOLDER}"
+  StrCpy $1 "$APPDATA\${RECORD_FOLDER}"
+  StrCpy $2 "*S-1-5-19:(OI)(CI)M"
+  Call SetFolderRights
+  ${If} $0 <> 0
+    !insertmacro STOP "$(RightsNotSet)" ${EXIT_SERVICE_NOT_MADE}
   ${EndIf}
   DetailPrint "sc create ${SERVICE_NAME}: $ServicePort"
   nsExec::ExecToLog '"$SYSDIR\sc.exe" create ${SERVICE_NAME} binPath= "\"$INSTDIR\kelvarid-service.exe\"" start= auto obj= "NT AUTHORITY\LocalService" DisplayName= "${PRODUCT}"'
@@ -467,6 +507,7 @@ SectionEnd
 Section "Uninstall"
   DetailPrint "sc stop ${SERVICE_NAME}, sc delete ${SERVICE_NAME}"
   Call un.RemoveService
+  RMDir /r "$APPDATA\${RECORD_FOLDER}"
   Delete /REBOOTOK "$INSTDIR\kelvarid-service.exe"
   Delete "$SMSTARTUP\${PRODUCT}.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"

@@ -26,6 +26,7 @@ other:     in a 64-bit prefix (x86_64), with the i686 installer: while one targe
 import glob
 import os
 import re
+import shutil
 import struct
 import subprocess
 import sys
@@ -51,6 +52,7 @@ def read_product(build):
 # Set from the build's product.env when the test starts.
 PRODUCT = {}
 VERSION = SERVICE_KEY = PARAMETERS_KEY = PORT_VALUE = EVENT_SOURCE_KEY = SERVICE_NAME = ""
+RECORD_FOLDER = ""  # C:\ProgramData\<folder of the record>
 # What tells the targets' files apart: the PE machine, the manifest's architecture, the
 # registry view and the Program Files folder of their installations.
 TARGETS = {
@@ -541,7 +543,80 @@ def stand_in_port(ports, number):
     return socat, os.path.realpath(link)
 
 
-def test_service_folders(wine, setup, files_before, registry_before, ports):
+# The rights the installer gives by icacls, as grants: the program folder of the service (as in
+# Program Files) and the folder of the service's record.
+ADMINS_AND_SYSTEM = {"*S-1-5-32-544:(OI)(CI)F", "*S-1-5-18:(OI)(CI)F"}
+PROGRAM_FOLDER_GRANTS = ADMINS_AND_SYSTEM | {"*S-1-5-32-545:(OI)(CI)RX", "*S-1-5-19:(OI)(CI)RX"}
+RECORD_FOLDER_GRANTS = ADMINS_AND_SYSTEM | {"*S-1-5-19:(OI)(CI)M"}
+
+
+class RecordingIcacls:
+    """Wine's icacls sets nothing: the test's recorder (url_recorder.exe, which appends its
+    arguments to opened.log beside itself) stands in for it in the prefix's system folders."""
+
+    def __init__(self, wine, build):
+        windows = os.path.join(wine.prefix, "drive_c", "windows")
+        self.places = [os.path.join(windows, folder) for folder in ("system32", "syswow64")
+                       if os.path.isdir(os.path.join(windows, folder))]
+        self.recorder = os.path.join(build, "tests", "wine", "url_recorder.exe")
+        self.overrides = os.environ.get("WINEDLLOVERRIDES", "")
+
+    def __enter__(self):
+        for place in self.places:
+            tool = os.path.join(place, "icacls.exe")
+            if os.path.exists(tool) and not os.path.exists(tool + ".wine"):
+                os.rename(tool, tool + ".wine")
+            shutil.copyfile(self.recorder, tool)
+        os.environ["WINEDLLOVERRIDES"] = self.overrides + ";icacls.exe=n"
+        return self
+
+    def __exit__(self, *_):
+        os.environ["WINEDLLOVERRIDES"] = self.overrides
+        for place in self.places:
+            tool = os.path.join(place, "icacls.exe")
+            if os.path.exists(tool + ".wine"):
+                os.replace(tool + ".wine", tool)
+            self.forget(place)
+
+    @staticmethod
+    def forget(place):
+        log = os.path.join(place, "opened.log")
+        if os.path.exists(log):
+            os.remove(log)
+
+    def calls(self):
+        """Each run's arguments, as a list; a run starts at its folder (an argument that is no
+        option and no grant)."""
+        calls = []
+        for place in self.places:
+            log = os.path.join(place, "opened.log")
+            if not os.path.exists(log):
+                continue
+            with open(log, encoding="utf-8", errors="replace") as file:
+                for line in file.read().splitlines():
+                    if not line.startswith(("/", "*")) or not calls:
+                        calls.append([])
+                    calls[-1].append(line)
+        return calls
+
+    def clear(self):
+        for place in self.places:
+            self.forget(place)
+
+
+def check_folder_rights(calls, folder, grants, what):
+    """The folder's owner is the administrators, its inherited rights are gone and exactly
+    `grants` are given."""
+    mine = [call for call in calls if call and call[0].lower() == folder.lower()]
+    check(any(call[1:3] == ["/setowner", "*S-1-5-32-544"] for call in mine),
+          f"{what}: {folder} was not given to the administrators: {mine}")
+    rights = [call for call in mine if "/inheritance:r" in call and "/grant:r" in call]
+    check(len(rights) == 1, f"{what}: {folder} did not lose its inherited rights: {mine}")
+    given = {argument for argument in (rights[0] if rights else []) if argument.startswith("*")}
+    check(given == grants, f"{what}: {folder} was given {sorted(given)}, not {sorted(grants)}")
+
+
+def test_service_folders(wine, setup, files_before, registry_before, ports, icacls):
     """Install to a chosen folder, upgrade without /D, upgrade to another folder, uninstall:
     one copy at a time, the service running from it, nothing left at the end."""
     chosen = r"C:\Program Files\Kelvarid Test Ž"
@@ -587,10 +662,17 @@ def test_service_folders(wine, setup, files_before, registry_before, ports):
         check(wait_for(lambda: breaks_on(trace, com2) > raised_before, 20),
               "after the upgrade the service raised no line on COM2")
 
-        # An upgrade into another folder: the old one goes.
+        # An upgrade into another folder: the old one goes. C:\KelvaridQ would give every user
+        # the right to change the service's program: it gets the rights of Program Files.
+        icacls.clear()
         code = wine.run(setup, "/S", "/SERVICE", "/PORT=COM2", f"/D={other}").returncode
         check(code == 0, f"the upgrade to {other} ended with {code}")
         expect_one_copy(other, other_unix, [chosen_unix], "an upgrade to another folder")
+        calls = icacls.calls()
+        check_folder_rights(calls, other, PROGRAM_FOLDER_GRANTS, "the service outside Program Files")
+        check([other + "\\*", "/reset", "/T", "/C", "/Q"] in calls,
+              f"the files in {other} keep rights of their own: {calls}")
+        check_folder_rights(calls, RECORD_FOLDER, RECORD_FOLDER_GRANTS, "the record's folder")
     finally:
         uninstall_silently(wine, entry, wine.view, "after the folder changes")
         socat.terminate()
@@ -606,6 +688,11 @@ def test_service_folders(wine, setup, files_before, registry_before, ports):
 
 def test_service_mode(build, source, objdump, target):
     wine = Wine(build, source, target)
+    with RecordingIcacls(wine, build) as icacls:
+        service_mode_and_folders(wine, build, target, icacls)
+
+
+def service_mode_and_folders(wine, build, target, icacls):
     setup = release_file(build, target, SETUP)
     startup_folder = remove_leftovers(wine)
     if wine.reg_values(SERVICE_KEY) is not None:
@@ -616,6 +703,16 @@ def test_service_mode(build, source, objdump, target):
     startup_link = os.path.join(startup_folder, "Kelvarid.lnk")
     files_before, registry_before = snapshot(wine)
     entry = {}
+
+    record_folder = wine.unix_paths(RECORD_FOLDER)[0]
+    record = os.path.join(record_folder, PRODUCT["KELVARID_RECORD_FILE"])
+
+    def record_says(text):
+        try:
+            with open(record, encoding="utf-16-le") as file:
+                return text in file.read()
+        except OSError:
+            return False
 
     def expect_service(port):
         service = wine.reg_values(SERVICE_KEY) or {}
@@ -630,6 +727,8 @@ def test_service_mode(build, source, objdump, target):
         check(not os.path.exists(startup_link), "a Startup shortcut beside the service")
         state = service_state(wine)
         check(state == "RUNNING", f"the installed service is {state}, not RUNNING")
+        # The service keeps its record in the folder the installer made: the run goes on.
+        check(wait_for(lambda: record_says("EndedWithStop=0"), 20), f"the service wrote no record in {record_folder}")
 
     try:
         # Options it does not understand stop it with 5 before anything is changed.
@@ -651,6 +750,7 @@ def test_service_mode(build, source, objdump, target):
         check(code == 0, f"the silent installer over the service ended with {code}")
         check(wine.reg_values(SERVICE_KEY) is None and service_state(wine) is None, "the service stayed")
         check(wine.reg_values(EVENT_SOURCE_KEY) is None, "the service's event source stayed")
+        check(not os.path.exists(record_folder), "the record of the service's runs stayed")
         check(os.path.exists(startup_link), "no Startup shortcut after the switch to log-on")
 
         # And back: the Startup shortcut goes, the service comes, on COM1 by default.
@@ -662,7 +762,7 @@ def test_service_mode(build, source, objdump, target):
     check(wine.reg_values(SERVICE_KEY) is None, "the uninstaller left the service")
     check_prefix_as_before(wine, files_before, registry_before)
 
-    test_service_folders(wine, setup, files_before, registry_before, os.path.join(build, "..", "ports"))
+    test_service_folders(wine, setup, files_before, registry_before, os.path.join(build, "..", "ports"), icacls)
 
 
 # --- the two targets' installers in one prefix ----------------------------------------------
@@ -738,6 +838,7 @@ if __name__ == "__main__":
     EVENT_SOURCE_KEY = "HKLM\\" + PRODUCT["KELVARID_EVENT_SOURCE_KEY"]
     PARAMETERS_KEY = "HKLM\\" + PRODUCT["KELVARID_PARAMETERS_KEY"]
     PORT_VALUE = PRODUCT["KELVARID_PORT_VALUE"]
+    RECORD_FOLDER = "C:\\ProgramData\\" + PRODUCT["KELVARID_RECORD_FOLDER"]
     if case == "other":
         test_other(build, source, objdump, target, sys.argv[6])
     else:

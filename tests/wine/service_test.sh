@@ -14,6 +14,8 @@ export WINEPREFIX="${WINEPREFIX:-$build/../wine}"
 service_name=$KELVARID_SERVICE_NAME
 W="$source/tests/wine/wine-run"
 work=$(mktemp -d)
+# The record of the service's runs, in the folder the installer makes.
+record_folder="$WINEPREFIX/drive_c/ProgramData/$KELVARID_RECORD_FOLDER"
 pids=""
 strace_pid=""
 cleanup() {
@@ -22,7 +24,7 @@ cleanup() {
     wineserver -k 2>/dev/null
     for pid in $pids; do kill "$pid" 2>/dev/null; done
     for n in 1 2 3; do rm -f "$ports/com$n" "$ports/com$n-peer"; done
-    rm -rf "$work"
+    rm -rf "$work" "$record_folder"
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; echo "--- breaks"; grep -E 'TIOC[SC]BRK' "$work/trace" 2>/dev/null; echo "--- log"; grep -E -A3 'ReportEventW \(' "$work/out"; exit 1; }
@@ -34,6 +36,9 @@ terminal() {
     echo "FAIL: socat made no pseudo-terminal for COM$1"; exit 1
 }
 set_port() { "$W" reg add "HKLM\\$KELVARID_PARAMETERS_KEY" /v "$KELVARID_PORT_VALUE" /d "$1" /f >/dev/null 2>&1; }
+set_value() {  # <name> <type> <data>
+    "$W" reg add "HKLM\\$KELVARID_PARAMETERS_KEY" /v "$1" /t "$2" /d "$3" /f >/dev/null 2>&1 || fail "reg add $1"
+}
 # "<time> <tid> <COMn> raise|lower", in order.
 breaks() {
     sed -nE 's#^([0-9]+) +([0-9.]+) ioctl\([0-9]+<([^>]*)>, (TIOC[SC]BRK).*#\2 \1 \3 \4#p' "$work/trace" |
@@ -54,6 +59,7 @@ wait_for_state() {
 await() { for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done; return 1; }
 last_break_is() { [ "$(breaks | grep " $1 " | tail -n 1 | cut -d' ' -f4)" = "$2" ]; }  # <port> raise|lower
 logged() { grep -A"$3" "ReportEventW (.*,$1," "$work/out" | grep -qF "L\"$2\""; }  # <message id> <string> <strings>
+mentioned() { grep -A"$3" "ReportEventW (.*,$1," "$work/out" | grep -qF "$2"; }  # the same, <string> part of one
 # The Windows process (Linux thread group) of the last thread that raised the line on <port>.
 pulser() { awk '/^Tgid/ { print $2 }' "/proc/$(breaks | grep " $1 raise\$" | tail -n 1 | cut -d' ' -f2)/status" 2>/dev/null; }
 
@@ -62,6 +68,8 @@ for n in 1 2 3; do rm -f "$ports/com$n"; terminal $n; done
 com1=$(readlink "$ports/com1"); com2=$(readlink "$ports/com2"); com3=$(readlink "$ports/com3")
 mkdir "$work/program"
 cp "$build/kelvarid-service.exe" "$build/serline.dll" "$work/program/"
+rm -rf "$record_folder"
+mkdir -p "$record_folder"
 exe=$(printf 'Z:%s' "$work/program/kelvarid-service.exe" | tr '/' '\\')
 
 # Without its library the service cannot pulse: the failure goes to the log and the process
@@ -154,6 +162,62 @@ else
     restarted="not restarted: Wine keeps no recovery actions (sc failure stores nothing) and says $(state)"
 fi
 
+# Health checks. The killed service left its run without a STOP: the next start says so, with
+# the time of its last pulse.
+"$W" sc stop "$service_name" >/dev/null 2>&1
+wait_for_state STOPPED || fail "the service did not stop before the health checks; state $(state)"
+set_port COM1
+cp "$build/tests/wine/instance_holder.exe" "$work/logger.exe"
+"$W" "$work/logger.exe" --nothing >/dev/null 2>&1 &
+pids="$pids $!"
+set_value HealthChecks REG_DWORD 2
+set_value Processes REG_MULTI_SZ logger.exe
+set_value FailAfter REG_DWORD 10
+set_value StartupGrace REG_DWORD 0
+for _ in $(seq 100); do grep -qs "[l]ogger.exe" /proc/[0-9]*/cmdline && break; sleep 0.1; done
+raised=$(raises COM1)
+"$W" sc start "$service_name" >/dev/null 2>&1
+wait_for_raises COM1 $((raised + 1)) 30 || fail "the service with health checks did not pulse on COM1"
+await mentioned 0x80000016 'L"' 1 || fail "no entry that the killed run ended without a stop"
+await logged 0x4000000d logger.exe 3 || fail "no entry of the health checks' settings"
+# The watched program dies: the check fails within a round (10 s), acts after FailAfter (10 s),
+# and the next rise, 60.5 s after the first, does not come. The line stays low.
+pkill -9 -f "[l]ogger.exe"
+await logged 0x8000000e logger.exe 2 || fail "no entry that logger.exe does not run"
+for _ in $(seq 750); do grep -q 'ReportEventW (.*,0xc0000014,' "$work/out" && break; sleep 0.1; done
+logged 0xc0000014 logger.exe 2 || fail "the pulses did not stop at the rise after logger.exe died"
+sleep 1  # the rise held back would have come with the entry
+[ "$(raises COM1)" = $((raised + 1)) ] || fail "the line was raised after the check stopped the pulses"
+last_break_is COM1 lower || fail "the line of COM1 is not low after the checks stopped the pulses"
+[ "$(state)" = RUNNING ] || fail "the service ended when its checks stopped the pulses: $(state)"
+stopped_run=$(pulser COM1)
+
+# The circuit resets the machine (here: the process is killed). The next run, watching only,
+# says that the checks stopped the last one; it logs the dead program and keeps pulsing.
+kill -9 "$stopped_run"
+wait_for_state STOPPED || "$W" sc stop "$service_name" >/dev/null 2>&1
+wait_for_state STOPPED || fail "the killed service does not show as stopped: $(state)"
+touch "$work/beat.txt"
+set_value HealthChecks REG_DWORD 1
+set_value HeartbeatFiles REG_MULTI_SZ "$(printf 'Z:%s' "$work/beat.txt" | tr '/' '\\')"
+set_value HeartbeatMaxAge REG_DWORD 10
+raised=$(raises COM1)
+"$W" sc start "$service_name" >/dev/null 2>&1
+await logged 0x80000015 logger.exe 2 || fail "the next start does not say that logger.exe stopped the pulses"
+# The heartbeat goes on for 20 s, then stops.
+for _ in $(seq 10); do touch "$work/beat.txt"; sleep 2; done
+mentioned 0x80000010 beat.txt 3 && fail "the heartbeat file failed while it changed every 2 s"
+for _ in $(seq 300); do mentioned 0x80000010 beat.txt 3 && break; sleep 0.1; done
+mentioned 0x80000010 beat.txt 3 || fail "no entry that the heartbeat file stopped changing"
+for _ in $(seq 750); do grep -q 'ReportEventW (.*,0x80000013,' "$work/out" && break; sleep 0.1; done
+logged 0x80000013 logger.exe 2 || fail "watching only, no entry that the pulses would have stopped"
+wait_for_raises COM1 $((raised + 2)) 5 || fail "watching only, the pulses stopped: $(raises COM1) rises"
+"$W" sc stop "$service_name" >/dev/null 2>&1
+wait_for_state STOPPED || fail "the service did not stop after the health checks; state $(state)"
+await last_break_is COM1 lower || fail "the line of COM1 was left raised"
+tr -d '\000' <"$record_folder/$KELVARID_RECORD_FILE" | grep -q 'EndedWithStop=1' ||
+    fail "the record does not say that the run ended with a STOP"
+
 # Deleted, it is gone from the service manager and the registry.
 "$W" sc delete "$service_name" >/dev/null 2>&1
 "$W" reg query "HKLM\\$KELVARID_SERVICE_KEY" >/dev/null 2>&1 && fail "the service's key is left"
@@ -161,4 +225,5 @@ fi
 
 echo "PASS: first break on COM2 $boot_to_break s after the prefix started; STOP lowered the line and ended" \
     "the process; Port=COM9 logged and COM1 used, lowered by STOP $lowered1 ms after its rise; COM4 missing logged" \
-    "and COM3 used; killed: $restarted"
+    "and COM3 used; killed: $restarted; logger.exe killed: the next rise held back, the run after it" \
+    "says why, watches and keeps pulsing; the stale heartbeat file logged"
