@@ -1,7 +1,6 @@
 #include "service/run_record_file.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <vector>
 
@@ -22,9 +21,16 @@ unsigned long Failure() {
 
 }  // namespace
 
+// The machine's program data folder (C:\ProgramData) where Windows itself keeps it: the shell's
+// folder functions would load the shell into the service, and a service's environment may
+// name another folder (Wine's does).
 std::wstring RunRecordPath() {
     wchar_t folder[MAX_PATH];
-    if (SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder) != S_OK) return {};
+    DWORD size = sizeof folder;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
+                     L"ProgramData", RRF_RT_REG_SZ, nullptr, folder, &size) != ERROR_SUCCESS) {
+        return {};
+    }
     return std::wstring(folder) + L"\\" + product::kRecordFolder + L"\\" + product::kRecordFile;
 }
 

@@ -18,16 +18,24 @@ work=$(mktemp -d)
 record_folder="$WINEPREFIX/drive_c/ProgramData/$KELVARID_RECORD_FOLDER"
 pids=""
 strace_pid=""
+trace="$work/trace"  # the boot's break ioctls
+out="$work/out"      # and its event log entries
 cleanup() {
     "$W" sc delete "$service_name" >/dev/null 2>&1
     [ -n "$strace_pid" ] && kill "$strace_pid" 2>/dev/null
     wineserver -k 2>/dev/null
+    # Wine deletes a service whose process was killed only once it has stopped, which it never
+    # notices: its key goes by hand, so that no later test meets it.
+    if "$W" reg query "HKLM\\$KELVARID_SERVICE_KEY" >/dev/null 2>&1; then
+        "$W" reg delete "HKLM\\$KELVARID_SERVICE_KEY" /f >/dev/null 2>&1
+        wineserver -k 2>/dev/null
+    fi
     for pid in $pids; do kill "$pid" 2>/dev/null; done
     for n in 1 2 3; do rm -f "$ports/com$n" "$ports/com$n-peer"; done
     rm -rf "$work" "$record_folder"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; echo "--- breaks"; grep -E 'TIOC[SC]BRK' "$work/trace" 2>/dev/null; echo "--- log"; grep -E -A3 'ReportEventW \(' "$work/out"; exit 1; }
+fail() { echo "FAIL: $*"; echo "--- breaks"; grep -E 'TIOC[SC]BRK' "$trace" 2>/dev/null; echo "--- log"; grep -E -A3 'ReportEventW \(' "$out"; exit 1; }
 calc() { awk "BEGIN { print ($1) }"; }
 terminal() {
     socat pty,raw,echo=0,link="$ports/com$1" pty,raw,echo=0,link="$ports/com$1-peer" 2>"$work/socat$1.log" &
@@ -39,9 +47,23 @@ set_port() { "$W" reg add "HKLM\\$KELVARID_PARAMETERS_KEY" /v "$KELVARID_PORT_VA
 set_value() {  # <name> <type> <data>
     "$W" reg add "HKLM\\$KELVARID_PARAMETERS_KEY" /v "$1" /t "$2" /d "$3" /f >/dev/null 2>&1 || fail "reg add $1"
 }
+# The prefix starts as a machine boots: a persistent server, as no program keeps it up, and one
+# program that ends at once; what it starts, the service too, is traced into $trace and $out.
+boot() {
+    strace -f -qq -y -ttt -e trace=ioctl -o "$trace" sh -c \
+        "'$W' --server -p && WINEDEBUG=+eventlog,warn+ntdll '$W' cmd /c exit" >"$out" 2>&1 &
+    strace_pid=$!
+}
+# A reset: the prefix ends at once, as a machine's power goes, and boots again.
+reset_and_boot() {  # <name of this boot's files>
+    wineserver -k 2>/dev/null; wineserver -w
+    [ -n "$strace_pid" ] && wait "$strace_pid" 2>/dev/null
+    trace="$work/trace-$1"; out="$work/out-$1"
+    boot
+}
 # "<time> <tid> <COMn> raise|lower", in order.
 breaks() {
-    sed -nE 's#^([0-9]+) +([0-9.]+) ioctl\([0-9]+<([^>]*)>, (TIOC[SC]BRK).*#\2 \1 \3 \4#p' "$work/trace" |
+    sed -nE 's#^([0-9]+) +([0-9.]+) ioctl\([0-9]+<([^>]*)>, (TIOC[SC]BRK).*#\2 \1 \3 \4#p' "$trace" |
         sed -e "s# $com1 # COM1 #" -e "s# $com2 # COM2 #" -e "s# $com3 # COM3 #" \
             -e 's# TIOCSBRK$# raise#' -e 's# TIOCCBRK$# lower#'
 }
@@ -58,8 +80,8 @@ wait_for_state() {
 # Runs a check until it holds, for at most 10 s: what a test reads comes after its cause.
 await() { for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done; return 1; }
 last_break_is() { [ "$(breaks | grep " $1 " | tail -n 1 | cut -d' ' -f4)" = "$2" ]; }  # <port> raise|lower
-logged() { grep -A"$3" "ReportEventW (.*,$1," "$work/out" | grep -qF "L\"$2\""; }  # <message id> <string> <strings>
-mentioned() { grep -A"$3" "ReportEventW (.*,$1," "$work/out" | grep -qF "$2"; }  # the same, <string> part of one
+logged() { grep -A"$3" "ReportEventW (.*,$1," "$out" | grep -qF "L\"$2\""; }  # <message id> <string> <strings>
+mentioned() { grep -A"$3" "ReportEventW (.*,$1," "$out" | grep -qF "$2"; }  # the same, <string> part of one
 # The Windows process (Linux thread group) of the last thread that raised the line on <port>.
 pulser() { awk '/^Tgid/ { print $2 }' "/proc/$(breaks | grep " $1 raise\$" | tail -n 1 | cut -d' ' -f2)/status" 2>/dev/null; }
 
@@ -79,10 +101,10 @@ cp "$build/kelvarid-service.exe" "$work/nolibrary/"
 wineserver -k 2>/dev/null; wineserver -w
 "$W" --server -p
 WINEDEBUG=+eventlog "$W" sc create "$service_name" binPath= "$(printf 'Z:%s' "$work/nolibrary/kelvarid-service.exe" | tr '/' '\\')" \
-    start= demand >"$work/out" 2>&1
+    start= demand >"$out" 2>&1
 "$W" sc start "$service_name" >/dev/null 2>&1
-for _ in $(seq 100); do grep -q 'ReportEventW (.*,0xc0000009,' "$work/out" && break; sleep 0.2; done
-grep -A1 'ReportEventW (.*,0xc0000009,' "$work/out" | grep -q 'serline.dll' || fail "no entry naming the missing serline.dll"
+for _ in $(seq 100); do grep -q 'ReportEventW (.*,0xc0000009,' "$out" && break; sleep 0.2; done
+grep -A1 'ReportEventW (.*,0xc0000009,' "$out" | grep -q 'serline.dll' || fail "no entry naming the missing serline.dll"
 for _ in $(seq 50); do grep -qs "[n]olibrary" /proc/[0-9]*/cmdline || break; sleep 0.1; done
 grep -qs "[n]olibrary" /proc/[0-9]*/cmdline && fail "the service without its library still runs"
 "$W" sc delete "$service_name" >/dev/null 2>&1
@@ -101,9 +123,8 @@ wineserver -k 2>/dev/null; wineserver -w
 # The machine starts: a persistent server, as no program keeps it up, and one program that
 # ends at once. The service must start by itself and pulse on COM2, the configured port.
 started=$(date +%s.%N)
-strace -f -qq -y -ttt -e trace=ioctl -o "$work/trace" sh -c \
-    "'$W' --server -p && WINEDEBUG=+eventlog,warn+ntdll '$W' cmd /c exit" >"$work/out" 2>&1 &
-strace_pid=$!
+boot
+
 wait_for_raises COM2 1 60 || fail "no break on COM2 within 60 s of the start"
 first=$(breaks | grep ' COM2 raise$' | head -n 1 | cut -d' ' -f1)
 boot_to_break=$(calc "$first - $started")
@@ -113,8 +134,8 @@ service=$(pulser COM2)
 [ -n "$service" ] || fail "the process that pulses cannot be found"
 # ES_CONTINUOUS | ES_SYSTEM_REQUIRED (Wine notes the call under warn+ntdll), and no entry that
 # the priority could not be raised.
-grep -q 'NtSetThreadExecutionState (0x80000001,' "$work/out" || fail "the service does not keep the machine awake"
-grep -q 'ReportEventW (.*,0x8000000c,' "$work/out" && fail "the service's priority was not raised"
+grep -q 'NtSetThreadExecutionState (0x80000001,' "$out" || fail "the service does not keep the machine awake"
+grep -q 'ReportEventW (.*,0x8000000c,' "$out" && fail "the service's priority was not raised"
 
 # While it runs: its account and controls, and kelvarid.exe refusing to start beside it.
 WINEDEBUG=-all "$W" "$build/tests/wine/e2e_service.exe" --gtest_filter='ServiceRunning.*' >"$work/running" 2>&1 ||
@@ -162,56 +183,53 @@ else
     restarted="not restarted: Wine keeps no recovery actions (sc failure stores nothing) and says $(state)"
 fi
 
-# Health checks. The killed service left its run without a STOP: the next start says so, with
-# the time of its last pulse.
-"$W" sc stop "$service_name" >/dev/null 2>&1
-wait_for_state STOPPED || fail "the service did not stop before the health checks; state $(state)"
+# Health checks. Wine keeps a killed service RUNNING: its next start comes with the next boot
+# of the prefix, as the service starts with the machine. The service watches logger.exe (the
+# test's holder program), acts after 10 s of failure, with no grace; COM1.
 set_port COM1
-cp "$build/tests/wine/instance_holder.exe" "$work/logger.exe"
-"$W" "$work/logger.exe" --nothing >/dev/null 2>&1 &
-pids="$pids $!"
 set_value HealthChecks REG_DWORD 2
 set_value Processes REG_MULTI_SZ logger.exe
 set_value FailAfter REG_DWORD 10
 set_value StartupGrace REG_DWORD 0
-for _ in $(seq 100); do grep -qs "[l]ogger.exe" /proc/[0-9]*/cmdline && break; sleep 0.1; done
-raised=$(raises COM1)
-"$W" sc start "$service_name" >/dev/null 2>&1
-wait_for_raises COM1 $((raised + 1)) 30 || fail "the service with health checks did not pulse on COM1"
+cp "$build/tests/wine/instance_holder.exe" "$work/logger.exe"
+reset_and_boot act
+wait_for_raises COM1 1 60 || fail "the service with health checks did not pulse on COM1 at boot"
+# Started once the prefix is up (else its Wine would start the prefix untraced). Should the
+# first round come before it, the check fails and passes again, which the run allows.
+"$W" "$work/logger.exe" --nothing >/dev/null 2>&1 &
+# The killed run ended without a STOP: this start says so, with the time of its last pulse.
 await mentioned 0x80000016 'L"' 1 || fail "no entry that the killed run ended without a stop"
 await logged 0x4000000d logger.exe 3 || fail "no entry of the health checks' settings"
+await grep -qs "[l]ogger.exe" /proc/[0-9]*/cmdline || fail "logger.exe did not start"
 # The watched program dies: the check fails within a round (10 s), acts after FailAfter (10 s),
 # and the next rise, 60.5 s after the first, does not come. The line stays low.
+sleep 11  # a round that sees it running: a failure from before it started is over
 pkill -9 -f "[l]ogger.exe"
 await logged 0x8000000e logger.exe 2 || fail "no entry that logger.exe does not run"
-for _ in $(seq 750); do grep -q 'ReportEventW (.*,0xc0000014,' "$work/out" && break; sleep 0.1; done
+for _ in $(seq 700); do grep -q 'ReportEventW (.*,0xc0000014,' "$out" && break; sleep 0.1; done
 logged 0xc0000014 logger.exe 2 || fail "the pulses did not stop at the rise after logger.exe died"
 sleep 1  # the rise held back would have come with the entry
-[ "$(raises COM1)" = $((raised + 1)) ] || fail "the line was raised after the check stopped the pulses"
+[ "$(raises COM1)" = 1 ] || fail "the line was raised after the checks stopped the pulses ($(raises COM1) rises)"
 last_break_is COM1 lower || fail "the line of COM1 is not low after the checks stopped the pulses"
 [ "$(state)" = RUNNING ] || fail "the service ended when its checks stopped the pulses: $(state)"
-stopped_run=$(pulser COM1)
 
-# The circuit resets the machine (here: the process is killed). The next run, watching only,
-# says that the checks stopped the last one; it logs the dead program and keeps pulsing.
-kill -9 "$stopped_run"
-wait_for_state STOPPED || "$W" sc stop "$service_name" >/dev/null 2>&1
-wait_for_state STOPPED || fail "the killed service does not show as stopped: $(state)"
+# The circuit resets the machine. The next run, watching only, says that the checks stopped
+# the last one; it logs the dead program and a heartbeat file that stops changing, and pulses.
 touch "$work/beat.txt"
 set_value HealthChecks REG_DWORD 1
 set_value HeartbeatFiles REG_MULTI_SZ "$(printf 'Z:%s' "$work/beat.txt" | tr '/' '\\')"
 set_value HeartbeatMaxAge REG_DWORD 10
-raised=$(raises COM1)
-"$W" sc start "$service_name" >/dev/null 2>&1
+reset_and_boot watch
+wait_for_raises COM1 1 60 || fail "watching only, the service did not pulse on COM1 at boot"
 await logged 0x80000015 logger.exe 2 || fail "the next start does not say that logger.exe stopped the pulses"
 # The heartbeat goes on for 20 s, then stops.
 for _ in $(seq 10); do touch "$work/beat.txt"; sleep 2; done
 mentioned 0x80000010 beat.txt 3 && fail "the heartbeat file failed while it changed every 2 s"
 for _ in $(seq 300); do mentioned 0x80000010 beat.txt 3 && break; sleep 0.1; done
 mentioned 0x80000010 beat.txt 3 || fail "no entry that the heartbeat file stopped changing"
-for _ in $(seq 750); do grep -q 'ReportEventW (.*,0x80000013,' "$work/out" && break; sleep 0.1; done
+for _ in $(seq 700); do grep -q 'ReportEventW (.*,0x80000013,' "$out" && break; sleep 0.1; done
 logged 0x80000013 logger.exe 2 || fail "watching only, no entry that the pulses would have stopped"
-wait_for_raises COM1 $((raised + 2)) 5 || fail "watching only, the pulses stopped: $(raises COM1) rises"
+wait_for_raises COM1 2 5 || fail "watching only, the pulses stopped: $(raises COM1) rises"
 "$W" sc stop "$service_name" >/dev/null 2>&1
 wait_for_state STOPPED || fail "the service did not stop after the health checks; state $(state)"
 await last_break_is COM1 lower || fail "the line of COM1 was left raised"
