@@ -35,6 +35,37 @@ void Line(std::wstring& text, std::wstring_view name, std::wstring_view value) {
     text.append(name).append(L"=").append(value).append(L"\r\n");
 }
 
+constexpr unsigned kAllLines = 0x1f;
+
+// One NAME=value line into the record; false for a line that is not one of its own, or is
+// there twice.
+bool ReadLine(std::wstring_view name, std::wstring_view value, RunRecord& record, unsigned& seen) {
+    const auto once = [&seen](unsigned bit) {
+        const bool first = (seen & bit) == 0;
+        seen |= bit;
+        return first;
+    };
+    if (name == kStoppedBy) {
+        record.stoppedBy = value;
+        return once(1u);
+    }
+    if (name == kEndedWithStop) {
+        const std::optional<std::uint64_t> flag = ParseDecimal(value, 1);
+        if (flag) record.endedWithStop = *flag == 1;
+        return flag && once(2u);
+    }
+    if (name == kStopsInRow) {
+        const std::optional<std::uint64_t> stops = ParseDecimal(value, 0xffffffffu);
+        if (stops) record.stopsInRow = static_cast<std::uint32_t>(*stops);
+        return stops && once(4u);
+    }
+    const bool lastPulse = name == kLastPulse;
+    if (!lastPulse && name != kStoppedAt) return false;
+    const std::optional<std::uint64_t> time = ParseDecimal(value, ~std::uint64_t{0});
+    if (time) (lastPulse ? record.lastPulse : record.stoppedAt) = *time;
+    return time && once(lastPulse ? 8u : 16u);
+}
+
 }  // namespace
 
 std::wstring EncodeRunRecord(const RunRecord& record) {
@@ -57,24 +88,9 @@ std::optional<RunRecord> DecodeRunRecord(std::wstring_view text) {
         if (!line.empty() && line.back() == L'\r') line.remove_suffix(1);
         const std::size_t equals = line.find(L'=');
         if (equals == std::wstring_view::npos) return std::nullopt;
-        const std::wstring_view name = line.substr(0, equals);
-        const std::wstring_view value = line.substr(equals + 1);
-        if (name == kStoppedBy) {
-            record.stoppedBy = value;
-            seen |= 1u << 3;
-            continue;
-        }
-        const bool flag = name == kEndedWithStop;
-        const std::optional<std::uint64_t> number =
-            ParseDecimal(value, flag ? 1 : name == kStopsInRow ? 0xffffffffu : ~std::uint64_t{0});
-        if (!number) return std::nullopt;
-        if (name == kLastPulse) record.lastPulse = *number, seen |= 1u << 0;
-        else if (flag) record.endedWithStop = *number == 1, seen |= 1u << 1;
-        else if (name == kStopsInRow) record.stopsInRow = static_cast<std::uint32_t>(*number), seen |= 1u << 2;
-        else if (name == kStoppedAt) record.stoppedAt = *number, seen |= 1u << 4;
-        else return std::nullopt;
+        if (!ReadLine(line.substr(0, equals), line.substr(equals + 1), record, seen)) return std::nullopt;
     }
-    if (seen != 0x1f) return std::nullopt;
+    if (seen != kAllLines) return std::nullopt;
     return record;
 }
 

@@ -347,6 +347,8 @@ TEST(HealthRecord, ReadsBackWhatItWroteAndNothingThatIsNotWhole) {
     bad[bad.find(L"StopsInRow=") + 11] = L'x';
     EXPECT_FALSE(DecodeRunRecord(bad));
     EXPECT_FALSE(DecodeRunRecord(L"EndedWithStop=7\r\n" + text));
+    EXPECT_FALSE(DecodeRunRecord(L"StopsInRow=0\r\n" + text)) << "a line there twice";
+    EXPECT_FALSE(DecodeRunRecord(text + L"Other=1\r\n"));
 }
 
 RawValue Dword(std::uint32_t number) { return {true, kRegDword, number, {}}; }
