@@ -18,7 +18,7 @@ inline constexpr wchar_t kTimerNotSet[] = L"Časovač nelze nastavit.\nThe timer
 
 // A number in decimal, for an error's number. std::to_wstring would bring the C library's whole
 // wide printf, floating point included, into the programs for these few numbers.
-inline std::wstring Decimal(unsigned long number) {
+inline std::wstring Decimal(unsigned long long number) {
     std::wstring digits;
     do {
         digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + number % 10));

@@ -31,8 +31,8 @@ void HealthMonitor::RoundStarted(const HealthSettings& settings, const std::vect
         if (std::find(problems_.begin(), problems_.end(), problem) == problems_.end()) log_.BadSetting(problem);
     }
     problems_ = problems;
-    if (settingsLogged_ != settings) log_.SettingsInForce(settings);
-    settingsLogged_ = settings;
+    if (!anyRound_ || settings != settings_) log_.SettingsInForce(settings);
+    anyRound_ = true;
     ForgetChecksNotIn(settings);
     settings_ = settings;
     UpdateLimit();

@@ -107,7 +107,7 @@ private:
     RunRecord record_;
     bool recordWritable_ = true;
     bool recordErrorLogged_ = false;
-    std::optional<HealthSettings> settingsLogged_;
+    bool anyRound_ = false;  // settings_ are those of a round, which were logged
     HealthSettings settings_;
     std::vector<SettingProblem> problems_;
     std::map<std::wstring, CheckState> checks_;

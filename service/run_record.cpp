@@ -1,5 +1,7 @@
 #include "service/run_record.h"
 
+#include "platform/messages.h"
+
 namespace kelvarid {
 
 namespace {
@@ -9,15 +11,6 @@ constexpr std::wstring_view kEndedWithStop = L"EndedWithStop";
 constexpr std::wstring_view kStopsInRow = L"StopsInRow";
 constexpr std::wstring_view kStoppedBy = L"StoppedBy";
 constexpr std::wstring_view kStoppedAt = L"StoppedAt";
-
-std::wstring Decimal64(std::uint64_t number) {
-    std::wstring digits;
-    do {
-        digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + number % 10));
-        number /= 10;
-    } while (number != 0);
-    return digits;
-}
 
 std::optional<std::uint64_t> ParseDecimal(std::wstring_view text, std::uint64_t most) {
     if (text.empty() || text.size() > 20) return std::nullopt;
@@ -70,11 +63,11 @@ bool ReadLine(std::wstring_view name, std::wstring_view value, RunRecord& record
 
 std::wstring EncodeRunRecord(const RunRecord& record) {
     std::wstring text;
-    Line(text, kLastPulse, Decimal64(record.lastPulse));
+    Line(text, kLastPulse, texts::Decimal(record.lastPulse));
     Line(text, kEndedWithStop, record.endedWithStop ? L"1" : L"0");
-    Line(text, kStopsInRow, Decimal64(record.stopsInRow));
+    Line(text, kStopsInRow, texts::Decimal(record.stopsInRow));
     Line(text, kStoppedBy, record.stoppedBy);
-    Line(text, kStoppedAt, Decimal64(record.stoppedAt));
+    Line(text, kStoppedAt, texts::Decimal(record.stoppedAt));
     return text;
 }
 

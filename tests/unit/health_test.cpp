@@ -75,6 +75,13 @@ HealthSettings Acting(std::vector<std::wstring> processes, std::vector<std::wstr
     return settings;
 }
 
+// Acting with no grace: a check acts as soon as it has failed for FailAfter.
+HealthSettings ActingAtOnce(std::vector<std::wstring> processes, std::vector<std::wstring> files = {}) {
+    HealthSettings settings = Acting(std::move(processes), std::move(files));
+    settings.startupGrace = 0;
+    return settings;
+}
+
 // The monitor on a clock that only the test moves: `At(s)` is s seconds after the start.
 struct HealthRig {
     explicit HealthRig(HealthSettings chosen) : settings(std::move(chosen)) {}
@@ -129,8 +136,7 @@ TEST(HealthActs, NotWithinTheGraceThenAtTheFirstRiseAfterItAndNeverAgain) {
 }
 
 TEST(HealthActs, OnlyAfterFailingForFailAfterWithNoPassBetween) {
-    HealthSettings settings = Acting({L"logger.exe"});
-    settings.startupGrace = 0;
+    HealthSettings settings = ActingAtOnce({L"logger.exe"});
     HealthRig rig(settings);
     rig.monitor.Begin();
     rig.Rounds(0, 100, {false});
@@ -145,9 +151,8 @@ TEST(HealthActs, OnlyAfterFailingForFailAfterWithNoPassBetween) {
 }
 
 TEST(HealthActs, WatchOnlyLogsOnceThatItWouldHaveStoppedAndNeverHoldsARise) {
-    HealthSettings settings = Acting({L"logger.exe"});
+    HealthSettings settings = ActingAtOnce({L"logger.exe"});
     settings.mode = HealthMode::Watch;
-    settings.startupGrace = 0;
     HealthRig rig(settings);
     rig.monitor.Begin();
     for (double t = 0; t < 1000; t += 10) {
@@ -160,8 +165,7 @@ TEST(HealthActs, WatchOnlyLogsOnceThatItWouldHaveStoppedAndNeverHoldsARise) {
 }
 
 TEST(HealthActs, TheLongestFailingCheckIsTheOneNamed) {
-    HealthSettings settings = Acting({L"a.exe", L"b.exe"});
-    settings.startupGrace = 0;
+    HealthSettings settings = ActingAtOnce({L"a.exe", L"b.exe"});
     HealthRig rig(settings);
     rig.monitor.Begin();
     rig.Rounds(0, 50, {true, false});
@@ -171,8 +175,7 @@ TEST(HealthActs, TheLongestFailingCheckIsTheOneNamed) {
 }
 
 TEST(HealthActs, ARoundThatDoesNotFinishCountsAsFailedFromItsStart) {
-    HealthSettings settings = Acting({L"logger.exe"});
-    settings.startupGrace = 0;
+    HealthSettings settings = ActingAtOnce({L"logger.exe"});
     HealthRig rig(settings);
     rig.monitor.Begin();
     rig.Rounds(0, 690, {true});
@@ -185,9 +188,8 @@ TEST(HealthActs, ARoundThatDoesNotFinishCountsAsFailedFromItsStart) {
 }
 
 TEST(HealthActs, ARoundThatFinishesLateEndsTheFailureOfTheRound) {
-    HealthSettings settings = Acting({L"logger.exe"});
+    HealthSettings settings = ActingAtOnce({L"logger.exe"});
     settings.mode = HealthMode::Watch;
-    settings.startupGrace = 0;
     HealthRig rig(settings);
     rig.monitor.Begin();
     rig.monitor.RoundStarted(rig.settings, {}, HealthRig::At(0));
@@ -197,8 +199,7 @@ TEST(HealthActs, ARoundThatFinishesLateEndsTheFailureOfTheRound) {
 }
 
 TEST(HealthHeartbeat, AFileFailsWhenItHasNotChangedForTheMaximumAgeOnTheSteadyClock) {
-    HealthSettings settings = Acting({}, {L"C:\\Data\\beat.txt"});
-    settings.startupGrace = 0;
+    HealthSettings settings = ActingAtOnce({}, {L"C:\\Data\\beat.txt"});
     settings.heartbeatMaxAge = 60;
     settings.failAfter = 30;
     HealthRig rig(settings);
@@ -219,8 +220,7 @@ TEST(HealthHeartbeat, AFileFailsWhenItHasNotChangedForTheMaximumAgeOnTheSteadyCl
 }
 
 TEST(HealthHeartbeat, AChangeOfTheSystemTimeNeverMakesACheckFail) {
-    HealthSettings settings = Acting({}, {L"C:\\Data\\beat.txt"});
-    settings.startupGrace = 0;
+    HealthSettings settings = ActingAtOnce({}, {L"C:\\Data\\beat.txt"});
     settings.heartbeatMaxAge = 60;
     HealthRig rig(settings);
     rig.monitor.Begin();
@@ -240,8 +240,7 @@ TEST(HealthHeartbeat, AChangeOfTheSystemTimeNeverMakesACheckFail) {
 }
 
 TEST(HealthHeartbeat, AMissingFileFailsAtOnce) {
-    HealthSettings settings = Acting({}, {L"C:\\Data\\beat.txt"});
-    settings.startupGrace = 0;
+    HealthSettings settings = ActingAtOnce({}, {L"C:\\Data\\beat.txt"});
     HealthRig rig(settings);
     rig.monitor.Begin();
     rig.Round(0, {}, {std::nullopt});
@@ -250,8 +249,7 @@ TEST(HealthHeartbeat, AMissingFileFailsAtOnce) {
 }
 
 TEST(HealthLimit, AfterTheStopsInARowTheChecksOnlyWatchUntilAnHourOfPassingChecks) {
-    HealthSettings settings = Acting({L"logger.exe"});
-    settings.startupGrace = 0;
+    HealthSettings settings = ActingAtOnce({L"logger.exe"});
     HealthRig rig(settings);
     rig.store.stored = RunRecord{0, false, 3, L"logger.exe", kWallAtStart - kSecond};
     rig.monitor.Begin();
@@ -320,8 +318,7 @@ TEST(HealthRecord, KeepsTheLastGoodPulseAndAStop) {
 }
 
 TEST(HealthRecord, ARecordThatCannotBeWrittenIsLoggedOnceAndTheChecksOnlyWatch) {
-    HealthSettings settings = Acting({L"logger.exe"});
-    settings.startupGrace = 0;
+    HealthSettings settings = ActingAtOnce({L"logger.exe"});
     HealthRig rig(settings);
     rig.store.error = 5;
     rig.monitor.Begin();
@@ -451,8 +448,7 @@ TEST(HealthSettingsRead, SettingsAndProblemsAreLoggedWhenTheyChangeNotEveryRound
 }
 
 TEST(HealthSettingsRead, ChecksSwitchedOffForgetTheirFailures) {
-    HealthSettings settings = Acting({L"logger.exe"});
-    settings.startupGrace = 0;
+    HealthSettings settings = ActingAtOnce({L"logger.exe"});
     HealthRig rig(settings);
     rig.monitor.Begin();
     rig.Rounds(0, 100, {false});
