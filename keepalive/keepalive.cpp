@@ -37,15 +37,22 @@ void KeepAlive::RetryChosenPort() {
     events_.ChosenPortOpenedLater(chosenPort_);
 }
 
+bool KeepAlive::Drive(std::int16_t level) {
+    // Without its own port open the library holds none (the service opens no other), so a
+    // TXD could only fail; it is not even asked.
+    if (use_ == PortUse::ChosenOnly && !chosenPortOpen_) return false;
+    return line_.TXD(level) != 0;
+}
+
 unsigned KeepAlive::Tick() {
     if (!LineHigh) {
         RetryChosenPort();
-        const bool raised = line_.TXD(1) != 0;
+        const bool raised = Drive(1);
         LineHigh = true;
         events_.LineChanged(true, raised, pulsePort_);
         return kHighTimeMs;
     }
-    const bool lowered = line_.TXD(0) != 0;
+    const bool lowered = Drive(0);
     LineHigh = false;
     events_.LineChanged(false, lowered, pulsePort_);
     return kLowTimeMs;
@@ -62,7 +69,7 @@ unsigned KeepAlive::Resume() {
 
 void KeepAlive::LetGo() {
     if (!LineHigh) return;
-    line_.TXD(0);
+    Drive(0);
     LineHigh = false;
 }
 

@@ -9,9 +9,15 @@
 
 namespace kelvarid {
 
+// Which ports the line may drive. The window program probes all four and pulses wherever the
+// library holds a port; the service touches its own port only, and sends nothing while it is
+// not open: a break on another port may be read by a modem or a UPS as a command.
+enum class PortUse { AnyOpened, ChosenOnly };
+
 class KeepAlive {
 public:
-    KeepAlive(SerialLine& line, KeepAliveEvents& events) : line_(line), events_(events) {}
+    KeepAlive(SerialLine& line, KeepAliveEvents& events, PortUse use = PortUse::AnyOpened)
+        : line_(line), events_(events), use_(use) {}
 
     // Opens every port once, in order; nothing is closed between probes: the library keeps the
     // last port that opened.
@@ -35,9 +41,12 @@ private:
     // Asks the library for `port`; true when it opened, which makes it the port that is held.
     bool Open(int port);
     void RetryChosenPort();
+    // TXD(level), unless the line may not be driven now; true when the library says it was done.
+    bool Drive(std::int16_t level);
 
     SerialLine& line_;
     KeepAliveEvents& events_;
+    const PortUse use_;
     bool LineHigh = false;  // true while the last tick raised the line
     int chosenPort_ = kNoPort;
     bool chosenPortOpen_ = false;

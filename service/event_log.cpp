@@ -47,7 +47,7 @@ void EventLog::Report(ServiceEvent event, std::wstring_view port, std::wstring_v
     switch (event) {
     case ServiceEvent::Started: return Write(EVENTLOG_INFORMATION_TYPE, MSG_STARTED, {PortOrNone(port)});
     case ServiceEvent::PortNotOpened:
-        return Write(EVENTLOG_WARNING_TYPE, MSG_PORT_NOT_OPENED, {port, PortOrNone(other)});
+        return Write(EVENTLOG_WARNING_TYPE, MSG_PORT_NOT_OPENED, {port});
     case ServiceEvent::PortOpenedLater: return Write(EVENTLOG_INFORMATION_TYPE, MSG_PORT_OPENED_LATER, {port});
     case ServiceEvent::PulseFailed: return Write(EVENTLOG_ERROR_TYPE, MSG_PULSE_FAILED, {PortOrNone(port)});
     case ServiceEvent::PulsesWorkAgain:
@@ -132,6 +132,12 @@ void EventLog::LastRunEndedWithoutStop(std::uint64_t lastPulse) {
 void EventLog::TooManyStops(std::uint32_t stops) {
     Write(EVENTLOG_WARNING_TYPE, MSG_TOO_MANY_STOPS, {texts::Decimal(stops)});
 }
+
+void EventLog::RecordUnreadable(unsigned long error) {
+    Write(EVENTLOG_WARNING_TYPE, MSG_RECORD_UNREADABLE, {RunRecordPath(), texts::Decimal(error)});
+}
+
+void EventLog::StopsUnknown() { Write(EVENTLOG_WARNING_TYPE, MSG_STOPS_UNKNOWN, {}); }
 
 void EventLog::ChecksActAgain() { Write(EVENTLOG_INFORMATION_TYPE, MSG_CHECKS_ACT_AGAIN, {}); }
 

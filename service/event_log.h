@@ -18,7 +18,7 @@ class EventLog final : public ServiceLog, public HealthLog {
 public:
     EventLog();
 
-    void Report(ServiceEvent event, std::wstring_view port, std::wstring_view other) override;
+    void Report(ServiceEvent event, std::wstring_view port) override;
     void Stopped(std::wstring_view port);
     void BadPortValue(std::wstring_view value, std::wstring_view used);
     void AlreadyRunning(std::wstring_view holder);
@@ -38,6 +38,8 @@ public:
     void LastRunStoppedByCheck(std::wstring_view check, std::uint64_t when) override;
     void LastRunEndedWithoutStop(std::uint64_t lastPulse) override;
     void TooManyStops(std::uint32_t stops) override;
+    void RecordUnreadable(unsigned long error) override;
+    void StopsUnknown() override;
     void ChecksActAgain() override;
     void RecordNotWritten(unsigned long error) override;
 

@@ -11,8 +11,13 @@ constexpr std::int64_t Ms(std::uint32_t seconds) { return static_cast<std::int64
 }  // namespace
 
 void HealthMonitor::Begin() {
-    if (const std::optional<RunRecord> last = store_.Load()) {
-        record_ = *last;
+    const StoredRecord last = store_.Load();
+    if (last.state == StoredRecord::State::Unreadable) {
+        log_.RecordUnreadable(last.error);
+        record_.stopsInRow = kStopsUnknown;
+    }
+    if (last.state == StoredRecord::State::Read) {
+        record_ = last.record;
         if (!record_.endedWithStop && !record_.stoppedBy.empty()) {
             log_.LastRunStoppedByCheck(record_.stoppedBy, record_.stoppedAt);
         } else if (!record_.endedWithStop) {
@@ -145,8 +150,9 @@ void HealthMonitor::CountGoodTime(bool allPassed, Instant now) {
 void HealthMonitor::UpdateLimit() {
     limited_ = record_.stopsInRow >= settings_.maxHealthResets;
     if (settings_.mode != HealthMode::Act || limited_ == limitLogged_) return;
-    if (limited_) log_.TooManyStops(record_.stopsInRow);
-    else log_.ChecksActAgain();
+    if (!limited_) log_.ChecksActAgain();
+    else if (record_.stopsInRow == kStopsUnknown) log_.StopsUnknown();
+    else log_.TooManyStops(record_.stopsInRow);
     limitLogged_ = limited_;
 }
 

@@ -51,6 +51,11 @@ public:
     virtual void LastRunStoppedByCheck(std::wstring_view check, std::uint64_t when) = 0;
     virtual void LastRunEndedWithoutStop(std::uint64_t lastPulse) = 0;
     virtual void TooManyStops(std::uint32_t stops) = 0;
+    // The record was there but could not be read (error 0: not a whole record): the stops in a
+    // row are not known.
+    virtual void RecordUnreadable(unsigned long error) = 0;
+    // The checks only watch because the stops in a row are not known.
+    virtual void StopsUnknown() = 0;
     virtual void ChecksActAgain() = 0;
     virtual void RecordNotWritten(unsigned long error) = 0;
 };
@@ -63,7 +68,8 @@ public:
     HealthMonitor(HealthLog& log, RunRecordStore& store, Instant start) : log_(log), store_(store), start_(start) {}
 
     // The service has started: logs why the last run ended, when not with a STOP, and marks
-    // this run as going on.
+    // this run as going on. A record that cannot be read counts as the limit on stops in a
+    // row reached: a reset loop must not begin again because its count was lost.
     void Begin();
     // A round of checks begins with the settings read for it and what of them was not usable.
     void RoundStarted(const HealthSettings& settings, const std::vector<SettingProblem>& problems, Instant now);

@@ -76,8 +76,10 @@ std::optional<RunRecord> DecodeRunRecord(std::wstring_view text) {
     unsigned seen = 0;  // one bit a line
     while (!text.empty()) {
         const std::size_t end = text.find(L'\n');
+        // A last line with no end was cut short: "StopsInRow=1" may have been "StopsInRow=12".
+        if (end == std::wstring_view::npos) return std::nullopt;
         std::wstring_view line = text.substr(0, end);
-        text = end == std::wstring_view::npos ? std::wstring_view() : text.substr(end + 1);
+        text = text.substr(end + 1);
         if (!line.empty() && line.back() == L'\r') line.remove_suffix(1);
         const std::size_t equals = line.find(L'=');
         if (equals == std::wstring_view::npos) return std::nullopt;

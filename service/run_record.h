@@ -20,18 +20,29 @@ struct RunRecord {
     bool operator==(const RunRecord&) const = default;
 };
 
+// Stops in a row when they are not known: a record that could not be read. As many as any limit
+// allows, so that the checks only watch until an hour in which every check passed.
+inline constexpr std::uint32_t kStopsUnknown = 0xffffffffu;
+
+// What was found where the record is kept.
+struct StoredRecord {
+    enum class State { None, Read, Unreadable } state = State::None;
+    RunRecord record;         // when Read
+    unsigned long error = 0;  // when Unreadable: the system's error number; 0 for a text that is no record
+};
+
 class RunRecordStore {
 public:
     virtual ~RunRecordStore() = default;
-    // The record; none when there is none yet or it cannot be read.
-    virtual std::optional<RunRecord> Load() = 0;
+    // The record, none when there is none yet, or what kept it from being read.
+    virtual StoredRecord Load() = 0;
     // 0 when written, else the system's error number.
     virtual unsigned long Save(const RunRecord& record) = 0;
 };
 
 // The record as text, a NAME=value line each, for an administrator to read.
 std::wstring EncodeRunRecord(const RunRecord& record);
-// None for a text that is not a whole record.
+// None for a text that is not a whole record: every line there once, each ended.
 std::optional<RunRecord> DecodeRunRecord(std::wstring_view text);
 
 }  // namespace kelvarid

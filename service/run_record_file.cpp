@@ -34,15 +34,23 @@ std::wstring RunRecordPath() {
     return std::wstring(folder) + L"\\" + product::kRecordFolder + L"\\" + product::kRecordFile;
 }
 
-std::optional<RunRecord> RunRecordFile::Load() {
-    if (path_.empty()) return std::nullopt;
+StoredRecord RunRecordFile::Load() {
+    if (path_.empty()) return {};
     const UniqueHandle file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return std::nullopt;
+    if (!file) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};
+        return {StoredRecord::State::Unreadable, {}, error};
+    }
     std::vector<wchar_t> text(kLargestRecordBytes / sizeof(wchar_t));
     DWORD read = 0;
-    if (!ReadFile(file.get(), text.data(), kLargestRecordBytes, &read, nullptr)) return std::nullopt;
-    return DecodeRunRecord(std::wstring_view(text.data(), read / sizeof(wchar_t)));
+    if (!ReadFile(file.get(), text.data(), kLargestRecordBytes, &read, nullptr)) {
+        return {StoredRecord::State::Unreadable, {}, Failure()};
+    }
+    const std::optional<RunRecord> record = DecodeRunRecord(std::wstring_view(text.data(), read / sizeof(wchar_t)));
+    if (!record) return {StoredRecord::State::Unreadable, {}, 0};
+    return {StoredRecord::State::Read, *record, 0};
 }
 
 unsigned long RunRecordFile::Save(const RunRecord& record) {
@@ -51,13 +59,14 @@ unsigned long RunRecordFile::Save(const RunRecord& record) {
     const std::wstring text = EncodeRunRecord(record);
     const DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
     {
-        const UniqueHandle file(
-            CreateFileW(next.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const UniqueHandle file(CreateFileW(next.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
         if (!file) return Failure();
         DWORD written = 0;
         if (!WriteFile(file.get(), text.data(), bytes, &written, nullptr) || written != bytes) return Failure();
+        if (!FlushFileBuffers(file.get())) return Failure();
     }
-    if (!MoveFileExW(next.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) return Failure();
+    if (!MoveFileExW(next.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return Failure();
     return 0;
 }
 

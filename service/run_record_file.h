@@ -16,9 +16,10 @@ class RunRecordFile final : public RunRecordStore {
 public:
     RunRecordFile() : path_(RunRecordPath()) {}
 
-    std::optional<RunRecord> Load() override;
-    // Written beside the record and put in its place: a reset while it is written leaves the
-    // old record or the new, never half of one.
+    StoredRecord Load() override;
+    // Written beside the record, on the disk, and put in its place, on the disk, before it
+    // returns: a reset at any moment leaves the old record or the new, never half of one, and
+    // the circuit's hard reset never takes the last write with it.
     unsigned long Save(const RunRecord& record) override;
 
     const std::wstring& Path() const { return path_; }

@@ -19,7 +19,7 @@ namespace {
 
 using namespace kelvarid;
 
-constexpr DWORD kStartWaitHintMs = 30000;  // the start-up probe of four ports
+constexpr DWORD kStartWaitHintMs = 30000;  // the configured port may be slow to open
 constexpr DWORD kStopWaitHintMs = 5000;
 
 // Timer1 as a waitable timer, which the service's thread waits on together with its events.

@@ -5,16 +5,16 @@
 namespace kelvarid {
 
 void ServiceReport::PortChosen(int port, bool opened, int pulsePort) {
-    log_.Report(ServiceEvent::Started, PortName(pulsePort), {});
-    if (!opened) log_.Report(ServiceEvent::PortNotOpened, PortName(port), PortName(pulsePort));
+    log_.Report(ServiceEvent::Started, PortName(pulsePort));
+    if (!opened) log_.Report(ServiceEvent::PortNotOpened, PortName(port));
 }
 
-void ServiceReport::ChosenPortOpenedLater(int port) { log_.Report(ServiceEvent::PortOpenedLater, PortName(port), {}); }
+void ServiceReport::ChosenPortOpenedLater(int port) { log_.Report(ServiceEvent::PortOpenedLater, PortName(port)); }
 
 void ServiceReport::LineChanged(bool, bool worked, int pulsePort) {
     if (worked == txdWorked_) return;
     txdWorked_ = worked;
-    log_.Report(worked ? ServiceEvent::PulsesWorkAgain : ServiceEvent::PulseFailed, PortName(pulsePort), {});
+    log_.Report(worked ? ServiceEvent::PulsesWorkAgain : ServiceEvent::PulseFailed, PortName(pulsePort));
 }
 
 void ServicePulses::Tick() { Edge(&KeepAlive::Tick); }
@@ -38,7 +38,6 @@ void ServicePulses::Edge(unsigned (KeepAlive::*step)()) {
 
 void ServicePulses::Start() {
     timer1_.Start(kFirstTickMs);
-    keepAlive_.ProbePorts();
     keepAlive_.ChoosePort(port_);
 }
 

@@ -13,7 +13,7 @@ namespace kelvarid {
 // What the service reports about the keep-alive.
 enum class ServiceEvent {
     Started,          // port: where the pulses go now ("" when no port opened)
-    PortNotOpened,    // port: the configured one; other: where the pulses go until it opens
+    PortNotOpened,    // port: the configured one; no pulse goes anywhere until it opens
     PortOpenedLater,  // port: the configured one, which takes the pulses from now on
     PulseFailed,      // port: where the failed pulse went; reported once until one works
     PulsesWorkAgain,  // port: where the pulses go
@@ -22,7 +22,7 @@ enum class ServiceEvent {
 class ServiceLog {
 public:
     virtual ~ServiceLog() = default;
-    virtual void Report(ServiceEvent event, std::wstring_view port, std::wstring_view other) = 0;
+    virtual void Report(ServiceEvent event, std::wstring_view port) = 0;
 };
 
 // Timer1: a single countdown; starting it again replaces the one that runs.
@@ -64,10 +64,10 @@ private:
 class ServicePulses {
 public:
     ServicePulses(int port, SerialLine& line, ServiceLog& log, Countdown& timer1, PulseGuard& guard)
-        : port_(port), report_(log), keepAlive_(line, report_), timer1_(timer1), guard_(guard) {}
+        : port_(port), report_(log), keepAlive_(line, report_, PortUse::ChosenOnly), timer1_(timer1), guard_(guard) {}
 
     // Timer1 first, with the first rise due a moment later, as in the window program; then the
-    // probe and the configured port.
+    // configured port, and no other: the service has no buttons that a probe would grey out.
     void Start();
     // Timer1 ran down: the next edge, unless the guard holds the rise back.
     void Tick();

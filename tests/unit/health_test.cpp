@@ -44,6 +44,8 @@ public:
     void TooManyStops(std::uint32_t stops) override { Add(L"TooManyStops " + std::to_wstring(stops)); }
     void ChecksActAgain() override { Add(L"ActAgain"); }
     void RecordNotWritten(unsigned long error) override { Add(L"RecordNotWritten " + std::to_wstring(error)); }
+    void RecordUnreadable(unsigned long error) override { Add(L"RecordUnreadable " + std::to_wstring(error)); }
+    void StopsUnknown() override { Add(L"StopsUnknown"); }
 
 private:
     // The system's time as seconds since the start, which the tests read more easily.
@@ -56,13 +58,18 @@ private:
 
 class FakeStore final : public RunRecordStore {
 public:
-    std::optional<RunRecord> Load() override { return stored; }
+    StoredRecord Load() override {
+        if (unreadable) return {StoredRecord::State::Unreadable, {}, *unreadable};
+        if (!stored) return {};
+        return {StoredRecord::State::Read, *stored, 0};
+    }
     unsigned long Save(const RunRecord& record) override {
         if (error == 0) stored = record;
         ++saves;
         return error;
     }
     std::optional<RunRecord> stored;
+    std::optional<unsigned long> unreadable;  // the error Load reports instead of a record
     unsigned long error = 0;
     int saves = 0;
 };
@@ -338,7 +345,9 @@ TEST(HealthRecord, ReadsBackWhatItWroteAndNothingThatIsNotWhole) {
     const RunRecord record{133'900'000'000'000'123ull, false, 2, L"C:\\Data\\Žluťoučký kůň.txt", 42};
     const std::wstring text = EncodeRunRecord(record);
     EXPECT_EQ(DecodeRunRecord(text), record);
-    EXPECT_FALSE(DecodeRunRecord(text.substr(0, text.size() / 2))) << "half a record was read as a whole one";
+    for (std::size_t cut = 0; cut < text.size(); ++cut) {
+        EXPECT_FALSE(DecodeRunRecord(text.substr(0, cut))) << "a record cut after " << cut << " characters was read";
+    }
     EXPECT_FALSE(DecodeRunRecord(L""));
     std::wstring bad = text;
     bad[bad.find(L"StopsInRow=") + 11] = L'x';
@@ -346,6 +355,43 @@ TEST(HealthRecord, ReadsBackWhatItWroteAndNothingThatIsNotWhole) {
     EXPECT_FALSE(DecodeRunRecord(L"EndedWithStop=7\r\n" + text));
     EXPECT_FALSE(DecodeRunRecord(L"StopsInRow=0\r\n" + text)) << "a line there twice";
     EXPECT_FALSE(DecodeRunRecord(text + L"Other=1\r\n"));
+}
+
+// A record that is there but cannot be read, whatever kept it from being read, and the next
+// start after another reset: the checks only watch until every check has passed for an hour.
+TEST(HealthRecord, AnUnreadableRecordCountsAsTheLimitReachedAcrossResetsUntilAGoodHour) {
+    for (const unsigned long error : {0ul, 5ul}) {
+        HealthRig rig(ActingAtOnce({L"logger.exe"}));
+        rig.store.unreadable = error;
+        rig.monitor.Begin();
+        rig.Rounds(0, 200, {false});
+        EXPECT_TRUE(rig.RaiseAt(200)) << "the checks acted with the stops in a row unknown";
+        EXPECT_EQ(rig.Only(L"Record"), (Journal{L"RecordUnreadable " + std::to_wstring(error)}));
+        EXPECT_EQ(rig.Only(L"StopsUnknown").size(), 1u);
+        EXPECT_TRUE(rig.Only(L"TooManyStops").empty());
+        ASSERT_TRUE(rig.store.stored);
+        EXPECT_EQ(rig.store.stored->stopsInRow, kStopsUnknown) << "the next reset would forget the limit";
+
+        // The machine resets before a good hour: the record written since keeps the limit.
+        HealthRig next(ActingAtOnce({L"logger.exe"}));
+        next.store.stored = rig.store.stored;
+        next.monitor.Begin();
+        next.Rounds(0, 200, {false});
+        EXPECT_TRUE(next.RaiseAt(200));
+        next.Rounds(210, 210 + 3600, {true});
+        EXPECT_EQ(next.Only(L"ActAgain"), (Journal{L"ActAgain"}));
+        next.Rounds(3820, 3940, {false});
+        EXPECT_FALSE(next.RaiseAt(3940)) << "the checks did not act after their good hour";
+        EXPECT_EQ(next.store.stored->stopsInRow, 1u);
+    }
+}
+
+TEST(HealthRecord, AMissingRecordIsTheFirstRunAndTheChecksActAtOnce) {
+    HealthRig rig(ActingAtOnce({L"logger.exe"}));
+    rig.monitor.Begin();
+    rig.Rounds(0, 200, {false});
+    EXPECT_FALSE(rig.RaiseAt(200));
+    EXPECT_TRUE(rig.Only(L"Record").empty());
 }
 
 RawValue Dword(std::uint32_t number) { return {true, kRegDword, number, {}}; }
