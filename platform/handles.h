@@ -99,3 +99,31 @@ private:
 };
 
 }  // namespace kelvarid
+
+namespace kelvarid {
+
+// A critical section, deleted with its owner, and a scope that holds it.
+class CriticalSection {
+public:
+    CriticalSection() { InitializeCriticalSection(&section_); }
+    ~CriticalSection() { DeleteCriticalSection(&section_); }
+    CriticalSection(const CriticalSection&) = delete;
+    CriticalSection& operator=(const CriticalSection&) = delete;
+
+private:
+    friend class Locked;
+    CRITICAL_SECTION section_;
+};
+
+class Locked {
+public:
+    explicit Locked(CriticalSection& lock) : lock_(lock.section_) { EnterCriticalSection(&lock_); }
+    ~Locked() { LeaveCriticalSection(&lock_); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+private:
+    CRITICAL_SECTION& lock_;
+};
+
+}  // namespace kelvarid

@@ -10,7 +10,6 @@ namespace kelvarid::texts {
 
 inline constexpr wchar_t kBoxTitle[] = L"Kelvarid";
 
-inline constexpr wchar_t kNoProgramPath[] = L"Cesta k programu nelze zjistit.\nThe program cannot find its own path.";
 inline constexpr wchar_t kNoProgramFolder[] =
     L"Knihovnu serline.dll nelze najít: program nezná svou složku.\nserline.dll not found: the program does not know its folder.";
 inline constexpr wchar_t kNoSystemFolder[] = L"Systémovou složku nelze najít.\nThe system folder cannot be found.";

@@ -9,26 +9,22 @@
 
 namespace kelvarid {
 
-namespace {
-
-std::wstring ProgramPath() {
+std::wstring SerialLibraryPath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) FatalWithLastError(texts::kNoProgramPath);
+        if (length == 0) return {};
         if (length < path.size()) {
             path.resize(length);
-            return path;
+            return LibraryBesideProgram(path, kSerialLibraryName);
         }
         path.resize(path.size() * 2);  // the path was cut short: try a longer buffer
     }
 }
 
-}  // namespace
-
 HMODULE Module1::Library() {
     if (library_) return library_.get();
-    const std::wstring path = LibraryBesideProgram(ProgramPath(), kSerialLibraryName);
+    const std::wstring path = SerialLibraryPath();
     if (path.empty()) Fatal(texts::kNoProgramFolder);
     // A full path: the current directory and PATH are never searched.
     library_.reset(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));

@@ -2,11 +2,17 @@
 // only from the program's own folder, by its full path.
 #pragma once
 
+#include <string>
+
 #include "platform/handles.h"
 #include "serial/serial_line.h"
 #include "serline/serline.h"
 
 namespace kelvarid {
+
+// The full path of serline.dll beside the running program; empty when the program's own path
+// cannot be had.
+std::wstring SerialLibraryPath();
 
 class Module1 final : public SerialLine {
 public:

@@ -1,5 +1,6 @@
 #include "service/event_log.h"
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -43,7 +44,7 @@ std::wstring_view PortOrNone(std::wstring_view port) { return port.empty() ? std
 // never a reason to stop the pulses.
 EventLog::EventLog() : source_(RegisterEventSourceW(nullptr, kServiceName)) {}
 
-void EventLog::Report(ServiceEvent event, std::wstring_view port, std::wstring_view other) {
+void EventLog::Report(ServiceEvent event, std::wstring_view port) {
     switch (event) {
     case ServiceEvent::Started: return Write(EVENTLOG_INFORMATION_TYPE, MSG_STARTED, {PortOrNone(port)});
     case ServiceEvent::PortNotOpened:
@@ -73,6 +74,18 @@ void EventLog::Resumed(std::wstring_view port) { Write(EVENTLOG_INFORMATION_TYPE
 
 void EventLog::PriorityNotRaised(unsigned long error) {
     Write(EVENTLOG_WARNING_TYPE, MSG_PRIORITY_NOT_RAISED, {texts::Decimal(error)});
+}
+
+void EventLog::LibraryNotLoaded(std::wstring_view path, unsigned long error) {
+    Write(EVENTLOG_ERROR_TYPE, MSG_LIBRARY_NOT_LOADED, {path, texts::Decimal(error)});
+}
+
+void EventLog::LibraryLacks(std::wstring_view path, std::wstring_view function) {
+    Write(EVENTLOG_ERROR_TYPE, MSG_LIBRARY_LACKS_FUNCTION, {path, function});
+}
+
+void EventLog::LibraryLoaded(std::wstring_view path) {
+    Write(EVENTLOG_INFORMATION_TYPE, MSG_LIBRARY_LOADED, {path});
 }
 
 void EventLog::SettingsInForce(const HealthSettings& settings) {
@@ -147,9 +160,34 @@ void EventLog::RecordNotWritten(unsigned long error) {
 
 void EventLog::Write(WORD type, DWORD id, std::initializer_list<std::wstring_view> strings) {
     if (!source_) return;
-    std::vector<std::wstring> texts(strings.begin(), strings.end());
+    const std::vector<std::wstring> values(strings.begin(), strings.end());
+    // An entry is the same as another when its number and what it is about (its first string)
+    // are: "14 (logger.exe)".
+    std::wstring key = texts::Decimal(id & 0xffff);
+    if (!values.empty()) key += L" (" + values.front() + L")";
+    const std::int64_t nowMs = static_cast<std::int64_t>(GetTickCount64());
+    Locked locked(lock_);
+    WriteDueCounts(nowMs);
+    if (repeats_.Admit(key, nowMs)) Send(type, id, values);
+}
+
+void EventLog::WriteRepeatCounts(RepeatCounts which) {
+    if (!source_) return;
+    Locked locked(lock_);
+    // At the end every minute counts as over.
+    WriteDueCounts(which == RepeatCounts::All ? std::numeric_limits<std::int64_t>::max()
+                                              : static_cast<std::int64_t>(GetTickCount64()));
+}
+
+void EventLog::WriteDueCounts(std::int64_t nowMs) {
+    for (const RepeatLimit::Held& held : repeats_.Due(nowMs)) {
+        Send(EVENTLOG_INFORMATION_TYPE, MSG_REPEATED, {held.key, texts::Decimal(held.count)});
+    }
+}
+
+void EventLog::Send(WORD type, DWORD id, const std::vector<std::wstring>& strings) {
     std::vector<const wchar_t*> pointers;
-    for (const std::wstring& text : texts) pointers.push_back(text.c_str());
+    for (const std::wstring& text : strings) pointers.push_back(text.c_str());
     ReportEventW(source_.get(), type, 0, id, nullptr, static_cast<WORD>(pointers.size()), 0,
                  pointers.empty() ? nullptr : pointers.data(), nullptr);
 }

@@ -8,13 +8,17 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/handles.h"
 #include "service/health_monitor.h"
+#include "service/repeat_limit.h"
+#include "service/service_line.h"
 #include "service/service_pulses.h"
 
 namespace kelvarid {
 
-class EventLog final : public ServiceLog, public HealthLog {
+class EventLog final : public ServiceLog, public HealthLog, public LibraryLog {
 public:
     EventLog();
 
@@ -27,6 +31,13 @@ public:
     void Suspending();
     void Resumed(std::wstring_view port);
     void PriorityNotRaised(unsigned long error);
+    // Writes the counts of the entries held back in a minute that is over (called now and then),
+    // or at the end all of them.
+    enum class RepeatCounts { Due, All };
+    void WriteRepeatCounts(RepeatCounts which = RepeatCounts::Due);
+    void LibraryNotLoaded(std::wstring_view path, unsigned long error) override;
+    void LibraryLacks(std::wstring_view path, std::wstring_view function) override;
+    void LibraryLoaded(std::wstring_view path) override;
 
     // The health checks' entries.
     void SettingsInForce(const HealthSettings& settings) override;
@@ -49,8 +60,13 @@ private:
     };
 
     void Write(WORD type, DWORD id, std::initializer_list<std::wstring_view> strings);
+    void WriteDueCounts(std::int64_t nowMs);  // under lock_
+    void Send(WORD type, DWORD id, const std::vector<std::wstring>& strings);
 
     std::unique_ptr<void, SourceDeleter> source_;
+    // The pulsing thread, the checks' thread and the control handler all write entries.
+    CriticalSection lock_;
+    RepeatLimit repeats_;
 };
 
 }  // namespace kelvarid

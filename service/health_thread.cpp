@@ -10,22 +10,9 @@ constexpr DWORD kRoundIntervalMs = 10000;
 // At STOP, a round that hangs is not waited for longer: the process ends with it.
 constexpr DWORD kRoundEndWaitMs = 2000;
 
-class Locked {
-public:
-    explicit Locked(CRITICAL_SECTION& lock) : lock_(lock) { EnterCriticalSection(&lock_); }
-    ~Locked() { LeaveCriticalSection(&lock_); }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-
-private:
-    CRITICAL_SECTION& lock_;
-};
-
 }  // namespace
 
-HealthChecks::HealthChecks(HealthLog& log) : monitor_(log, record_, Now()) { InitializeCriticalSection(&lock_); }
-
-HealthChecks::~HealthChecks() { DeleteCriticalSection(&lock_); }
+HealthChecks::HealthChecks(HealthLog& log) : monitor_(log, record_, Now()) {}
 
 bool HealthChecks::Start() {
     {

@@ -16,7 +16,6 @@ namespace kelvarid {
 class HealthChecks final : public PulseGuard {
 public:
     explicit HealthChecks(HealthLog& log);
-    ~HealthChecks() override;
     HealthChecks(const HealthChecks&) = delete;
     HealthChecks& operator=(const HealthChecks&) = delete;
 
@@ -35,7 +34,7 @@ private:
     static DWORD WINAPI RunRounds(void* self);
     void Round();
 
-    CRITICAL_SECTION lock_;
+    CriticalSection lock_;
     RunRecordFile record_;
     HealthMonitor monitor_;
     UniqueHandle stopEvent_;

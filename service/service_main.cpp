@@ -8,9 +8,9 @@
 #include "platform/handles.h"
 #include "platform/one_instance.h"
 #include "platform/power.h"
-#include "serial/module1.h"
 #include "service/event_log.h"
 #include "service/health_thread.h"
+#include "service/service_line.h"
 #include "service/service_pulses.h"
 #include "service/settings.h"
 #include "service/texts.h"
@@ -109,7 +109,7 @@ void RunAhead(EventLog& log) {
 // action of the service manager starts the pulses again.
 void PulseUntilStopped(EventLog& log) {
     WaitableCountdown timer1;
-    Module1 serialLine;
+    ServiceLine serialLine(log);
     // Left undeleted when a round of checks still hangs at STOP: its thread may wake later.
     auto* health = new HealthChecks(log);
     ServicePulses pulses(ConfiguredPort(log), serialLine, log, timer1, *health);
@@ -127,6 +127,7 @@ void PulseUntilStopped(EventLog& log) {
         if (woken == kStop) break;
         if (woken == kTick) {
             pulses.Tick();
+            log.WriteRepeatCounts();
             continue;
         }
         if (woken != kResume) FatalWithLastError(texts::kWaitFailed);
@@ -137,6 +138,7 @@ void PulseUntilStopped(EventLog& log) {
     pulses.Stop();
     SetFatalCleanup(nullptr, nullptr);
     if (health->Stop()) delete health;
+    log.WriteRepeatCounts(EventLog::RepeatCounts::All);
     log.Stopped(pulses.PulsePortName());
 }
 
