@@ -1,9 +1,9 @@
 #!/bin/sh
 # kelvarid-service.exe and the real serline.dll through Wine's service manager, from the
-# prefix's start with nobody logged on to the service's deletion. COM1 to COM3 are
-# pseudo-terminals, COM4 leads nowhere; strace shows the breaks (TIOCSBRK raises the line,
-# TIOCCBRK lowers it) and, with WINEDEBUG=+eventlog, Wine prints what the service reports to
-# the event log: the message number and its strings.
+# prefix's start with nobody logged on to the service's deletion. COM1 to COM4 are
+# pseudo-terminals; strace shows the opens (Wine's server opens a port's device) and the breaks
+# (TIOCSBRK raises the line, TIOCCBRK lowers it) and, with WINEDEBUG=+eventlog, Wine prints what
+# the service reports to the event log: the message number and its strings.
 #   service_test.sh <build folder> <source folder>
 set -u
 build=$1
@@ -31,7 +31,7 @@ cleanup() {
         wineserver -k 2>/dev/null
     fi
     for pid in $pids; do kill "$pid" 2>/dev/null; done
-    for n in 1 2 3; do rm -f "$ports/com$n" "$ports/com$n-peer"; done
+    for n in 1 2 3 4; do rm -f "$ports/com$n" "$ports/com$n-peer"; done
     rm -rf "$work" "$record_folder"
 }
 trap cleanup EXIT
@@ -39,6 +39,7 @@ fail() { echo "FAIL: $*"; echo "--- breaks"; grep -E 'TIOC[SC]BRK' "$trace" 2>/d
 calc() { awk "BEGIN { print ($1) }"; }
 terminal() {
     socat pty,raw,echo=0,link="$ports/com$1" pty,raw,echo=0,link="$ports/com$1-peer" 2>"$work/socat$1.log" &
+    eval "socat$1=$!"
     pids="$pids $!"
     for _ in $(seq 50); do [ -e "$ports/com$1" ] && return 0; sleep 0.1; done
     echo "FAIL: socat made no pseudo-terminal for COM$1"; exit 1
@@ -50,10 +51,13 @@ set_value() {  # <name> <type> <data>
 # The prefix starts as a machine boots: a persistent server, as no program keeps it up, and one
 # program that ends at once; what it starts, the service too, is traced into $trace and $out.
 boot() {
-    strace -f -qq -y -ttt -e trace=ioctl -o "$trace" sh -c \
-        "'$W' --server -p && WINEDEBUG=+eventlog,warn+ntdll '$W' cmd /c exit" >"$out" 2>&1 &
+    rm -f "$work/booted"
+    strace -f -qq -y -ttt -e trace=ioctl,open,openat -o "$trace" sh -c \
+        "'$W' --server -p && WINEDEBUG=+eventlog,warn+ntdll '$W' cmd /c exit; touch '$work/booted'" >"$out" 2>&1 &
     strace_pid=$!
 }
+# A program run before the boot has ended would start the prefix itself, untraced.
+await_boot() { for _ in $(seq 600); do [ -e "$work/booted" ] && return 0; sleep 0.1; done; fail "the prefix did not start"; }
 # A reset: the prefix ends at once, as a machine's power goes, and boots again.
 reset_and_boot() {  # <name of this boot's files>
     wineserver -k 2>/dev/null; wineserver -w
@@ -64,10 +68,21 @@ reset_and_boot() {  # <name of this boot's files>
 # "<time> <tid> <COMn> raise|lower", in order.
 breaks() {
     sed -nE 's#^([0-9]+) +([0-9.]+) ioctl\([0-9]+<([^>]*)>, (TIOC[SC]BRK).*#\2 \1 \3 \4#p' "$trace" |
-        sed -e "s# $com1 # COM1 #" -e "s# $com2 # COM2 #" -e "s# $com3 # COM3 #" \
+        sed -e "s# $com1 # COM1 #" -e "s# $com2 # COM2 #" -e "s# $com3 # COM3 #" -e "s# $com4 # COM4 #" \
             -e 's# TIOCSBRK$# raise#' -e 's# TIOCCBRK$# lower#'
 }
 raises() { breaks | grep -c " $1 raise\$"; }
+# The lines of the trace so far, and whether anything after line <mark> opened or drove a port:
+# every open and ioctl names the device it got.
+mark() { wc -l <"$trace"; }
+touched_since() {  # <mark> <COMn>...
+    from=$1; shift
+    for port in "$@"; do
+        device=$(eval echo "\$$(echo "$port" | tr 'A-Z' 'a-z')")
+        tail -n +"$((from + 1))" "$trace" | grep -q "<$device>" && return 0
+    done
+    return 1
+}
 wait_for_raises() {  # <port> <count> <seconds>
     for _ in $(seq $(($3 * 10))); do [ "$(raises "$1")" -ge "$2" ] && return 0; sleep 0.1; done
     return 1
@@ -92,35 +107,49 @@ mentioned() { strings_of "$1" | grep -qF "$2"; }  # <message id> <part of a stri
 pulser() { awk '/^Tgid/ { print $2 }' "/proc/$(breaks | grep " $1 raise\$" | tail -n 1 | cut -d' ' -f2)/status" 2>/dev/null; }
 
 mkdir -p "$ports"
-for n in 1 2 3; do rm -f "$ports/com$n"; terminal $n; done
-com1=$(readlink "$ports/com1"); com2=$(readlink "$ports/com2"); com3=$(readlink "$ports/com3")
+for n in 1 2 3 4; do rm -f "$ports/com$n"; terminal $n; done
+com1=$(readlink "$ports/com1"); com2=$(readlink "$ports/com2"); com3=$(readlink "$ports/com3"); com4=$(readlink "$ports/com4")
 mkdir "$work/program"
 cp "$build/kelvarid-service.exe" "$build/serline.dll" "$work/program/"
 rm -rf "$record_folder"
 mkdir -p "$record_folder"
 exe=$(printf 'Z:%s' "$work/program/kelvarid-service.exe" | tr '/' '\\')
 
-# Without its library the service cannot pulse: the failure goes to the log and the process
-# ends at once, with no box waiting where nobody can see it.
+# Without its library the service cannot pulse: the failure goes to the log once, the service
+# keeps running (a process that ended would be started again and again) and pulses once the
+# library is back, at the next rise: it is looked for before every one.
 mkdir "$work/nolibrary"
 cp "$build/kelvarid-service.exe" "$work/nolibrary/"
 wineserver -k 2>/dev/null; wineserver -w
-"$W" --server -p
-WINEDEBUG=+eventlog "$W" sc create "$service_name" binPath= "$(printf 'Z:%s' "$work/nolibrary/kelvarid-service.exe" | tr '/' '\\')" \
-    start= demand >"$out" 2>&1
+trace="$work/trace-nolibrary"; out="$work/out-nolibrary"
+boot
+await_boot
+"$W" sc create "$service_name" binPath= "$(printf 'Z:%s' "$work/nolibrary/kelvarid-service.exe" | tr '/' '\\')" \
+    start= demand >/dev/null 2>&1
 "$W" sc start "$service_name" >/dev/null 2>&1
-for _ in $(seq 100); do grep -q 'ReportEventW (.*,0xc0000009,' "$out" && break; sleep 0.2; done
-await mentioned 0xc0000009 serline.dll || fail "no entry naming the missing serline.dll"
-for _ in $(seq 50); do grep -qs "[n]olibrary" /proc/[0-9]*/cmdline || break; sleep 0.1; done
-grep -qs "[n]olibrary" /proc/[0-9]*/cmdline && fail "the service without its library still runs"
+for _ in $(seq 100); do grep -q 'ReportEventW (.*,0xc000001f,' "$out" && break; sleep 0.2; done
+await mentioned 0xc000001f serline.dll || fail "no entry naming the missing serline.dll"
+# The first rise, due 5 ms after the start, fails: the library is put back after it.
+await grep -q 'ReportEventW (.*,0xc0000004,' "$out" || fail "no entry that the first pulse failed"
+wait_for_state RUNNING || fail "the service without its library does not run: $(state)"
+cp "$build/serline.dll" "$work/nolibrary/"
+back=$(date +%s.%N)
+wait_for_raises COM1 1 65 || fail "no rise on COM1 within 65 s of serline.dll being put back"
+library_to_rise=$(calc "$(breaks | grep ' COM1 raise$' | head -n 1 | cut -d' ' -f1) - $back")
+await mentioned 0x40000021 serline.dll || fail "no entry that serline.dll was loaded"
+[ "$(grep -c 'ReportEventW (.*,0xc000001f,' "$out")" = 1 ] || fail "the missing library was logged more than once"
+"$W" sc stop "$service_name" >/dev/null 2>&1
+wait_for_state STOPPED || fail "the service did not stop; state $(state)"
+await last_break_is COM1 lower || fail "the line of COM1 was left raised"
 "$W" sc delete "$service_name" >/dev/null 2>&1
+trace="$work/trace"; out="$work/out"
 
 # The service as the installer makes it, then the prefix shut down.
 wineserver -k 2>/dev/null; wineserver -w
 "$W" sc delete "$service_name" >/dev/null 2>&1
 "$W" sc create "$service_name" binPath= "$exe" start= auto obj= "NT AUTHORITY\\LocalService" >"$work/create" 2>&1 ||
     { cat "$work/create"; echo "FAIL: sc create"; exit 1; }
-"$W" sc failure "$service_name" reset= 0 actions= restart/5000 >/dev/null 2>&1
+"$W" sc failure "$service_name" reset= 86400 actions= restart/5000/restart/30000/restart/300000 >/dev/null 2>&1
 set_port COM2
 "$W" reg query "HKLM\\$KELVARID_SERVICE_KEY" >"$work/key" 2>&1
 grep -q 'FailureActions' "$work/key" && failure_actions=kept || failure_actions="not kept"
@@ -134,7 +163,8 @@ boot
 wait_for_raises COM2 1 60 || fail "no break on COM2 within 60 s of the start"
 first=$(breaks | grep ' COM2 raise$' | head -n 1 | cut -d' ' -f1)
 boot_to_break=$(calc "$first - $started")
-[ "$(raises COM1)$(raises COM3)" = 00 ] || fail "a break on a port other than COM2"
+grep -Eq "open(at)?\(.*= [0-9]+<$com2>" "$trace" || fail "the trace shows no open of COM2, so it cannot show one of another port"
+touched_since 0 COM1 COM3 COM4 && fail "a port other than COM2 was opened or driven"
 await logged 0x40000001 COM2 || fail "no entry that the service started on COM2"
 service=$(pulser COM2)
 [ -n "$service" ] || fail "the process that pulses cannot be found"
@@ -169,17 +199,21 @@ rise1=$(breaks | grep ' COM1 raise$' | cut -d' ' -f1)
 lowered1=$(breaks | grep ' COM1 lower$' | awk -v r="$rise1" '$1 > r { printf "%.0f", ($1 - r) * 1000; exit }')
 [ -n "$lowered1" ] && [ "$lowered1" -lt 450 ] || fail "STOP in the high phase did not lower the line (down after ${lowered1:-?} ms)"
 
-# A port that does not open: logged once, the pulses go to the port that opened last (COM3).
-# Then the process is killed: its recovery action would start it again after 5 s.
-set_port COM4
+# Its port missing (COM3), the others there: no rise goes anywhere, no other port is opened,
+# and the failure is logged once. Then the process is killed: its recovery action would start
+# it again after 5 s.
+kill "$socat3"; rm -f "$ports/com3"
+set_port COM3
+from=$(mark)
 "$W" sc start "$service_name" >/dev/null 2>&1
-wait_for_raises COM3 1 30 || fail "with Port=COM4 (nowhere), no break on COM3, the port that opened last"
-await logged 0x80000002 COM4 || fail "no entry that COM4 cannot be opened"
-await logged 0x80000002 COM3 || fail "the entry does not name COM3 as the port the pulses go to"
-killed=$(pulser COM3)
+await logged 0x80000002 COM3 || fail "no entry that COM3 cannot be opened"
+await logged 0xc0000004 - || fail "no entry that the first rise, due 5 ms after the start, failed"
+touched_since "$from" COM1 COM2 COM4 && fail "with COM3 missing, another port was opened or driven"
+killed=$(pgrep -f '[k]elvarid-service.exe' | head -n 1)
+[ -n "$killed" ] || fail "the service's process cannot be found"
 kill -9 "$killed"
 # Its recovery action, where kept, starts it again after 5 s: given 15 s to show.
-restarted_elsewhere() { [ "$(raises COM3)" -ge 2 ] && [ "$(pulser COM3)" != "$killed" ]; }
+restarted_elsewhere() { pgrep -f '[k]elvarid-service.exe' | grep -qvx "$killed"; }
 for _ in $(seq 150); do restarted_elsewhere && break; sleep 0.1; done
 if restarted_elsewhere; then
     restarted="restarted by its recovery action"
@@ -247,7 +281,8 @@ tr -d '\000' <"$record_folder/$KELVARID_RECORD_FILE" | grep -q 'EndedWithStop=1'
 "$W" reg query "HKLM\\$KELVARID_SERVICE_KEY" >/dev/null 2>&1 && fail "the service's key is left"
 "$W" sc query "$service_name" 2>/dev/null | grep -q SERVICE_NAME && fail "sc query still finds the service"
 
-echo "PASS: first break on COM2 $boot_to_break s after the prefix started; STOP lowered the line and ended" \
-    "the process; Port=COM9 logged and COM1 used, lowered by STOP $lowered1 ms after its rise; COM4 missing logged" \
-    "and COM3 used; killed: $restarted; logger.exe killed: the next rise held back, the run after it" \
+echo "PASS: without serline.dll logged once and running, first rise $library_to_rise s after it was put back;" \
+    "first break on COM2 $boot_to_break s after the prefix started, no other port opened; STOP lowered the line and ended" \
+    "the process; Port=COM9 logged and COM1 used, lowered by STOP $lowered1 ms after its rise; COM3 missing logged" \
+    "and no other port opened or driven; killed: $restarted; logger.exe killed: the next rise held back, the run after it" \
     "says why, watches and keeps pulsing; the stale heartbeat file logged"
