@@ -24,14 +24,19 @@ unsigned long Failure() {
 // The machine's program data folder (C:\ProgramData) where Windows itself keeps it: the shell's
 // folder functions would load the shell into the service, and a service's environment may
 // name another folder (Wine's does).
-std::wstring RunRecordPath() {
+std::wstring RunRecordFolder() {
     wchar_t folder[MAX_PATH];
     DWORD size = sizeof folder;
     if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
                      L"ProgramData", RRF_RT_REG_SZ, nullptr, folder, &size) != ERROR_SUCCESS) {
         return {};
     }
-    return std::wstring(folder) + L"\\" + product::kRecordFolder + L"\\" + product::kRecordFile;
+    return std::wstring(folder) + L"\\" + product::kRecordFolder;
+}
+
+std::wstring RunRecordPath() {
+    const std::wstring folder = RunRecordFolder();
+    return folder.empty() ? folder : folder + L"\\" + product::kRecordFile;
 }
 
 StoredRecord RunRecordFile::Load() {

@@ -9,6 +9,8 @@
 
 namespace kelvarid {
 
+// "C:\ProgramData\Kelvarid"; "" when the program data folder is not known.
+std::wstring RunRecordFolder();
 // "C:\ProgramData\Kelvarid\record.txt"; "" when the program data folder is not known.
 std::wstring RunRecordPath();
 

@@ -4,12 +4,16 @@
 // ServicePulses.
 #include <windows.h>
 
+#include <string>
+
 #include "platform/fatal.h"
 #include "platform/handles.h"
 #include "platform/one_instance.h"
 #include "platform/power.h"
 #include "service/event_log.h"
+#include "service/folder_rights.h"
 #include "service/health_thread.h"
+#include "service/service_command.h"
 #include "service/service_line.h"
 #include "service/service_pulses.h"
 #include "service/settings.h"
@@ -165,9 +169,33 @@ void WINAPI ServiceMain(DWORD, wchar_t**) {
     SetStatus(SERVICE_STOPPED);
 }
 
+// The folder this program lies in; empty when its path cannot be had.
+std::wstring ProgramFolder() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return {};
+    std::wstring folder(path, length);
+    const std::size_t slash = folder.find_last_of(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash);
+}
+
+// What the installer asks for: the exit code is 0 or the system's error number. Handled
+// before the dispatcher, which Wine lets wait for ever when no service manager started it.
+int SetProgramRights() {
+    const std::wstring folder = ProgramFolder();
+    if (folder.empty()) return ERROR_PATH_NOT_FOUND;
+    return static_cast<int>(SetServiceFolderRights(folder, ServiceFolder::Program));
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    switch (ParseServiceCommand(GetCommandLineW())) {
+    case ServiceCommand::SetProgramRights: return SetProgramRights();
+    case ServiceCommand::MakeRecordFolder: return static_cast<int>(MakeRecordFolder());
+    case ServiceCommand::Unknown: return ERROR_INVALID_PARAMETER;
+    case ServiceCommand::RunAsService: break;
+    }
     wchar_t name[sizeof product::kServiceName / sizeof product::kServiceName[0]];
     lstrcpyW(name, kServiceName);  // the table wants a writable name
     const SERVICE_TABLE_ENTRYW services[] = {{name, &ServiceMain}, {nullptr, nullptr}};

@@ -8,6 +8,7 @@
 
 #include "keepalive/ports.h"
 #include "service/repeat_limit.h"
+#include "service/service_command.h"
 #include "service/service_pulses.h"
 #include "tests/unit/fakes.h"
 
@@ -303,6 +304,21 @@ TEST(RepeatedEntries, OtherEntriesAndAnEntryAfterAQuietMinuteAreWrittenAtOnce) {
     EXPECT_TRUE(rig.Entry(L"4 (COM1)", 300)) << "an entry after a quiet minute was held back";
     EXPECT_TRUE(rig.Entry(L"14 (logger.exe)", 300));
     EXPECT_TRUE(rig.counts.empty());
+}
+
+TEST(ServiceCommandLine, TheServiceManagersStartRunsTheServiceAndOnlyTheInstallersOptionsDoElse) {
+    const std::wstring quoted = L"\"C:\\Program Files\\Kelvarid --x\\kelvarid-service.exe\"";
+    EXPECT_EQ(ParseServiceCommand(quoted), ServiceCommand::RunAsService);
+    EXPECT_EQ(ParseServiceCommand(quoted + L"  "), ServiceCommand::RunAsService);
+    EXPECT_EQ(ParseServiceCommand(L"C:\\Kelvarid\\kelvarid-service.exe"), ServiceCommand::RunAsService);
+    EXPECT_EQ(ParseServiceCommand(quoted + L" --set-program-rights"), ServiceCommand::SetProgramRights);
+    EXPECT_EQ(ParseServiceCommand(L"kelvarid-service.exe\t--make-record-folder "), ServiceCommand::MakeRecordFolder);
+    for (const wchar_t* options : {L" --SET-PROGRAM-RIGHTS", L" --set-program-rights x", L" /set-program-rights",
+                                   L" --make-record-folder --set-program-rights", L" -"}) {
+        EXPECT_EQ(ParseServiceCommand(quoted + options), ServiceCommand::Unknown) << options;
+    }
+    EXPECT_EQ(ParseServiceCommand(L"\"C:\\Kelvarid\\kelvarid-service.exe --set-program-rights"), ServiceCommand::RunAsService)
+        << "an unclosed quote belongs to the program's name";
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 // kelvarid.exe beside it: one pulser per machine, whichever started first.
 //   ServiceRunning.*  expect the service Kelvarid to run already (service_test.sh starts it);
 //   ServiceControl.*  expect it to exist, stopped;
-//   ServiceStart.*    make their own service and delete it again.
+//   ServiceStart.*    make their own service and delete it again;
+//   FolderRights.*    the rights the installer has the service's program set on its folders.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "product.h"
+#include "service/folder_rights.h"
 #include "tests/wine/harness.h"
 
 namespace e2e {
@@ -157,6 +159,97 @@ TEST(ServiceStart, FailsWithCodeFourWhileTheProgramRunsWhichGoesOn) {
 
     EXPECT_FALSE(program.program->WaitForExit(0)) << "kelvarid.exe ended";
     EXPECT_TRUE(IsWindowVisible(program.Main()));
+}
+
+// One entry of an access list as the test expects it: who, and what they may do.
+struct Grant {
+    WELL_KNOWN_SID_TYPE who;
+    ACCESS_MASK rights;
+};
+
+bool IsSid(PSID sid, WELL_KNOWN_SID_TYPE type) {
+    BYTE known[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof known;
+    return CreateWellKnownSid(type, nullptr, known, &size) && EqualSid(sid, known);
+}
+
+// The descriptor as Windows reads it: owner Administrators, an access list that inherits
+// nothing from above, and exactly `grants`, each passed on to files and folders inside.
+void ExpectDescriptor(kelvarid::ServiceFolder folder, const std::vector<Grant>& grants) {
+    const kelvarid::UniqueDescriptor descriptor = kelvarid::ServiceFolderDescriptor(folder);
+    ASSERT_TRUE(descriptor) << "error " << GetLastError();
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    ASSERT_TRUE(GetSecurityDescriptorOwner(descriptor.get(), &owner, &defaulted));
+    EXPECT_TRUE(owner != nullptr && IsSid(owner, WinBuiltinAdministratorsSid)) << "the owner is not Administrators";
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE(GetSecurityDescriptorControl(descriptor.get(), &control, &revision));
+    EXPECT_TRUE(control & SE_DACL_PROTECTED) << "the folder would inherit entries from above";
+    PACL list = nullptr;
+    BOOL present = FALSE;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor.get(), &present, &list, &defaulted));
+    ASSERT_TRUE(present && list != nullptr) << "no access list: everyone could do anything";
+    ASSERT_EQ(list->AceCount, grants.size());
+    for (DWORD index = 0; index < list->AceCount; ++index) {
+        void* raw = nullptr;
+        ASSERT_TRUE(GetAce(list, index, &raw));
+        const auto* ace = static_cast<const ACCESS_ALLOWED_ACE*>(raw);
+        const Grant& expected = grants[index];
+        SCOPED_TRACE("entry " + std::to_string(index));
+        EXPECT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+        EXPECT_EQ(ace->Header.AceFlags, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+        EXPECT_TRUE(IsSid(const_cast<DWORD*>(&ace->SidStart), expected.who)) << "someone else has this entry";
+        EXPECT_EQ(ace->Mask, expected.rights);
+    }
+}
+
+constexpr ACCESS_MASK kReadAndRun = FILE_GENERIC_READ | FILE_GENERIC_EXECUTE;
+constexpr ACCESS_MASK kModify = FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE;
+
+TEST(FolderRights, TheProgramFolderIsChangedOnlyByAdministratorsAndSystemAndRunByUsersAndTheService) {
+    ExpectDescriptor(kelvarid::ServiceFolder::Program, {{WinBuiltinAdministratorsSid, FILE_ALL_ACCESS},
+                                                        {WinLocalSystemSid, FILE_ALL_ACCESS},
+                                                        {WinBuiltinUsersSid, kReadAndRun},
+                                                        {WinLocalServiceSid, kReadAndRun}});
+}
+
+TEST(FolderRights, TheRecordFolderIsWrittenByTheServiceAndReadByNoUser) {
+    ExpectDescriptor(kelvarid::ServiceFolder::Record, {{WinBuiltinAdministratorsSid, FILE_ALL_ACCESS},
+                                                       {WinLocalSystemSid, FILE_ALL_ACCESS},
+                                                       {WinLocalServiceSid, kModify}});
+}
+
+// The service's program started with an option, as the installer starts it; its exit code.
+DWORD RunServiceProgram(const std::wstring& exe, const std::wstring& options) {
+    std::wstring commandLine = L"\"" + exe + L"\" " + options;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info)) {
+        return GetLastError() | 0x80000000u;
+    }
+    CloseHandle(info.hThread);
+    DWORD code = STILL_ACTIVE;
+    if (WaitForSingleObject(info.hProcess, 20000) == WAIT_OBJECT_0) GetExitCodeProcess(info.hProcess, &code);
+    else TerminateProcess(info.hProcess, 1);
+    CloseHandle(info.hProcess);
+    return code;
+}
+
+// Wine keeps no rights (it answers with a descriptor made from the Unix mode), so only the
+// calls can be seen to work: on the folder, a file and a folder in it. An option it does not
+// know does nothing and says so, and never waits for a service manager.
+TEST(FolderRights, TheProgramSetsThemOnItsFolderAndWhatIsInItAndRefusesAnOptionItDoesNotKnow) {
+    Folder folder;
+    folder.CopyIn(BuiltFile("kelvarid-service.exe"), L"kelvarid-service.exe");
+    folder.CopyIn(BuiltFile("serline.dll"), L"serline.dll");
+    ASSERT_TRUE(CreateDirectoryW((folder / L"planted").c_str(), nullptr));
+    folder.CopyIn(BuiltFile("serline.dll"), L"planted\\serline.dll");
+    const std::wstring exe = folder / L"kelvarid-service.exe";
+    EXPECT_EQ(RunServiceProgram(exe, L"--set-program-rights"), 0u);
+    EXPECT_EQ(RunServiceProgram(exe, L"--set-rights-everywhere"), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
 }  // namespace

@@ -1,0 +1,23 @@
+// What kelvarid-service.exe is asked to do by its command line. The service manager starts it
+// with none; the installer asks it to set the rights of its folders, with Windows' own security
+// functions, as an administrator. Plain C++.
+#pragma once
+
+#include <string_view>
+
+namespace kelvarid {
+
+enum class ServiceCommand {
+    RunAsService,         // no option
+    SetProgramRights,     // --set-program-rights: the folder the program lies in
+    MakeRecordFolder,     // --make-record-folder: made where missing, its rights set
+    Unknown,              // anything else: nothing is done
+};
+
+inline constexpr wchar_t kSetProgramRightsOption[] = L"--set-program-rights";
+inline constexpr wchar_t kMakeRecordFolderOption[] = L"--make-record-folder";
+
+// `commandLine` as Windows gives it, the program's own name first, quoted or not.
+ServiceCommand ParseServiceCommand(std::wstring_view commandLine);
+
+}  // namespace kelvarid
