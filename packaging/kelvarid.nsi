@@ -136,8 +136,8 @@ LangString ServiceNotStopped ${LANG_ENGLISH} "The service Kelvarid could not be 
 LangString ServiceNotStopped ${LANG_CZECH} "Službu Kelvarid nelze zastavit; nic nebylo změněno."
 LangString ServiceNotMade ${LANG_ENGLISH} "The service Kelvarid could not be set up (sc ended with $0)."
 LangString ServiceNotMade ${LANG_CZECH} "Službu Kelvarid nelze zřídit (sc skončil s $0)."
-LangString RightsNotSet ${LANG_ENGLISH} "The service Kelvarid could not be set up: the rights of $1 could not be set (icacls ended with $0)."
-LangString RightsNotSet ${LANG_CZECH} "Službu Kelvarid nelze zřídit: práva složky $1 nelze nastavit (icacls skončil s $0)."
+LangString RightsNotSet ${LANG_ENGLISH} "The service Kelvarid could not be set up: the rights of the folder $2 could not be set (error $0)."
+LangString RightsNotSet ${LANG_CZECH} "Službu Kelvarid nelze zřídit: práva složky $2 nelze nastavit (chyba $0)."
 LangString FinishText ${LANG_ENGLISH} "Kelvarid is installed. Start it now from the Start menu (Kelvarid): until it runs, the reset circuit gets no pulses. With $\"Start with Windows$\" it also starts at every log-on."
 LangString FinishText ${LANG_CZECH} "Kelvarid je nainstalován. Spusťte ho nyní z nabídky Start (Kelvarid): dokud neběží, obvod nedostává pulzy. S volbou $\"Spouštět s Windows$\" se spustí také při každém přihlášení."
 
@@ -224,17 +224,11 @@ LangString RunningUninstall ${LANG_CZECH} "Kelvarid běží. Ukončete ho (Quit 
 !insertmacro REMOVE_SERVICE ""
 !insertmacro REMOVE_SERVICE "un."
 
-; Gives the folder $1 and what is in it administrators as owner and rights of its own, whatever
-; it inherited: administrators and SYSTEM change it, $2 (icacls grants) is what else may be done
-; in it. By well-known SIDs, which every language of Windows knows. Leaves $0 at icacls's exit
-; code, 0 when all is set.
-Function SetFolderRights
-  nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$1" /setowner *S-1-5-32-544 /T /C /Q'
-  Pop $0
-  ${If} $0 <> 0
-    Return
-  ${EndIf}
-  nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$1" /inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F *S-1-5-18:(OI)(CI)F $2 /C /Q'
+; Runs the installed service program with option $1: it sets the rights of one of its folders
+; whole (owner, access list, what is inside) through Windows' own security functions. Leaves $0
+; at its exit code, 0 when all is set; "error" when it could not even be started.
+Function SetServiceFolderRights
+  nsExec::ExecToLog '"$INSTDIR\kelvarid-service.exe" $1'
   Pop $0
 FunctionEnd
 
@@ -467,25 +461,20 @@ Section "-Service" SecService
   ${EndIf}
   ; The service runs as LocalService and loads serline.dll from its folder: only administrators
   ; and SYSTEM may change what is there, as in Program Files, wherever /D= put it; users read
-  ; and run it.
-  StrCpy $1 "$INSTDIR"
-  StrCpy $2 "*S-1-5-32-545:(OI)(CI)RX *S-1-5-19:(OI)(CI)RX"
-  Call SetFolderRights
-  ${If} $0 = 0
-    ; The files in it only inherit: no right given to one of them before stays.
-    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$INSTDIR\*" /reset /T /C /Q'
-    Pop $0
-  ${EndIf}
-  ${If} $0 <> 0
+  ; and run it. Whatever rights were there before go, and the files in it only inherit.
+  StrCpy $1 "--set-program-rights"
+  StrCpy $2 "$INSTDIR"
+  Call SetServiceFolderRights
+  ${If} $0 != 0
     !insertmacro STOP "$(RightsNotSet)" ${EXIT_SERVICE_NOT_MADE}
   ${EndIf}
   ; The record of the service's runs, which only administrators, SYSTEM and the service's own
-  ; account may change: a user who could change it could switch the health checks off.
-  CreateDirectory "$APPDATA\${RECORD_FOLDER}"
-  StrCpy $1 "$APPDATA\${RECORD_FOLDER}"
-  StrCpy $2 "*S-1-5-19:(OI)(CI)M"
-  Call SetFolderRights
-  ${If} $0 <> 0
+  ; account may change: a user who could change it could switch the health checks off. The
+  ; service makes it where it will look for it.
+  StrCpy $1 "--make-record-folder"
+  StrCpy $2 "$APPDATA\${RECORD_FOLDER}"
+  Call SetServiceFolderRights
+  ${If} $0 != 0
     !insertmacro STOP "$(RightsNotSet)" ${EXIT_SERVICE_NOT_MADE}
   ${EndIf}
   DetailPrint "sc create ${SERVICE_NAME}: $ServicePort"
@@ -497,8 +486,10 @@ Section "-Service" SecService
   WriteRegStr HKLM "${PARAMETERS_KEY}" "${PORT_VALUE}" "$ServicePort"
   WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\kelvarid-service.exe"
   WriteRegDWORD HKLM "${EVENT_SOURCE_KEY}" "TypesSupported" 7
-  ; Restarted 5 s after every failure, for ever: a watchdog that stays down resets the machine.
-  nsExec::ExecToLog '"$SYSDIR\sc.exe" failure ${SERVICE_NAME} reset= 0 actions= restart/5000'
+  ; Restarted after every failure, for ever: a watchdog that stays down resets the machine. The
+  ; waits grow (5 s, 30 s, then 5 min each time) so that a failure that comes back at once does
+  ; not fill the log; a day without failures starts again at 5 s.
+  nsExec::ExecToLog '"$SYSDIR\sc.exe" failure ${SERVICE_NAME} reset= 86400 actions= restart/5000/restart/30000/restart/300000'
   Pop $0
   nsExec::ExecToLog '"$SYSDIR\sc.exe" start ${SERVICE_NAME}'
   Pop $0

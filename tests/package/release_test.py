@@ -543,80 +543,36 @@ def stand_in_port(ports, number):
     return socat, os.path.realpath(link)
 
 
-# The rights the installer gives by icacls, as grants: the program folder of the service (as in
-# Program Files) and the folder of the service's record.
-ADMINS_AND_SYSTEM = {"*S-1-5-32-544:(OI)(CI)F", "*S-1-5-18:(OI)(CI)F"}
-PROGRAM_FOLDER_GRANTS = ADMINS_AND_SYSTEM | {"*S-1-5-32-545:(OI)(CI)RX", "*S-1-5-19:(OI)(CI)RX"}
-RECORD_FOLDER_GRANTS = ADMINS_AND_SYSTEM | {"*S-1-5-19:(OI)(CI)M"}
+# SetNamedSecurityInfoW as Wine traces it (WINEDEBUG=trace+advapi): the object's name, its
+# kind, what is set, then the owner, group, access list and audit list given.
+SECURITY_CALL = re.compile(r'SetNamedSecurityInfoW L"(.*?)" \d+ (-?\d+) (\w+) \w+ (\w+) \w+')
+OWNER, DACL = 0x1, 0x4
+PROTECTED_DACL, UNPROTECTED_DACL = 0x80000000, 0x20000000
 
 
-class RecordingIcacls:
-    """Wine's icacls sets nothing: the test's recorder (url_recorder.exe, which appends its
-    arguments to opened.log beside itself) stands in for it in the prefix's system folders."""
-
-    def __init__(self, wine, build):
-        windows = os.path.join(wine.prefix, "drive_c", "windows")
-        self.places = [os.path.join(windows, folder) for folder in ("system32", "syswow64")
-                       if os.path.isdir(os.path.join(windows, folder))]
-        self.recorder = os.path.join(build, "tests", "wine", "url_recorder.exe")
-        self.overrides = os.environ.get("WINEDLLOVERRIDES", "")
-
-    def __enter__(self):
-        for place in self.places:
-            tool = os.path.join(place, "icacls.exe")
-            if os.path.exists(tool) and not os.path.exists(tool + ".wine"):
-                os.rename(tool, tool + ".wine")
-            shutil.copyfile(self.recorder, tool)
-        os.environ["WINEDLLOVERRIDES"] = self.overrides + ";icacls.exe=n"
-        return self
-
-    def __exit__(self, *_):
-        os.environ["WINEDLLOVERRIDES"] = self.overrides
-        for place in self.places:
-            tool = os.path.join(place, "icacls.exe")
-            if os.path.exists(tool + ".wine"):
-                os.replace(tool + ".wine", tool)
-            self.forget(place)
-
-    @staticmethod
-    def forget(place):
-        log = os.path.join(place, "opened.log")
-        if os.path.exists(log):
-            os.remove(log)
-
-    def calls(self):
-        """Each run's arguments, as a list; a run starts at its folder (an argument that is no
-        option and no grant)."""
-        calls = []
-        for place in self.places:
-            log = os.path.join(place, "opened.log")
-            if not os.path.exists(log):
-                continue
-            with open(log, encoding="utf-8", errors="replace") as file:
-                for line in file.read().splitlines():
-                    if not line.startswith(("/", "*")) or not calls:
-                        calls.append([])
-                    calls[-1].append(line)
-        return calls
-
-    def clear(self):
-        for place in self.places:
-            self.forget(place)
+def security_calls(trace):
+    """(path, what is set, owner given, access list given) of each call, in order."""
+    calls = []
+    for name, what, owner, dacl in SECURITY_CALL.findall(trace):
+        calls.append((name.replace("\\\\", "\\").lower(), int(what) & 0xffffffff,
+                      int(owner, 16) != 0, int(dacl, 16) != 0))
+    return calls
 
 
-def check_folder_rights(calls, folder, grants, what):
-    """The folder's owner is the administrators, its inherited rights are gone and exactly
-    `grants` are given."""
-    mine = [call for call in calls if call and call[0].lower() == folder.lower()]
-    check(any(call[1:3] == ["/setowner", "*S-1-5-32-544"] for call in mine),
-          f"{what}: {folder} was not given to the administrators: {mine}")
-    rights = [call for call in mine if "/inheritance:r" in call and "/grant:r" in call]
-    check(len(rights) == 1, f"{what}: {folder} did not lose its inherited rights: {mine}")
-    given = {argument for argument in (rights[0] if rights else []) if argument.startswith("*")}
-    check(given == grants, f"{what}: {folder} was given {sorted(given)}, not {sorted(grants)}")
+def check_folder_rights(calls, folder, files, what):
+    """Wine keeps no rights, so the calls show them: the folder and each file in it get an owner,
+    then the folder an access list that inherits nothing from above, and each file an empty one
+    that only inherits from the folder. What the lists hold is checked where they are made."""
+    def sets(path, expected):
+        return [call[1:] for call in calls if call[0] == path.lower()] == expected
+    check(sets(folder, [(OWNER, True, False), (DACL | PROTECTED_DACL, False, True)]),
+          f"{what}: {folder} did not get its owner and its own access list: {calls}")
+    for name in files:
+        check(sets(folder + "\\" + name, [(OWNER, True, False), (DACL | UNPROTECTED_DACL, False, True)]),
+              f"{what}: {name} in {folder} keeps rights of its own: {calls}")
 
 
-def test_service_folders(wine, setup, files_before, registry_before, ports, icacls):
+def test_service_folders(wine, setup, files_before, registry_before, ports):
     """Install to a chosen folder, upgrade without /D, upgrade to another folder, uninstall:
     one copy at a time, the service running from it, nothing left at the end."""
     chosen = r"C:\Program Files\Kelvarid Test Ž"
@@ -664,15 +620,12 @@ def test_service_folders(wine, setup, files_before, registry_before, ports, icac
 
         # An upgrade into another folder: the old one goes. C:\KelvaridQ would give every user
         # the right to change the service's program: it gets the rights of Program Files.
-        icacls.clear()
-        code = wine.run(setup, "/S", "/SERVICE", "/PORT=COM2", f"/D={other}").returncode
-        check(code == 0, f"the upgrade to {other} ended with {code}")
+        result = wine.run(setup, "/S", "/SERVICE", "/PORT=COM2", f"/D={other}", env={"WINEDEBUG": "trace+advapi"})
+        check(result.returncode == 0, f"the upgrade to {other} ended with {result.returncode}")
         expect_one_copy(other, other_unix, [chosen_unix], "an upgrade to another folder")
-        calls = icacls.calls()
-        check_folder_rights(calls, other, PROGRAM_FOLDER_GRANTS, "the service outside Program Files")
-        check([other + "\\*", "/reset", "/T", "/C", "/Q"] in calls,
-              f"the files in {other} keep rights of their own: {calls}")
-        check_folder_rights(calls, RECORD_FOLDER, RECORD_FOLDER_GRANTS, "the record's folder")
+        calls = security_calls(result.stderr)
+        check_folder_rights(calls, other, PROGRAM_FILES + ("uninstall.exe",), "the service outside Program Files")
+        check_folder_rights(calls, RECORD_FOLDER, (), "the record's folder")
     finally:
         uninstall_silently(wine, entry, wine.view, "after the folder changes")
         socat.terminate()
@@ -688,11 +641,10 @@ def test_service_folders(wine, setup, files_before, registry_before, ports, icac
 
 def test_service_mode(build, source, objdump, target):
     wine = Wine(build, source, target)
-    with RecordingIcacls(wine, build) as icacls:
-        service_mode_and_folders(wine, build, target, icacls)
+    service_mode_and_folders(wine, build, target)
 
 
-def service_mode_and_folders(wine, build, target, icacls):
+def service_mode_and_folders(wine, build, target):
     setup = release_file(build, target, SETUP)
     startup_folder = remove_leftovers(wine)
     if wine.reg_values(SERVICE_KEY) is not None:
@@ -762,7 +714,7 @@ def service_mode_and_folders(wine, build, target, icacls):
     check(wine.reg_values(SERVICE_KEY) is None, "the uninstaller left the service")
     check_prefix_as_before(wine, files_before, registry_before)
 
-    test_service_folders(wine, setup, files_before, registry_before, os.path.join(build, "..", "ports"), icacls)
+    test_service_folders(wine, setup, files_before, registry_before, os.path.join(build, "..", "ports"))
 
 
 # --- the two targets' installers in one prefix ----------------------------------------------
