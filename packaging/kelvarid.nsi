@@ -480,7 +480,7 @@ Section "-Service" SecService
   DetailPrint "sc create ${SERVICE_NAME}: $ServicePort"
   nsExec::ExecToLog '"$SYSDIR\sc.exe" create ${SERVICE_NAME} binPath= "\"$INSTDIR\kelvarid-service.exe\"" start= auto obj= "NT AUTHORITY\LocalService" DisplayName= "${PRODUCT}"'
   Pop $0
-  ${If} $0 <> 0
+  ${If} $0 != 0  ; "error": sc.exe could not even be started
     !insertmacro STOP "$(ServiceNotMade)" ${EXIT_SERVICE_NOT_MADE}
   ${EndIf}
   WriteRegStr HKLM "${PARAMETERS_KEY}" "${PORT_VALUE}" "$ServicePort"
