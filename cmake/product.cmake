@@ -37,6 +37,14 @@ set(KELVARID_SETUP_EXIT_BAD_OPTION 5)           # an option it does not understa
 set(KELVARID_SETUP_EXIT_SERVICE_NOT_STOPPED 6)  # the installed service could not be stopped
 set(KELVARID_SETUP_EXIT_SERVICE_NOT_MADE 7)     # the service could not be set up
 
+set(KELVARID_SETUP_EXIT_OLD_WINDOWS 8)          # Windows older than the target's floor
+# The oldest Windows each target's files run on, as _WIN32_WINNT and WINVER say it (the headers
+# then hide what it lacks) and as its installer checks it: XP SP3 for i686, XP x64 and Server
+# 2003 for x86_64. tests/package/windows-imports.txt marks every imported function likewise.
+set(KELVARID_WINDOWS_FLOOR_i686 0x0501)
+set(KELVARID_WINDOWS_FLOOR_NAME_i686 "Windows XP SP3")
+set(KELVARID_WINDOWS_FLOOR_x86_64 0x0502)
+set(KELVARID_WINDOWS_FLOOR_NAME_x86_64 "Windows XP x64 / Server 2003")
 # The release files' names, per target.
 set(KELVARID_RELEASE_SUFFIX_i686 "")
 set(KELVARID_RELEASE_SUFFIX_x86_64 "-x64")

@@ -40,8 +40,9 @@
 ; runs (its window program); EXIT_OTHER_KIND, the other target's Kelvarid is installed;
 ; EXIT_NEEDS_64BIT, the x86_64 installer on 32-bit Windows; EXIT_BAD_OPTION, a /SERVICE, /PORT
 ; or quoted /D that is not understood; EXIT_SERVICE_NOT_STOPPED, the installed service could
-; not be stopped; EXIT_SERVICE_NOT_MADE, the service could not be set up. In all but the last
-; nothing is changed.
+; not be stopped; EXIT_SERVICE_NOT_MADE, the service could not be set up; EXIT_OLD_WINDOWS,
+; Windows older than the files' floor (XP SP3 for i686, XP x64 and Server 2003 for x86_64).
+; In all but EXIT_SERVICE_NOT_MADE nothing is changed.
 
 !include "${PRODUCT_NSH}"
 
@@ -51,12 +52,18 @@
   !define REG_VIEW 64
   !define OTHER_REG_VIEW 32
   !define BITS "64-bit"
+  !define FLOOR ${FLOOR_x86_64}
+  !define FLOOR_SERVICE_PACK 0
+  !define FLOOR_NAME "${FLOOR_NAME_x86_64}"
 !else if "${ARCH}" == "i686"
   Target x86-unicode
   !define PROGRAM_FILES "$PROGRAMFILES"
   !define REG_VIEW 32
   !define OTHER_REG_VIEW 64
   !define BITS "32-bit"
+  !define FLOOR ${FLOOR_i686}
+  !define FLOOR_SERVICE_PACK 3
+  !define FLOOR_NAME "${FLOOR_NAME_i686}"
 !else
   !error "ARCH must be i686 or x86_64, not '${ARCH}'"
 !endif
@@ -82,6 +89,7 @@ VIFileVersion "${VI_VERSION}"
 
 !include "MUI2.nsh"
 !include "x64.nsh"
+!include "WinVer.nsh"
 !include "nsDialogs.nsh"
 !include "FileFunc.nsh"
 !include "WordFunc.nsh"
@@ -155,6 +163,8 @@ LangString OtherInstalled ${LANG_ENGLISH} "Another build of Kelvarid is already 
 LangString OtherInstalled ${LANG_CZECH} "Na tomto počítači je už nainstalováno jiné sestavení Kelvaridu. Nejprve ho odinstalujte (Nastavení, Aplikace, Kelvarid) a pak spusťte tento instalátor znovu."
 LangString Needs64Bit ${LANG_ENGLISH} "This is the installer for 64-bit Windows, and this Windows is 32-bit. Use ${I686_SETUP_NAME}, which runs on every Windows."
 LangString Needs64Bit ${LANG_CZECH} "Tento instalátor je pro 64bitová Windows a tato Windows jsou 32bitová. Použijte ${I686_SETUP_NAME}, který běží na všech Windows."
+LangString OldWindows ${LANG_ENGLISH} "Kelvarid needs ${FLOOR_NAME} or a later Windows."
+LangString OldWindows ${LANG_CZECH} "Kelvarid potřebuje ${FLOOR_NAME} nebo novější Windows."
 LangString RunningUninstall ${LANG_CZECH} "Kelvarid běží. Ukončete ho (Quit !) a zkuste to znovu. Bez jeho pulzů obvod tento počítač restartuje, pokud ho neodpojíte."
 
 ; Kelvarid holds the machine-wide mutex INSTANCE_MUTEX for as long as it runs, in whatever
@@ -258,6 +268,20 @@ Function .onInit
       !insertmacro STOP "$(Needs64Bit)" ${EXIT_NEEDS_64BIT}
     ${EndIf}
   !endif
+  ; The files import nothing the floor lacks; below it they would not even load. By number:
+  ; WinVer's names take XP x64, which is 5.2, for XP.
+  ${WinVerGetMajor} $0
+  ${WinVerGetMinor} $1
+  IntOp $0 $0 * 256
+  IntOp $0 $0 + $1
+  ${WinVerGetServicePackLevel} $1
+  ${If} $0 < ${FLOOR}
+    !insertmacro STOP "$(OldWindows)" ${EXIT_OLD_WINDOWS}
+  ${EndIf}
+  ${If} $0 = ${FLOOR}
+  ${AndIf} $1 < ${FLOOR_SERVICE_PACK}
+    !insertmacro STOP "$(OldWindows)" ${EXIT_OLD_WINDOWS}
+  ${EndIf}
   ; Shortcuts for every user of the machine: the program must run whoever logs on.
   SetShellVarContext all
   Call ReadStartMode

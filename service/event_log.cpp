@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/messages.h"
+#include "platform/tick_count.h"
 #include "service/run_record_file.h"
 #include "service/settings.h"
 #include "service_messages.h"  // made by windmc from service/resources/service_messages.mc
@@ -165,7 +166,7 @@ void EventLog::Write(WORD type, DWORD id, std::initializer_list<std::wstring_vie
     // are: "14 (logger.exe)".
     std::wstring key = texts::Decimal(id & 0xffff);
     if (!values.empty()) key += L" (" + values.front() + L")";
-    const std::int64_t nowMs = static_cast<std::int64_t>(GetTickCount64());
+    const std::int64_t nowMs = static_cast<std::int64_t>(TickCount64());
     Locked locked(lock_);
     WriteDueCounts(nowMs);
     if (repeats_.Admit(key, nowMs)) Send(type, id, values);
@@ -176,7 +177,7 @@ void EventLog::WriteRepeatCounts(RepeatCounts which) {
     Locked locked(lock_);
     // At the end every minute counts as over.
     WriteDueCounts(which == RepeatCounts::All ? std::numeric_limits<std::int64_t>::max()
-                                              : static_cast<std::int64_t>(GetTickCount64()));
+                                              : static_cast<std::int64_t>(TickCount64()));
 }
 
 void EventLog::WriteDueCounts(std::int64_t nowMs) {

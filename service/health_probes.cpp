@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/handles.h"
+#include "platform/tick_count.h"
 #include "service/settings.h"
 
 namespace kelvarid {
@@ -52,8 +53,15 @@ struct KeyCloser {
     void operator()(HKEY key) const { RegCloseKey(key); }
 };
 
+// Image names as Windows compares file names: ordinal, whatever the case, the same in every
+// language (CharUpperBuff maps case alone, where CompareStringOrdinal came only with Vista).
+std::wstring UpperCase(std::wstring text) {
+    if (!text.empty()) CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
 bool SameImageName(const wchar_t* running, const std::wstring& wanted) {
-    return CompareStringOrdinal(running, -1, wanted.c_str(), static_cast<int>(wanted.size()), TRUE) == CSTR_EQUAL;
+    return UpperCase(running) == UpperCase(wanted);
 }
 
 std::vector<bool> ProcessesRunning(const std::vector<std::wstring>& images) {
@@ -105,7 +113,7 @@ RoundObservation ObserveRound(const HealthSettings& settings) {
 Instant Now() {
     FILETIME wall;
     GetSystemTimeAsFileTime(&wall);
-    return {static_cast<std::int64_t>(GetTickCount64()),
+    return {static_cast<std::int64_t>(TickCount64()),
             (static_cast<std::uint64_t>(wall.dwHighDateTime) << 32) | wall.dwLowDateTime};
 }
 

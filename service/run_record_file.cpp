@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/handles.h"
+#include "platform/registry.h"
 #include "product.h"
 
 namespace kelvarid {
@@ -21,17 +22,20 @@ unsigned long Failure() {
 
 }  // namespace
 
-// The machine's program data folder (C:\ProgramData) where Windows itself keeps it: the shell's
-// folder functions would load the shell into the service, and a service's environment may
-// name another folder (Wine's does).
+// The machine's program data folder where Windows itself keeps it: C:\ProgramData from Vista
+// on, all users' application data on XP (the shell's own record of it, which is also there
+// later). The shell's folder functions would load the shell into the service, and a service's
+// environment may name another folder (Wine's does).
 std::wstring RunRecordFolder() {
-    wchar_t folder[MAX_PATH];
-    DWORD size = sizeof folder;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
-                     L"ProgramData", RRF_RT_REG_SZ, nullptr, folder, &size) != ERROR_SUCCESS) {
+    std::wstring folder;
+    if (ReadMachineString(L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", L"ProgramData", folder) !=
+            ERROR_SUCCESS &&
+        ReadMachineString(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", L"Common AppData",
+                          folder) != ERROR_SUCCESS) {
         return {};
     }
-    return std::wstring(folder) + L"\\" + product::kRecordFolder;
+    if (folder.empty()) return {};
+    return folder + L"\\" + product::kRecordFolder;
 }
 
 std::wstring RunRecordPath() {

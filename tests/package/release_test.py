@@ -201,9 +201,49 @@ def manifest_architecture(manifest):
     return None if identity is None else identity.get("processorArchitecture")
 
 
+# The Windows versions tests/package/windows-imports.txt names, as _WIN32_WINNT says them.
+WINDOWS_VERSIONS = {"2000": 0x0500, "XP": 0x0501, "2003": 0x0502, "Vista": 0x0600, "7": 0x0601, "8": 0x0602,
+                    "10": 0x0A00}
+
+
+def allowed_imports(source):
+    """{(DLL, function): the oldest Windows version that has it}, from the list in the repository."""
+    allowed = {}
+    with open(os.path.join(source, "tests", "package", "windows-imports.txt"), encoding="utf-8") as file:
+        for line in file:
+            fields = line.split("#", 1)[0].split()
+            if fields:
+                dll, function, version = fields
+                allowed[(dll.upper(), function)] = WINDOWS_VERSIONS[version]
+    return allowed
+
+
+def imported_functions(dump):
+    """(DLL, function) of every function a PE file imports by name, as objdump -p lists them."""
+    imports = []
+    for table in dump.split("DLL Name: ")[1:]:
+        dll = table.split(None, 1)[0].upper()
+        imports += [(dll, name) for name in re.findall(r"^\t[0-9a-f]+\t +\d+ +(\S+)", table, re.M)]
+    return imports
+
+
+def check_imports_within_floor(name, dump, allowed, floor):
+    imports = imported_functions(dump)
+    check(len(imports) > 10, f"{name}: the import table could not be read ({len(imports)} functions)")
+    for dll, function in imports:
+        version = allowed.get((dll, function))
+        if version is None:
+            check(False, f"{name} imports {dll} {function}, which tests/package/windows-imports.txt does not list")
+        else:
+            check(version <= floor, f"{name} imports {dll} {function}, which Windows has only from {version:#06x} on, "
+                                    f"above this target's floor {floor:#06x}")
+
+
 def test_binaries(build, source, objdump, target):
     total = 0
     machine = TARGETS[target]["machine"]
+    allowed = allowed_imports(source)
+    floor = int(PRODUCT[f"KELVARID_WINDOWS_FLOOR_{target}"], 16)
     for name in PROGRAM_FILES:
         path = os.path.join(build, name)
         found = pe_machine(read(path))
@@ -212,6 +252,7 @@ def test_binaries(build, source, objdump, target):
         imports = {dll.lower() for dll in re.findall(r"DLL Name: (\S+)", dump)}
         check("kernel32.dll" in imports, f"{name}: no import list found ({sorted(imports)})")
         check(imports <= SYSTEM_DLLS, f"{name} imports {sorted(imports - SYSTEM_DLLS)}, not Windows' own")
+        check_imports_within_floor(name, dump, allowed, floor)
         check(re.search(r"Time/Date\s+(Thu Jan  1 00:00:00 1970|0+)\s*$", dump, re.M) is not None,
               f"{name} carries a link time in its header")
         total += os.path.getsize(path)
@@ -415,6 +456,19 @@ def test_installer(build, source, objdump, target):
     with open(foreign, "w") as file:
         file.write("not Kelvarid's\n")
     files_before, registry_before = snapshot(wine)
+
+    # Below the files' floor (Wine told to be Windows 2000) it refuses and changes nothing.
+    wine_version = r"HKCU\Software\Wine"
+    wine.run("reg", "add", wine_version, "/v", "Version", "/d", "win2k", "/f")
+    try:
+        code = wine.run(setup, "/S").returncode
+    finally:
+        wine.run("reg", "delete", wine_version, "/v", "Version", "/f")
+    check(code == exit_code("OLD_WINDOWS"), f"the installer on Windows 2000 ended with {code}")
+    files_now, registry_now = snapshot(wine)
+    check(files_now == files_before and registry_now == registry_before,
+          f"the refusal on Windows 2000 changed the prefix: {sorted(files_now ^ files_before)} "
+          f"{sorted(registry_now ^ registry_before)}")
 
     try:
         result = wine.run(setup, "/S")

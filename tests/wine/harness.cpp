@@ -6,6 +6,9 @@
 #include <fstream>
 #include <stdexcept>
 
+// Vista's, above the programs' floor: the tests run under a Wine that has it.
+extern "C" __declspec(dllimport) BOOL WINAPI SetProcessDPIAware();
+
 namespace e2e {
 
 namespace {
