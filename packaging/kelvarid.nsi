@@ -207,7 +207,8 @@ LangString RunningUninstall ${LANG_CZECH} "Kelvarid běží. Ukončete ho (Quit 
 !macroend
 
 ; Stops the service Kelvarid, if there is one, and removes it with its event source; waits
-; until its process has let the port go. Leaves $0 at 0 when done, 1 when it still runs.
+; until its process has let the port go. Leaves $0 at 0 when done, 1 when it still runs or
+; sc.exe could not be started to delete it.
 !macro REMOVE_SERVICE UN
   Function ${UN}RemoveService
     nsExec::Exec '"$SYSDIR\sc.exe" stop ${SERVICE_NAME}'
@@ -227,6 +228,10 @@ LangString RunningUninstall ${LANG_CZECH} "Kelvarid běží. Ukončete ho (Quit 
     ${EndIf}
     nsExec::Exec '"$SYSDIR\sc.exe" delete ${SERVICE_NAME}'
     Pop $0
+    ${If} $0 == "error"  ; sc.exe could not even be started: the service may still be there
+      StrCpy $0 1
+      Return
+    ${EndIf}
     DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
     StrCpy $0 0
   FunctionEnd
@@ -515,8 +520,14 @@ Section "-Service" SecService
   ; not fill the log; a day without failures starts again at 5 s.
   nsExec::ExecToLog '"$SYSDIR\sc.exe" failure ${SERVICE_NAME} reset= 86400 actions= restart/5000/restart/30000/restart/300000'
   Pop $0
+  ${If} $0 != 0  ; "error" too: exit code 0 must mean that the service is set up and started
+    !insertmacro STOP "$(ServiceNotMade)" ${EXIT_SERVICE_NOT_MADE}
+  ${EndIf}
   nsExec::ExecToLog '"$SYSDIR\sc.exe" start ${SERVICE_NAME}'
   Pop $0
+  ${If} $0 != 0
+    !insertmacro STOP "$(ServiceNotMade)" ${EXIT_SERVICE_NOT_MADE}
+  ${EndIf}
 SectionEnd
 
 Section "Uninstall"
