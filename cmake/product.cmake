@@ -21,6 +21,12 @@ set(KELVARID_RECORD_FILE "record.txt")
 # the service alone.
 set(KELVARID_INSTANCE_MUTEX "Global\\Kelvarid")
 set(KELVARID_SERVICE_MUTEX "Global\\KelvaridService")
+# Set by an installer that upgrades a running kelvarid.exe, which then makes way: it lowers the
+# line, lets the port go and starts the new version from its folder (restart), or ends (end, when
+# the service takes over). kelvarid.exe makes them so that only administrators and SYSTEM can set
+# them: no other user may stop another session's pulses.
+set(KELVARID_RESTART_EVENT "Global\\KelvaridRestart")
+set(KELVARID_END_EVENT "Global\\KelvaridEnd")
 
 # The ports Kelvarid drives, in the order it handles them; the first is the default.
 set(KELVARID_PORTS COM1 COM2 COM3 COM4)
@@ -56,7 +62,7 @@ set(KELVARID_SUMS_NAME "kelvarid-${KELVARID_VERSION_TEXT}-sha256.txt")
 
 # The same, as each kind of file writes it.
 function(kelvarid_write_product_files folder)
-  foreach(name SERVICE_KEY PARAMETERS_KEY EVENT_SOURCE_KEY INSTANCE_MUTEX SERVICE_MUTEX)
+  foreach(name SERVICE_KEY PARAMETERS_KEY EVENT_SOURCE_KEY INSTANCE_MUTEX SERVICE_MUTEX RESTART_EVENT END_EVENT)
     string(REPLACE "\\" "\\\\" KELVARID_CXX_${name} "${KELVARID_${name}}")
   endforeach()
   list(TRANSFORM KELVARID_PORTS PREPEND "L\"" OUTPUT_VARIABLE wide)

@@ -96,6 +96,9 @@ VIFileVersion "${VI_VERSION}"
 
 Var ServiceMode  ; 1: at boot, as a service; 0: at log-on, with the window
 Var ServicePort  ; one of the ports, PORT_1 to PORT_4
+Var InstalledMode  ; what is there before: 1 the service, 0 the log-on start, "" nothing
+Var ProgramRuns  ; 1 while kelvarid.exe runs and listens for an installer's request to make way
+Var Pulser  ; after a failure: which pulser was put back, for the message
 Var LogOnChoice
 Var ServiceChoice
 Var PortChoice
@@ -136,12 +139,22 @@ LangString ModeService ${LANG_ENGLISH} "At boot, as a service, before anyone log
 LangString ModeService ${LANG_CZECH} "Při startu, jako služba, ještě před přihlášením (pro servery)"
 LangString ModePort ${LANG_ENGLISH} "Port of the circuit:"
 LangString ModePort ${LANG_CZECH} "Port obvodu:"
-LangString BadOption ${LANG_ENGLISH} "Not understood: $R9. Use /SERVICE, and with it /PORT=${PORT_1}, /PORT=${PORT_2}, /PORT=${PORT_3} or /PORT=${PORT_4}; write /D= last and without quotes."
-LangString BadOption ${LANG_CZECH} "Nesrozumitelné: $R9. Použijte /SERVICE a s ním /PORT=${PORT_1}, /PORT=${PORT_2}, /PORT=${PORT_3} nebo /PORT=${PORT_4}; /D= pište naposledy a bez uvozovek."
+LangString BadOption ${LANG_ENGLISH} "Not understood: $R9. Use /SERVICE or /LOGON, with the service /PORT=${PORT_1}, /PORT=${PORT_2}, /PORT=${PORT_3} or /PORT=${PORT_4}; write /D= last and without quotes."
+LangString BadOption ${LANG_CZECH} "Nesrozumitelné: $R9. Použijte /SERVICE nebo /LOGON, se službou /PORT=${PORT_1}, /PORT=${PORT_2}, /PORT=${PORT_3} nebo /PORT=${PORT_4}; /D= pište naposledy a bez uvozovek."
 LangString ServiceWillStop ${LANG_ENGLISH} "Kelvarid runs as a service. It will be stopped now: without its pulses the reset circuit will restart this computer unless it is disconnected or Kelvarid runs again in time."
 LangString ServiceWillStop ${LANG_CZECH} "Kelvarid běží jako služba. Nyní bude zastaven: bez jeho pulzů obvod tento počítač restartuje, pokud ho neodpojíte nebo pokud Kelvarid včas znovu nepoběží."
 LangString ServiceNotStopped ${LANG_ENGLISH} "The service Kelvarid could not be stopped; nothing was changed."
 LangString ServiceNotStopped ${LANG_CZECH} "Službu Kelvarid nelze zastavit; nic nebylo změněno."
+LangString ServiceNotRunning ${LANG_ENGLISH} "The service Kelvarid does not run (it ended, or did not report running within 30 s)."
+LangString ServiceNotRunning ${LANG_CZECH} "Služba Kelvarid neběží (skončila, nebo do 30 s nehlásí, že běží)."
+LangString ProgramNotRestarted ${LANG_ENGLISH} "The new Kelvarid did not start in place of the old one within 30 s. Start it from the Start menu (Kelvarid): until it runs, the reset circuit gets no pulses."
+LangString ProgramNotRestarted ${LANG_CZECH} "Nový Kelvarid se do 30 s nespustil místo starého. Spusťte ho z nabídky Start (Kelvarid): dokud neběží, obvod nedostává pulzy."
+LangString PulserService ${LANG_ENGLISH} "The service Kelvarid runs again and sends the pulses."
+LangString PulserService ${LANG_CZECH} "Služba Kelvarid opět běží a vysílá pulzy."
+LangString PulserLogOn ${LANG_ENGLISH} "Kelvarid runs again with its window and starts at log-on."
+LangString PulserLogOn ${LANG_CZECH} "Kelvarid opět běží s oknem a spouští se při přihlášení."
+LangString PulserNone ${LANG_ENGLISH} "Nothing sends the pulses now: the reset circuit will restart this computer unless it is disconnected."
+LangString PulserNone ${LANG_CZECH} "Pulzy teď nic nevysílá: obvod tento počítač restartuje, pokud ho neodpojíte."
 LangString ServiceNotMade ${LANG_ENGLISH} "The service Kelvarid could not be set up (sc ended with $0)."
 LangString ServiceNotMade ${LANG_CZECH} "Službu Kelvarid nelze zřídit (sc skončil s $0)."
 LangString RightsNotSet ${LANG_ENGLISH} "The service Kelvarid could not be set up: the rights of the folder $2 could not be set (error $0)."
@@ -206,11 +219,10 @@ LangString RunningUninstall ${LANG_CZECH} "Kelvarid běží. Ukončete ho (Quit 
   ${EndIf}
 !macroend
 
-; Stops the service Kelvarid, if there is one, and removes it with its event source; waits
-; until its process has let the port go. Leaves $0 at 0 when done, 1 when it still runs or
-; sc.exe could not be started to delete it.
-!macro REMOVE_SERVICE UN
-  Function ${UN}RemoveService
+; Stops the service Kelvarid, if there is one, and waits until its process has let the port
+; go. Leaves $0 at 0 when it has stopped, 1 when it still runs.
+!macro STOP_SERVICE UN
+  Function ${UN}StopService
     nsExec::Exec '"$SYSDIR\sc.exe" stop ${SERVICE_NAME}'
     Pop $0
     StrCpy $3 0
@@ -223,12 +235,18 @@ LangString RunningUninstall ${LANG_CZECH} "Kelvarid běží. Ukončete ho (Quit 
       Sleep 250
       IntOp $3 $3 + 1
     ${Loop}
-    ${If} $0 = 1
-      Return
-    ${EndIf}
+  FunctionEnd
+!macroend
+!insertmacro STOP_SERVICE ""
+!insertmacro STOP_SERVICE "un."
+
+; Removes the stopped service with its event source. Leaves $0 at 0 when done, 1 when sc.exe
+; could not even be started: the service may still be there.
+!macro DELETE_SERVICE UN
+  Function ${UN}DeleteService
     nsExec::Exec '"$SYSDIR\sc.exe" delete ${SERVICE_NAME}'
     Pop $0
-    ${If} $0 == "error"  ; sc.exe could not even be started: the service may still be there
+    ${If} $0 == "error"
       StrCpy $0 1
       Return
     ${EndIf}
@@ -236,8 +254,114 @@ LangString RunningUninstall ${LANG_CZECH} "Kelvarid běží. Ukončete ho (Quit 
     StrCpy $0 0
   FunctionEnd
 !macroend
-!insertmacro REMOVE_SERVICE ""
-!insertmacro REMOVE_SERVICE "un."
+!insertmacro DELETE_SERVICE ""
+!insertmacro DELETE_SERVICE "un."
+
+; Starts the service and waits up to 30 s until it reports RUNNING. Leaves $0 at 0 when it
+; runs, else at what went wrong.
+Function StartServiceAndWait
+  nsExec::ExecToLog '"$SYSDIR\sc.exe" start ${SERVICE_NAME}'
+  Pop $0
+  ${If} $0 != 0
+    Return
+  ${EndIf}
+  StrCpy $3 0
+  ${Do}
+    nsExec::ExecToStack '"$SYSDIR\sc.exe" query ${SERVICE_NAME}'
+    Pop $0
+    Pop $1
+    ClearErrors
+    ${WordFind} $1 "RUNNING" "E+1{" $2
+    ${IfNot} ${Errors}
+      StrCpy $0 0
+      Return
+    ${EndIf}
+    ; Ended again at once (another Kelvarid runs, the library cannot start), or never there.
+    ClearErrors
+    ${WordFind} $1 "STOPPED" "E+1{" $2
+    ${IfNot} ${Errors}
+    ${OrIf} $3 >= 60
+      StrCpy $0 "$(ServiceNotRunning)"
+      Return
+    ${EndIf}
+    Sleep 500
+    IntOp $3 $3 + 1
+  ${Loop}
+FunctionEnd
+
+!define EVENT_MODIFY_STATE 0x0002
+!define WAIT_TIMEOUT 258
+
+; Sets the request $1 (RESTART_EVENT or END_EVENT) of the running kelvarid.exe; only an
+; administrator can. The handle goes at once: the successor must be able to make its own.
+Function AskProgramToMakeWay
+  System::Call 'kernel32::OpenEventW(i ${EVENT_MODIFY_STATE}, i 0, w r1) p.r2'
+  ${If} $2 P<> 0
+    System::Call 'kernel32::SetEvent(p r2)'
+    System::Call 'kernel32::CloseHandle(p r2)'
+  ${EndIf}
+FunctionEnd
+
+; Waits up to 30 s for the new kelvarid.exe to run in place of the old one: a request event
+; that is not set is the new program's own. Leaves $0 at 0 when it runs, 1 when it does not.
+Function WaitForProgramRestart
+  StrCpy $3 0
+  ${Do}
+    System::Call 'kernel32::OpenEventW(i ${SYNCHRONIZE}, i 0, w "${RESTART_EVENT}") p.r1'
+    ${If} $1 P<> 0
+      System::Call 'kernel32::WaitForSingleObject(p r1, i 0) i.r2'
+      System::Call 'kernel32::CloseHandle(p r1)'
+      ${If} $2 = ${WAIT_TIMEOUT}
+        StrCpy $0 0
+        Return
+      ${EndIf}
+    ${EndIf}
+    ${If} $3 >= 120
+      StrCpy $0 1
+      Return
+    ${EndIf}
+    Sleep 250
+    IntOp $3 $3 + 1
+  ${Loop}
+FunctionEnd
+
+; Waits up to 10 s until no kelvarid.exe holds the machine-wide mutex (the service, which would
+; hold it too, is not running here).
+Function WaitForProgramEnd
+  StrCpy $3 0
+  ${Do}
+    !insertmacro MUTEX_HELD "${INSTANCE_MUTEX}"
+    ${If} $0 = 0
+    ${OrIf} $3 >= 40
+      Return
+    ${EndIf}
+    Sleep 250
+    IntOp $3 $3 + 1
+  ${Loop}
+FunctionEnd
+
+; Windows lets the files of a running program be renamed, not replaced: the running kelvarid.exe
+; keeps pulsing from kelvarid.exe.old and serline.dll.old while the new files take their names.
+!macro MOVE_ASIDE NAME
+  ${If} ${FileExists} "$INSTDIR\${NAME}"
+    Delete "$INSTDIR\${NAME}.old"
+    Rename "$INSTDIR\${NAME}" "$INSTDIR\${NAME}.old"
+  ${EndIf}
+!macroend
+; The files the old program ran from, once it has ended (else at the next restart).
+!macro DELETE_OLD_FILES UN
+  Function ${UN}DeleteOldFiles
+    Delete /REBOOTOK "$INSTDIR\kelvarid.exe.old"
+    Delete /REBOOTOK "$INSTDIR\serline.dll.old"
+  FunctionEnd
+!macroend
+!insertmacro DELETE_OLD_FILES ""
+!insertmacro DELETE_OLD_FILES "un."
+
+Function MoveRunningFilesAside
+  !insertmacro MOVE_ASIDE kelvarid.exe
+  !insertmacro MOVE_ASIDE serline.dll
+FunctionEnd
 
 ; Runs the installed service program with option $1: it sets the rights of one of its folders
 ; whole (owner, access list, what is inside) through Windows' own security functions. Leaves $0
@@ -289,8 +413,21 @@ Function .onInit
   ${EndIf}
   ; Shortcuts for every user of the machine: the program must run whoever logs on.
   SetShellVarContext all
+  Call ReadInstalled
   Call ReadStartMode
-  !insertmacro REFUSE_WHILE_RUNNING "$(RunningInstall)"
+  ; A running kelvarid.exe of this version or later makes way when asked; an older one cannot
+  ; be asked and is the user's to quit.
+  StrCpy $ProgramRuns 0
+  !insertmacro KELVARID_RUNNING
+  ${If} $0 = 1
+    System::Call 'kernel32::OpenEventW(i ${SYNCHRONIZE}, i 0, w "${RESTART_EVENT}") p.r1'
+    ${If} $1 P<> 0
+      System::Call 'kernel32::CloseHandle(p r1)'
+      StrCpy $ProgramRuns 1
+    ${Else}
+      !insertmacro REFUSE_WHILE_RUNNING "$(RunningInstall)"
+    ${EndIf}
+  ${EndIf}
   ; The other target registers in the other registry view, which only 64-bit Windows has.
   ${If} ${RunningX64}
     SetRegView ${OTHER_REG_VIEW}
@@ -312,19 +449,51 @@ Function un.onInit
   !insertmacro WARN_IF_SERVICE_RUNS
 FunctionEnd
 
+; What is installed: the service (with its port), the start at log-on, or nothing.
+Function ReadInstalled
+  StrCpy $InstalledMode ""
+  StrCpy $ServicePort "${PORT_1}"
+  ReadRegStr $0 HKLM "${SERVICE_KEY}" "ImagePath"
+  ${If} $0 != ""
+    StrCpy $InstalledMode 1
+    ReadRegStr $R1 HKLM "${PARAMETERS_KEY}" "${PORT_VALUE}"
+    Call TakePort
+    Return
+  ${EndIf}
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "UninstallString"
+  ${If} $0 != ""
+    StrCpy $InstalledMode 0
+  ${EndIf}
+FunctionEnd
+
 ; $R1 names PORT (any case): it becomes the service's port, and the function returns.
 !macro TAKE_PORT PORT
   ${If} $R1 == "${PORT}"
     StrCpy $ServicePort "${PORT}"
+    StrCpy $0 0
     Return
   ${EndIf}
 !macroend
 
-; /SERVICE and /PORT=<port> from the command line, and a quoted "/D=FOLDER", which NSIS itself
-; does not take; anything else of theirs ends the run.
+; Leaves $0 at 0 when $R1 names a port, which becomes $ServicePort, else at 1.
+Function TakePort
+  ; Compared without regard to case; the port is written as Windows names it.
+  !insertmacro TAKE_PORT ${PORT_1}
+  !insertmacro TAKE_PORT ${PORT_2}
+  !insertmacro TAKE_PORT ${PORT_3}
+  !insertmacro TAKE_PORT ${PORT_4}
+  StrCpy $0 1
+FunctionEnd
+
+; /SERVICE or /LOGON, /PORT=<port> from the command line, and a quoted "/D=FOLDER", which NSIS
+; itself does not take; anything else of theirs ends the run. Without /SERVICE or /LOGON the
+; installed way is kept (a first installation starts at log-on), without /PORT the installed
+; port (COM1 at first).
 Function ReadStartMode
   StrCpy $ServiceMode 0
-  StrCpy $ServicePort "${PORT_1}"
+  ${If} $InstalledMode == 1
+    StrCpy $ServiceMode 1
+  ${EndIf}
   ${GetParameters} $R0
   Call TakeQuotedFolder
   ClearErrors
@@ -335,17 +504,25 @@ Function ReadStartMode
     StrCpy $ServiceMode 1
   ${EndIf}
   ClearErrors
+  ${GetOptions} $R0 "/LOGON" $R1
+  ${IfNot} ${Errors}
+    StrCpy $R9 "/LOGON$R1"
+    StrCmp $R1 "" 0 bad
+    ${GetOptions} $R0 "/SERVICE" $R1
+    IfErrors 0 bad  ; both ways at once
+    StrCpy $ServiceMode 0
+  ${EndIf}
+  ClearErrors
   ${GetOptions} $R0 "/PORT=" $R1
   ${If} ${Errors}
     Return
   ${EndIf}
   StrCpy $R9 "/PORT=$R1"
   StrCmp $ServiceMode 1 0 bad
-  ; Compared without regard to case; the port is written as Windows names it.
-  !insertmacro TAKE_PORT ${PORT_1}
-  !insertmacro TAKE_PORT ${PORT_2}
-  !insertmacro TAKE_PORT ${PORT_3}
-  !insertmacro TAKE_PORT ${PORT_4}
+  Call TakePort
+  ${If} $0 = 0
+    Return
+  ${EndIf}
   bad:
   !insertmacro STOP "$(BadOption)" ${EXIT_BAD_OPTION}
 FunctionEnd
@@ -444,14 +621,27 @@ FunctionEnd
 
 Section "!$(ProgramSection)" SecProgram
   SectionIn RO
-  ; An installed service goes first, whichever way Kelvarid starts from now on: its files are
-  ; in use while it runs, and a new service is made afresh below.
-  DetailPrint "sc stop ${SERVICE_NAME}, sc delete ${SERVICE_NAME}"
-  Call RemoveService
-  ${If} $0 <> 0
-    !insertmacro STOP "$(ServiceNotStopped)" ${EXIT_SERVICE_NOT_STOPPED}
+  ; A running kelvarid.exe restarts from its own folder: it cannot move to another one.
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $ProgramRuns = 1
+  ${AndIf} $0 != ""
+  ${AndIf} $0 != $INSTDIR
+    !insertmacro STOP "$(RunningInstall)" ${EXIT_RUNNING}
+  ${EndIf}
+  ; An installed service stops first, whichever way Kelvarid starts from now on: its files are
+  ; in use while it runs. It stays registered: an upgrade keeps its entry and its settings.
+  ${If} $InstalledMode == 1
+    DetailPrint "sc stop ${SERVICE_NAME}"
+    Call StopService
+    ${If} $0 <> 0
+      Call StartServiceAndWait  ; whatever stopped it halfway: it pulses as before
+      !insertmacro STOP "$(ServiceNotStopped)" ${EXIT_SERVICE_NOT_STOPPED}
+    ${EndIf}
   ${EndIf}
   Call RemoveOtherCopy
+  ${If} $ProgramRuns = 1
+    Call MoveRunningFilesAside
+  ${EndIf}
   SetOutPath "$INSTDIR"
   File "${BINDIR}\kelvarid.exe"
   File "${BINDIR}\serline.dll"
@@ -482,11 +672,131 @@ Section "$(StartupSection)" SecStartup
   CreateShortCut "$SMSTARTUP\${PRODUCT}.lnk" "$INSTDIR\kelvarid.exe" "" "$INSTDIR\kelvarid.exe" 0
 SectionEnd
 
-; The service, last: the files are in place, and it starts at once.
+; Ends a run in which the service could not be set up: a working pulser is put back first, the
+; one that was there or the new files' (RestorePulser), and the message says which.
+!macro FAIL_SERVICE MESSAGE
+  StrCpy $R7 "${MESSAGE}"
+  Call RestorePulser
+  Call DeleteOldFiles
+  MessageBox MB_OK|MB_ICONSTOP "$R7$\r$\n$Pulser" /SD IDOK
+  SetErrorLevel ${EXIT_SERVICE_NOT_MADE}
+  Quit
+!macroend
+
+; After a failure in service mode. An installed service is started again, with the new files;
+; one this run made goes again. Else, or when the service does not run, the start at log-on
+; from the new files: its Startup shortcut and the program itself, the running one restarted or,
+; where it had ended, started again.
+Function RestorePulser
+  ${If} $InstalledMode == 1
+    Call StartServiceAndWait
+    ${If} $0 == 0
+      StrCpy $Pulser "$(PulserService)"
+      Return
+    ${EndIf}
+  ${Else}
+    ReadRegStr $0 HKLM "${SERVICE_KEY}" "ImagePath"
+    ${If} $0 != ""
+      Call DeleteService
+    ${EndIf}
+  ${EndIf}
+  SetOutPath "$INSTDIR"
+  CreateShortCut "$SMSTARTUP\${PRODUCT}.lnk" "$INSTDIR\kelvarid.exe" "" "$INSTDIR\kelvarid.exe" 0
+  ; The service does not run here: a holder of the mutex is kelvarid.exe.
+  !insertmacro MUTEX_HELD "${INSTANCE_MUTEX}"
+  ${If} $0 = 1
+    StrCpy $1 "${RESTART_EVENT}"
+    Call AskProgramToMakeWay
+    Call WaitForProgramRestart
+  ${Else}
+    Exec '"$INSTDIR\kelvarid.exe"'
+    StrCpy $3 0
+    ${Do}
+      Sleep 250
+      IntOp $3 $3 + 1
+      !insertmacro MUTEX_HELD "${INSTANCE_MUTEX}"
+      ${If} $0 = 1
+      ${OrIf} $3 >= 40
+        ${Break}
+      ${EndIf}
+    ${Loop}
+    IntOp $0 1 - $0  ; 0 when it runs
+  ${EndIf}
+  ${If} $0 = 0
+    StrCpy $Pulser "$(PulserLogOn)"
+  ${Else}
+    StrCpy $Pulser "$(PulserNone)"
+  ${EndIf}
+FunctionEnd
+
+; The service's entry for the program in $INSTDIR. One that runs it from elsewhere is deleted
+; first; the values of its Parameters go through a file and come back. Leaves $0 at 0 when made,
+; else at what failed ("error" when a tool could not even be started).
+Function MakeServiceEntry
+  StrCpy $R6 ""
+  ReadRegStr $0 HKLM "${SERVICE_KEY}" "ImagePath"
+  ${If} $0 != ""
+    ClearErrors
+    EnumRegValue $1 HKLM "${PARAMETERS_KEY}" 0
+    ${IfNot} ${Errors}
+    ${AndIf} $1 != ""
+      InitPluginsDir
+      StrCpy $R6 "$PLUGINSDIR\parameters.reg"
+      nsExec::ExecToLog '"$SYSDIR\reg.exe" export "HKLM\${PARAMETERS_KEY}" "$R6"'
+      Pop $0
+      ${If} $0 != 0  ; nothing is deleted that could not be kept
+        Return
+      ${EndIf}
+    ${EndIf}
+    DetailPrint "sc delete ${SERVICE_NAME}"
+    Call DeleteService
+    ${If} $0 <> 0
+      StrCpy $0 "error"
+      Return
+    ${EndIf}
+  ${EndIf}
+  DetailPrint "sc create ${SERVICE_NAME}: $ServicePort"
+  nsExec::ExecToLog '"$SYSDIR\sc.exe" create ${SERVICE_NAME} binPath= "\"$INSTDIR\kelvarid-service.exe\"" start= auto obj= "NT AUTHORITY\LocalService" DisplayName= "${PRODUCT}"'
+  Pop $0
+  ${If} $0 != 0
+  ${OrIf} $R6 == ""
+    Return
+  ${EndIf}
+  nsExec::ExecToLog '"$SYSDIR\reg.exe" import "$R6"'
+  Pop $0
+FunctionEnd
+
+; Log-on mode: a service that was there goes with its record; a running kelvarid.exe starts
+; again from the new files, in its own session, as its own user.
+Function SetUpLogOn
+  ${If} $InstalledMode == 1
+    DetailPrint "sc delete ${SERVICE_NAME}"
+    Call DeleteService
+    ${If} $0 <> 0
+      !insertmacro FAIL_SERVICE "$(ServiceNotMade)"
+    ${EndIf}
+  ${EndIf}
+  RMDir /r "$APPDATA\${RECORD_FOLDER}"  ; no service, no record of its runs
+  ${If} $ProgramRuns <> 1
+    Return
+  ${EndIf}
+  StrCpy $1 "${RESTART_EVENT}"
+  Call AskProgramToMakeWay
+  Call WaitForProgramRestart
+  Call DeleteOldFiles
+  ${If} $0 <> 0
+    MessageBox MB_OK|MB_ICONSTOP "$(ProgramNotRestarted)" /SD IDOK
+    SetErrorLevel ${EXIT_SERVICE_NOT_MADE}
+    Quit
+  ${EndIf}
+FunctionEnd
+
+; The service, last: the files are in place, and it starts at once. An installed service is
+; changed in place, so that every value under its Parameters stays.
 Section "-Service" SecService
   ${If} $ServiceMode <> 1
-    RMDir /r "$APPDATA\${RECORD_FOLDER}"  ; no service, no record of its runs
-    Return
+    Call SetUpLogOn
+    Goto done
   ${EndIf}
   ; The service runs as LocalService and loads serline.dll from its folder: only administrators
   ; and SYSTEM may change what is there, as in Program Files, wherever /D= put it; users read
@@ -495,7 +805,7 @@ Section "-Service" SecService
   StrCpy $2 "$INSTDIR"
   Call SetServiceFolderRights
   ${If} $0 != 0
-    !insertmacro STOP "$(RightsNotSet)" ${EXIT_SERVICE_NOT_MADE}
+    !insertmacro FAIL_SERVICE "$(RightsNotSet)"
   ${EndIf}
   ; The record of the service's runs, which only administrators, SYSTEM and the service's own
   ; account may change: a user who could change it could switch the health checks off. The
@@ -504,13 +814,16 @@ Section "-Service" SecService
   StrCpy $2 "$APPDATA\${RECORD_FOLDER}"
   Call SetServiceFolderRights
   ${If} $0 != 0
-    !insertmacro STOP "$(RightsNotSet)" ${EXIT_SERVICE_NOT_MADE}
+    !insertmacro FAIL_SERVICE "$(RightsNotSet)"
   ${EndIf}
-  DetailPrint "sc create ${SERVICE_NAME}: $ServicePort"
-  nsExec::ExecToLog '"$SYSDIR\sc.exe" create ${SERVICE_NAME} binPath= "\"$INSTDIR\kelvarid-service.exe\"" start= auto obj= "NT AUTHORITY\LocalService" DisplayName= "${PRODUCT}"'
-  Pop $0
-  ${If} $0 != 0  ; "error": sc.exe could not even be started
-    !insertmacro STOP "$(ServiceNotMade)" ${EXIT_SERVICE_NOT_MADE}
+  ; The entry of an installed service stays as it is, with every value of its Parameters; one
+  ; that runs the program from another folder is made anew with the values carried over.
+  ReadRegStr $0 HKLM "${SERVICE_KEY}" "ImagePath"
+  ${If} $0 != '"$INSTDIR\kelvarid-service.exe"'
+    Call MakeServiceEntry
+    ${If} $0 != 0
+      !insertmacro FAIL_SERVICE "$(ServiceNotMade)"
+    ${EndIf}
   ${EndIf}
   WriteRegStr HKLM "${PARAMETERS_KEY}" "${PORT_VALUE}" "$ServicePort"
   WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\kelvarid-service.exe"
@@ -520,19 +833,29 @@ Section "-Service" SecService
   ; not fill the log; a day without failures starts again at 5 s.
   nsExec::ExecToLog '"$SYSDIR\sc.exe" failure ${SERVICE_NAME} reset= 86400 actions= restart/5000/restart/30000/restart/300000'
   Pop $0
-  ${If} $0 != 0  ; "error" too: exit code 0 must mean that the service is set up and started
-    !insertmacro STOP "$(ServiceNotMade)" ${EXIT_SERVICE_NOT_MADE}
-  ${EndIf}
-  nsExec::ExecToLog '"$SYSDIR\sc.exe" start ${SERVICE_NAME}'
-  Pop $0
   ${If} $0 != 0
-    !insertmacro STOP "$(ServiceNotMade)" ${EXIT_SERVICE_NOT_MADE}
+    !insertmacro FAIL_SERVICE "$(ServiceNotMade)"
   ${EndIf}
+  ; kelvarid.exe, which pulsed until now, ends only here: the service starts at once after it.
+  ${If} $ProgramRuns = 1
+    StrCpy $1 "${END_EVENT}"
+    Call AskProgramToMakeWay
+    Call WaitForProgramEnd
+  ${EndIf}
+  Call StartServiceAndWait
+  ${If} $0 != 0
+    !insertmacro FAIL_SERVICE "$(ServiceNotMade)"
+  ${EndIf}
+  done:
+  Call DeleteOldFiles
 SectionEnd
 
 Section "Uninstall"
   DetailPrint "sc stop ${SERVICE_NAME}, sc delete ${SERVICE_NAME}"
-  Call un.RemoveService
+  Call un.StopService
+  ${If} $0 = 0
+    Call un.DeleteService
+  ${EndIf}
   RMDir /r "$APPDATA\${RECORD_FOLDER}"
   Delete /REBOOTOK "$INSTDIR\kelvarid-service.exe"
   Delete "$SMSTARTUP\${PRODUCT}.lnk"
@@ -540,6 +863,7 @@ Section "Uninstall"
   ; Should the program have been started meanwhile, its files go at the next restart.
   Delete /REBOOTOK "$INSTDIR\kelvarid.exe"
   Delete /REBOOTOK "$INSTDIR\serline.dll"
+  Call un.DeleteOldFiles
   Delete "$INSTDIR\uninstall.exe"
   ; Only if empty: files someone else put there stay.
   RMDir /REBOOTOK "$INSTDIR"

@@ -34,6 +34,12 @@ HMODULE Module1::Library() {
     return library_.get();
 }
 
+void Module1::Release() {
+    openCom_ = nullptr;
+    txd_ = nullptr;
+    library_.reset();
+}
+
 std::int16_t Module1::OPENCOM(const char* settings) {
     if (openCom_ == nullptr) openCom_ = BindFunction<OpenComFn>(Library(), kSerialLibraryName, "OPENCOM");
     return openCom_(settings);

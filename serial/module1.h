@@ -18,6 +18,9 @@ class Module1 final : public SerialLine {
 public:
     std::int16_t OPENCOM(const char* settings) override;
     std::int16_t TXD(std::int16_t level) override;
+    // Unloads the library, which lowers the line and lets the port go; the next call loads it
+    // again.
+    void Release();
 
 private:
     // The library's own declarations: a change there cannot go unnoticed here.

@@ -309,6 +309,12 @@ class Wine:
         return subprocess.run([self.runner, *args], capture_output=True, text=True, timeout=timeout,
                               env={**os.environ, **(env or {})}, errors="replace")
 
+    def run_unread(self, *args, timeout=120):
+        """Runs a program that may leave one of its own running (an installer that starts
+        kelvarid.exe again), which would keep pipes open: nothing of its output is read."""
+        return subprocess.run([self.runner, *args], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, timeout=timeout, env=os.environ)
+
     def start(self, *args, env):
         """Starts a program and returns at once: it must not hold our pipes open."""
         return subprocess.run([self.runner, "start", *args], stdin=subprocess.DEVNULL,
@@ -570,6 +576,16 @@ def traced_prefix(wine, trace):
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
+def end_tracer(tracer):
+    """Waits for strace to end with what it traced; one that lingers is only cleanup to kill."""
+    try:
+        tracer.wait(30)
+    except subprocess.TimeoutExpired:
+        print("strace did not end within 30 s of its programs: killed")
+        tracer.kill()
+        tracer.wait(10)
+
+
 def breaks_on(trace, device):
     """How many times the line of `device` was raised, as far as the trace has it."""
     if not os.path.exists(trace):
@@ -686,11 +702,70 @@ def test_service_folders(wine, setup, files_before, registry_before, ports):
         socat.wait(10)
         if tracer:
             subprocess.run(["wineserver", "-k"])
-            tracer.wait(30)
+            end_tracer(tracer)
         subprocess.run(["rm", "-rf", os.path.dirname(trace)])
     check(not os.path.exists(chosen_unix) and not os.path.exists(other_unix), "a program folder is left")
     check(wine.reg_values(SERVICE_KEY) is None, "the uninstaller left the service")
     check_prefix_as_before(wine, files_before, registry_before)
+
+
+# Settings an administrator adds under the service's Parameters, as `reg add` writes them.
+SETTINGS_TO_KEEP = (("HealthChecks", "REG_DWORD", "1"), ("Processes", "REG_MULTI_SZ", "logger.exe"),
+                    ("FailAfter", "REG_DWORD", "300"))
+
+
+def program_runs():
+    """Whether a kelvarid.exe runs: Wine shows a program's Windows path as its command."""
+    for cmdline in glob.glob("/proc/[0-9]*/cmdline"):
+        try:
+            with open(cmdline, "rb") as file:
+                command = file.read().split(b"\0")[0].decode(errors="replace")
+        except OSError:
+            continue
+        if re.fullmatch(r"[A-Za-z]:\\.*\\kelvarid\.exe", command, re.I):
+            return True
+    return False
+
+
+def rises_by_process(trace, device):
+    """[(pid, time)] of every rise of `device`'s line, as strace -f -ttt wrote them."""
+    if not os.path.exists(trace):
+        return []
+    with open(trace, errors="replace") as file:
+        return [(int(pid), float(time)) for pid, time in
+                re.findall(rf"^(\d+) +([\d.]+) ioctl\(\d+<{re.escape(device)}>, TIOCSBRK", file.read(), re.M)]
+
+
+def upgrade_while_the_program_runs(wine, setup, entry):
+    """The log-on start upgraded while kelvarid.exe pulses on COM1: the old program makes way and
+    the new one starts in its place, so that no rise comes more than 65 s after the one before.
+    The new one goes on running, traced: returns strace, to be ended once the program has."""
+    ports = os.path.join(os.path.dirname(wine.prefix), "ports")
+    socat, com1 = stand_in_port(ports, 1)
+    trace = os.path.join(tempfile.mkdtemp(prefix="kelvarid-upgrade-"), "trace")
+    program = entry.get("InstallLocation", "") + "\\kelvarid.exe"
+    tracer = subprocess.Popen(["strace", "-f", "-qq", "-y", "-ttt", "-e", "trace=ioctl", "-o", trace, wine.runner,
+                               program], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        check(wait_for(lambda: rises_by_process(trace, com1), 30), "the running program did not pulse on COM1")
+        code = wine.run(setup, "/S").returncode
+        check(code == 0, f"the upgrade while kelvarid.exe ran ended with {code}")
+        first_pid = rises_by_process(trace, com1)[0][0]
+        new_rises = lambda: [rise for rise in rises_by_process(trace, com1) if rise[0] != first_pid]
+        check(wait_for(new_rises, 65), "no rise on COM1 from a new program after the upgrade")
+        check(program_runs(), "no kelvarid.exe runs after the upgrade")
+        rises = rises_by_process(trace, com1)
+        gaps = [later[1] - earlier[1] for earlier, later in zip(rises, rises[1:])]
+        check(gaps and max(gaps) < 65, f"the rises around the upgrade came {gaps} s apart")
+        print(f"upgrade while running: rises {[round(g, 1) for g in gaps]} s apart")
+        return tracer
+    except BaseException:
+        tracer.kill()
+        raise
+    finally:
+        socat.terminate()
+        socat.wait(10)
+        subprocess.run(["rm", "-rf", os.path.dirname(trace)])
 
 
 def test_service_mode(build, source, objdump, target):
@@ -739,7 +814,8 @@ def service_mode_and_folders(wine, build, target):
     try:
         # Options it does not understand stop it with 5 before anything is changed.
         for options in (("/SERVICE", "/PORT=COM5"), ("/PORT=COM2",), ("/SERVICE", "/PORT="),
-                        ("/SERVICE", "/PORT=COM2X"), ("/SERVICEX",)):
+                        ("/SERVICE", "/PORT=COM2X"), ("/SERVICEX",), ("/SERVICE", "/LOGON"),
+                        ("/LOGON", "/PORT=COM2"), ("/LOGONX",)):
             code = wine.run(setup, "/S", *options).returncode
             check(code == exit_code("BAD_OPTION"), f"the installer with {' '.join(options)} ended with {code}")
         files_now, registry_now = snapshot(wine)
@@ -751,18 +827,53 @@ def service_mode_and_folders(wine, build, target):
         entry = wine.reg_values(UNINSTALL_KEY) or {}
         expect_service("COM2")
 
-        # Installed again without /SERVICE: started at log-on, the service is gone.
-        code = wine.run(setup, "/S").returncode
-        check(code == 0, f"the silent installer over the service ended with {code}")
+        # An upgrade as deployment tools run it keeps the way, the port and every setting.
+        for name, kind, data in SETTINGS_TO_KEEP:
+            wine.run("reg", "add", "HKLM\\" + PARAMETERS_KEY, "/v", name, "/t", kind, "/d", data, "/f")
+        settings = {name: value for name, value in (wine.reg_values(PARAMETERS_KEY) or {}).items()}
+        for options in (("/S",), ("/S", "/SERVICE")):
+            code = wine.run(setup, *options).returncode
+            check(code == 0, f"the upgrade with {' '.join(options)} ended with {code}")
+            expect_service("COM2")
+            kept = wine.reg_values(PARAMETERS_KEY) or {}
+            check(kept == settings, f"the upgrade with {' '.join(options)} left the settings {kept}, not {settings}")
+            check(not os.path.exists(startup_link), "a Startup shortcut beside the service")
+
+        # /LOGON: started at log-on, the service is gone with everything of its own.
+        code = wine.run(setup, "/S", "/LOGON").returncode
+        check(code == 0, f"the silent installer with /LOGON over the service ended with {code}")
         check(wine.reg_values(SERVICE_KEY) is None and service_state(wine) is None, "the service stayed")
         check(wine.reg_values(EVENT_SOURCE_KEY) is None, "the service's event source stayed")
         check(not os.path.exists(record_folder), "the record of the service's runs stayed")
         check(os.path.exists(startup_link), "no Startup shortcut after the switch to log-on")
 
-        # And back: the Startup shortcut goes, the service comes, on COM1 by default.
+        tracer = upgrade_while_the_program_runs(wine, setup, entry)
+
+        # And back: the Startup shortcut goes, the service comes, on COM1: the log-on start had
+        # no port. The program, running, ends for it.
         code = wine.run(setup, "/S", "/SERVICE").returncode
         check(code == 0, f"the silent installer with /SERVICE ended with {code}")
         expect_service("COM1")
+        check(not program_runs(), "kelvarid.exe still runs beside the service")
+        end_tracer(tracer)
+
+        # The service cannot start (something holds its mutex) after the log-on start was taken
+        # away: the log-on start comes back, the program runs again, and the exit code says 7.
+        code = wine.run(setup, "/S", "/LOGON").returncode
+        check(code == 0, f"the silent installer with /LOGON ended with {code}")
+        holder_marker = os.path.join(tempfile.mkdtemp(prefix="kelvarid-holder-"), "held")
+        holder = wine.start(windows_path(os.path.join(build, "tests", "wine", "instance_holder.exe")),
+                            "--service-mutex", windows_path(holder_marker), env={})
+        check(holder.returncode == 0 and wait_for(lambda: os.path.exists(holder_marker), 15),
+              "the test could not hold the service's mutex")
+        code = wine.run_unread(setup, "/S", "/SERVICE").returncode
+        check(code == exit_code("SERVICE_NOT_MADE"), f"the installer whose service could not start ended with {code}")
+        check(wine.reg_values(SERVICE_KEY) is None, "the service that could not start stayed registered")
+        check(os.path.exists(startup_link), "no Startup shortcut after the service could not start")
+        check(wait_for(program_runs, 15), "kelvarid.exe does not run after the service could not start")
+        subprocess.run(["pkill", "-f", "[i]nstance_holder.exe"])
+        wine.run("taskkill", "/f", "/im", "kelvarid.exe")
+        check(wait_for(lambda: not program_runs(), 15), "kelvarid.exe did not end")
     finally:
         uninstall_silently(wine, entry, TARGETS[target]["view"], "with the service running")
     check(wine.reg_values(SERVICE_KEY) is None, "the uninstaller left the service")

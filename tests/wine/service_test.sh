@@ -72,8 +72,8 @@ breaks() {
             -e 's# TIOCSBRK$# raise#' -e 's# TIOCCBRK$# lower#'
 }
 raises() { breaks | grep -c " $1 raise\$"; }
-# The lines of the trace so far, and whether anything after line <mark> opened or drove a port:
-# every open and ioctl names the device it got.
+# The lines of the trace so far, and whether anything after line <mark> opened, set up or drove a
+# port: every open (Wine's server opens devices, when it runs traced) and ioctl names its device.
 mark() { wc -l <"$trace"; }
 touched_since() {  # <mark> <COMn>...
     from=$1; shift
@@ -163,7 +163,9 @@ boot
 wait_for_raises COM2 1 60 || fail "no break on COM2 within 60 s of the start"
 first=$(breaks | grep ' COM2 raise$' | head -n 1 | cut -d' ' -f1)
 boot_to_break=$(calc "$first - $started")
-grep -Eq "open(at)?\(.*= [0-9]+<$com2>" "$trace" || fail "the trace shows no open of COM2, so it cannot show one of another port"
+# Every port the library opens it sets up (SetCommState) in the service's own process: the trace
+# must show that of COM2 to prove that it would show another port's.
+grep -Eq "ioctl\([0-9]+<$com2>, .*TCSETS" "$trace" || fail "the trace shows no set-up of COM2, so it cannot show one of another port"
 touched_since 0 COM1 COM3 COM4 && fail "a port other than COM2 was opened or driven"
 await logged 0x40000001 COM2 || fail "no entry that the service started on COM2"
 service=$(pulser COM2)

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "platform/fatal.h"
+#include "platform/make_way.h"
 #include "platform/one_instance.h"
 #include "platform/power.h"
 #include "window/win32/win32_form.h"
@@ -12,12 +13,36 @@
 
 namespace {
 
+constexpr unsigned kMakeWayPollMs = 500;
+
 void UnloadForm(void* form) { static_cast<kelvarid::Form1*>(form)->Unload(); }
+
+// What an installer's request to make way must reach: the line, the library that holds the
+// port, and the mutex that a successor must find free.
+struct Running {
+    kelvarid::Form1& form;
+    kelvarid::Module1& serialLine;
+    kelvarid::UniqueHandle& instanceMutex;
+    kelvarid::MakeWayEvents& requests;
+};
+
+// Asked twice a second, also while the start-up box waits for a click that may never come.
+void AnswerMakeWay(void* running) {
+    auto& now = *static_cast<Running*>(running);
+    const kelvarid::MakeWayRequest request = now.requests.Pending();
+    if (request == kelvarid::MakeWayRequest::None) return;
+    now.form.Unload();            // the line lowered
+    now.serialLine.Release();     // the port let go, for the successor's probe
+    now.instanceMutex.reset();    // and the mutex
+    now.requests.StopListening(); // and the names of the requests
+    if (request == kelvarid::MakeWayRequest::Restart) (void)kelvarid::StartSuccessor();
+    ExitProcess(0);
+}
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    const kelvarid::UniqueHandle instanceMutex = kelvarid::ClaimInstance();
+    kelvarid::UniqueHandle instanceMutex = kelvarid::ClaimInstance();
     if (!instanceMutex) {
         const wchar_t* text = kelvarid::ServiceRuns() ? kelvarid::texts::kAlreadyRunningAsService
                                                       : kelvarid::texts::kAlreadyRunning;
@@ -33,5 +58,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     kelvarid::Form1 form1(window, serialLine, shell);
     // A fatal error from here on lowers the line before its box waits.
     kelvarid::SetFatalCleanup(&UnloadForm, &form1);
+    kelvarid::MakeWayEvents requests;
+    Running running{form1, serialLine, instanceMutex, requests};
+    window.PollEvery(kMakeWayPollMs, &AnswerMakeWay, &running);
     return window.Run(form1);
 }

@@ -24,6 +24,10 @@ public:
 
     // Raises Load, shows the window, then dispatches events until the window is destroyed.
     int Run(FormEvents& events);
+    // `poll(context)` every `milliseconds`, also while a message box waits: for what comes
+    // from outside the window (an installer's request).
+    using Poll = void (*)(void* context);
+    void PollEvery(unsigned milliseconds, Poll poll, void* context);
     // Where the window's events go from now on; Run does this first.
     void Attach(FormEvents& events) { events_ = &events; }
 
@@ -97,6 +101,8 @@ private:
     std::array<Control, kControlCount> controls_;  // outlives the window that draws with it
     UniqueModule commonControls_;  // outlives the tooltips it draws
     UniqueWindow window_;
+    Poll poll_ = nullptr;
+    void* pollContext_ = nullptr;
     HWND tooltips_ = nullptr;  // owned by the form window; made at the first mouse move
     int pressed_ = -1;  // the control a left button press began on
 };

@@ -11,6 +11,7 @@ namespace kelvarid {
 namespace {
 
 constexpr UINT_PTR kTimerIdBase = 1;
+constexpr UINT_PTR kPollTimerId = 1000;  // beyond the controls' timers
 
 }  // namespace
 
@@ -38,6 +39,12 @@ int Win32Form::Run(FormEvents& events) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+}
+
+void Win32Form::PollEvery(unsigned milliseconds, Poll poll, void* context) {
+    poll_ = poll;
+    pollContext_ = context;
+    if (SetTimer(window_.get(), kPollTimerId, milliseconds, nullptr) == 0) FatalWithLastError(texts::kTimerNotSet);
 }
 
 void Win32Form::FocusFirstEnabledOption() {
@@ -107,6 +114,10 @@ LRESULT Win32Form::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }
 
 void Win32Form::OnTimer(WPARAM timerId) {
+    if (timerId == kPollTimerId) {
+        if (poll_ != nullptr) poll_(pollContext_);
+        return;
+    }
     const int index = static_cast<int>(timerId - kTimerIdBase);
     if (index < 0 || index >= kControlCount || events_ == nullptr) return;
     if (kForm1Controls[index].kind != ControlKind::Timer) return;
