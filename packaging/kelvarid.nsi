@@ -240,7 +240,7 @@ LangString RunningUninstall ${LANG_CZECH} "Kelvarid běží. Ukončete ho (Quit 
 !insertmacro STOP_SERVICE ""
 !insertmacro STOP_SERVICE "un."
 
-; Removes the stopped service with its event source. Leaves $0 at 0 when done, 1 when sc.exe
+; Removes the stopped service with its event source and settings. Leaves $0 at 0 when done, 1 when sc.exe
 ; could not even be started: the service may still be there.
 !macro DELETE_SERVICE UN
   Function ${UN}DeleteService
@@ -251,6 +251,8 @@ LangString RunningUninstall ${LANG_CZECH} "Kelvarid běží. Ukončete ho (Quit 
       Return
     ${EndIf}
     DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
+    ; Its settings go with it, also where the service manager removes the key only later.
+    DeleteRegKey HKLM "${PARAMETERS_KEY}"
     StrCpy $0 0
   FunctionEnd
 !macroend
