@@ -829,8 +829,9 @@ def service_mode_and_folders(wine, build, target):
 
         # An upgrade as deployment tools run it keeps the way, the port and every setting.
         for name, kind, data in SETTINGS_TO_KEEP:
-            wine.run("reg", "add", "HKLM\\" + PARAMETERS_KEY, "/v", name, "/t", kind, "/d", data, "/f")
-        settings = {name: value for name, value in (wine.reg_values(PARAMETERS_KEY) or {}).items()}
+            wine.run("reg", "add", PARAMETERS_KEY, "/v", name, "/t", kind, "/d", data, "/f")
+        settings = wine.reg_values(PARAMETERS_KEY) or {}
+        check(all(name in settings for name, _, _ in SETTINGS_TO_KEEP), f"the settings were not added: {settings}")
         for options in (("/S",), ("/S", "/SERVICE")):
             code = wine.run(setup, *options).returncode
             check(code == 0, f"the upgrade with {' '.join(options)} ended with {code}")
