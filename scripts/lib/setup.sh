@@ -116,12 +116,27 @@ choose_runnable_targets() {
     done
 }
 
-# Points the following steps at one target: $win (its build folder), $loader and WINEPREFIX.
+# Points the following steps at one target: $win (its build folder), $loader and WINEPREFIX
+# (its main prefix, build/wine-TARGET).
 use_target() {
     target=$1
     win="$build/win-$target"
     loader=$(wine_loader "$target")
     export WINEPREFIX="$build/wine-$target"
+    prefixes_used="${prefixes_used:-} $WINEPREFIX"
+}
+
+# The groups of a target's Wine tests that scripts/test runs side by side, each in a prefix of
+# its own, as the build gives every test the prefix of its group by its labels: the tests
+# labelled slow (whole 60.5 s cycles), boot (the prefix started as a machine boots) and package
+# (installers) in build/wine-TARGET-slow, -boot and -package; the rest in build/wine-TARGET.
+wine_lanes="main slow boot package"
+
+# Points WINEPREFIX at one group's prefix of the current target.
+use_lane() {
+    lane=$1
+    export WINEPREFIX="$build/wine-$target"
+    [ "$lane" = main ] || WINEPREFIX="$WINEPREFIX-$lane"
     prefixes_used="${prefixes_used:-} $WINEPREFIX"
 }
 
@@ -144,50 +159,66 @@ end_wine() {
     done
 }
 
-# A virtual display when there is none; it ends with the script, as do the Wine processes.
-ensure_display() {
-    # Under set -e a failing command here would replace the exit code: none may fail.
-    trap 'code=$?; [ -n "${xvfb_pid:-}" ] && kill $xvfb_pid 2>/dev/null; end_wine; exit $code' EXIT
-    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
-    number=90
-    while [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ]; do number=$((number + 1)); done
-    say "virtual display :$number"
-    Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp >"$build/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$number"
-    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
-    echo "the virtual display did not start; see $build/xvfb.log" >&2
-    exit 1
+# Ends what the script started: its virtual displays and the Wine processes of its prefixes.
+# Under set -e a failing command here would replace the exit code: none may fail.
+end_all() {
+    for pid in ${xvfb_pids:-}; do kill "$pid" 2>/dev/null; done
+    end_wine
 }
 
-# "COM1"="<build>/ports/com1" for each of Kelvarid's ports (the build's product.env names them).
+# Starts a virtual display of its own and sets $display to its name (":91") once it answers.
+new_display() {
+    number=90
+    while [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ]; do number=$((number + 1)); done
+    Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp >"$build/xvfb-$number.log" 2>&1 &
+    xvfb_pids="${xvfb_pids:-} $!"
+    for _ in $(seq 50); do DISPLAY=":$number" xdpyinfo >/dev/null 2>&1 && { display=":$number"; return 0; }; sleep 0.1; done
+    echo "the virtual display :$number did not start; see $build/xvfb-$number.log" >&2
+    return 1
+}
+
+# A virtual display when there is none; it ends with the script, as do the Wine processes.
+ensure_display() {
+    trap 'code=$?; end_all; exit $code' EXIT
+    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
+    new_display || exit 1
+    export DISPLAY="$display"
+    say "virtual display $DISPLAY"
+}
+
+# "COM1"="<prefix>/ports/com1" for each of Kelvarid's ports (the build's product.env names them).
 port_mappings() {
     (. "$win/product/product.env"
      for port in $KELVARID_PORTS; do
          lower=$(echo "$port" | tr 'A-Z' 'a-z')
-         printf '"%s"="%s"\n' "$port" "$build/ports/$lower"
+         printf '"%s"="%s"\n' "$port" "$WINEPREFIX/ports/$lower"
      done)
 }
 
-# The target's throwaway prefix under build/. COM1 to COM4 point at build/ports/comN, where
-# only a test's pseudo-terminal ever lies: the machine's own serial ports are never mapped to
-# them. The tests of the two targets run one after the other, so they share build/ports.
-ensure_prefix() {
-    mkdir -p "$build/ports"
-    rm -f "$build/ports"/com*  # links a run with real ports or a broken test may have left
+# The throwaway prefix WINEPREFIX names, made by Wine or, given one, copied from that prefix of
+# the same target (a copy takes seconds, wineboot tens of them). COM1 to COM4 point at
+# <prefix>/ports/comN, where only a test's pseudo-terminal ever lies: the machine's own serial
+# ports are never mapped to them, and no two prefixes share a port.
+ensure_prefix() {  # [prefix to copy]
     case "$target" in
         i686) arch=win32 ;;
         x86_64) arch=win64 ;;
     esac
+    if [ ! -f "$WINEPREFIX/system.reg" ] && [ -n "${1:-}" ]; then
+        rm -rf "$WINEPREFIX"
+        cp -a "$1" "$WINEPREFIX"
+    fi
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         say "Wine prefix ${WINEPREFIX#"$root"/} ($arch)"
         WINEARCH=$arch "$loader" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed for $WINEPREFIX" >&2; exit 1; }
     fi
+    mkdir -p "$WINEPREFIX/ports"
+    rm -f "$WINEPREFIX/ports"/com*  # links a run with real ports or a broken test may have left
     # Wine's own fonts (Tahoma, MS Sans Serif and the rest), which the window tests' pictures
     # expect: this Wine was seen not to find them in /usr/share/wine/fonts by itself, and then
     # draws with whatever fonts the machine has, smoothed, so every caption gets grey pixels.
     cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
-    settings="$build/wine-settings-$target.reg"
+    settings="$WINEPREFIX/kelvarid-settings.reg"
     cat >"$settings" <<REG
 REGEDIT4
 

@@ -28,6 +28,7 @@ import glob
 import os
 import re
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -714,17 +715,27 @@ SETTINGS_TO_KEEP = (("HealthChecks", "REG_DWORD", "1"), ("Processes", "REG_MULTI
                     ("FailAfter", "REG_DWORD", "300"))
 
 
-def program_runs():
-    """Whether a kelvarid.exe runs: Wine shows a program's Windows path as its command."""
-    for cmdline in glob.glob("/proc/[0-9]*/cmdline"):
+def prefix_processes(prefix):
+    """(pid, arguments) of each Linux process of a Wine prefix, known by the WINEPREFIX it was
+    started with: the tests of other prefixes run beside this one."""
+    ours = os.path.realpath(prefix)
+    for folder in glob.glob("/proc/[0-9]*"):
         try:
-            with open(cmdline, "rb") as file:
-                command = file.read().split(b"\0")[0].decode(errors="replace")
+            with open(os.path.join(folder, "environ"), "rb") as file:
+                environment = file.read().split(b"\0")
+            with open(os.path.join(folder, "cmdline"), "rb") as file:
+                arguments = [part.decode(errors="replace") for part in file.read().split(b"\0")]
         except OSError:
             continue
-        if re.fullmatch(r"[A-Za-z]:\\.*\\kelvarid\.exe", command, re.I):
-            return True
-    return False
+        theirs = [entry[len(b"WINEPREFIX="):] for entry in environment if entry.startswith(b"WINEPREFIX=")]
+        if theirs and os.path.realpath(theirs[0].decode(errors="replace")) == ours:
+            yield int(os.path.basename(folder)), arguments
+
+
+def program_runs(wine):
+    """Whether a kelvarid.exe runs in the prefix: Wine shows a program's Windows path as its command."""
+    return any(re.fullmatch(r"[A-Za-z]:\\.*\\kelvarid\.exe", arguments[0], re.I)
+               for _, arguments in prefix_processes(wine.prefix))
 
 
 def rises_by_process(trace, device):
@@ -740,7 +751,7 @@ def upgrade_while_the_program_runs(wine, setup, entry):
     """The log-on start upgraded while kelvarid.exe pulses on COM1: the old program makes way and
     the new one starts in its place, so that no rise comes more than 65 s after the one before.
     The new one goes on running, traced: returns strace, to be ended once the program has."""
-    ports = os.path.join(os.path.dirname(wine.prefix), "ports")
+    ports = os.path.join(wine.prefix, "ports")
     socat, com1 = stand_in_port(ports, 1)
     trace = os.path.join(tempfile.mkdtemp(prefix="kelvarid-upgrade-"), "trace")
     program = entry.get("InstallLocation", "") + "\\kelvarid.exe"
@@ -753,7 +764,7 @@ def upgrade_while_the_program_runs(wine, setup, entry):
         first_pid = rises_by_process(trace, com1)[0][0]
         new_rises = lambda: [rise for rise in rises_by_process(trace, com1) if rise[0] != first_pid]
         check(wait_for(new_rises, 65), "no rise on COM1 from a new program after the upgrade")
-        check(program_runs(), "no kelvarid.exe runs after the upgrade")
+        check(program_runs(wine), "no kelvarid.exe runs after the upgrade")
         rises = rises_by_process(trace, com1)
         gaps = [later[1] - earlier[1] for earlier, later in zip(rises, rises[1:])]
         check(gaps and max(gaps) < 65, f"the rises around the upgrade came {gaps} s apart")
@@ -855,7 +866,7 @@ def service_mode_and_folders(wine, build, target):
         code = wine.run(setup, "/S", "/SERVICE").returncode
         check(code == 0, f"the silent installer with /SERVICE ended with {code}")
         expect_service("COM1")
-        check(not program_runs(), "kelvarid.exe still runs beside the service")
+        check(not program_runs(wine), "kelvarid.exe still runs beside the service")
         end_tracer(tracer)
 
         # The service cannot start (something holds its mutex) after the log-on start was taken
@@ -871,16 +882,18 @@ def service_mode_and_folders(wine, build, target):
         check(code == exit_code("SERVICE_NOT_MADE"), f"the installer whose service could not start ended with {code}")
         check(wine.reg_values(SERVICE_KEY) is None, "the service that could not start stayed registered")
         check(os.path.exists(startup_link), "no Startup shortcut after the service could not start")
-        check(wait_for(program_runs, 15), "kelvarid.exe does not run after the service could not start")
-        subprocess.run(["pkill", "-f", "[i]nstance_holder.exe"])
+        check(wait_for(lambda: program_runs(wine), 15), "kelvarid.exe does not run after the service could not start")
+        for pid, arguments in prefix_processes(wine.prefix):
+            if "instance_holder.exe" in " ".join(arguments):
+                os.kill(pid, signal.SIGTERM)
         wine.run("taskkill", "/f", "/im", "kelvarid.exe")
-        check(wait_for(lambda: not program_runs(), 15), "kelvarid.exe did not end")
+        check(wait_for(lambda: not program_runs(wine), 15), "kelvarid.exe did not end")
     finally:
         uninstall_silently(wine, entry, TARGETS[target]["view"], "with the service running")
     check(wine.reg_values(SERVICE_KEY) is None, "the uninstaller left the service")
     check_prefix_as_before(wine, files_before, registry_before)
 
-    test_service_folders(wine, setup, files_before, registry_before, os.path.join(build, "..", "ports"))
+    test_service_folders(wine, setup, files_before, registry_before, os.path.join(wine.prefix, "ports"))
 
 
 # --- the two targets' installers in one prefix ----------------------------------------------

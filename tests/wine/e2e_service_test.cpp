@@ -138,7 +138,7 @@ TEST(ServiceControl, AStopInTheFirstPulseEndsTheServiceWithoutAnError) {
 }
 
 // kelvarid.exe runs (with the recording stand-in): the service must not pulse beside it. Its
-// ports would lead nowhere if it did: the prefix maps them to build/ports, empty here.
+// ports would lead nowhere if it did: the prefix maps them to its own ports folder, empty here.
 TEST(ServiceStart, FailsWithCodeFourWhileTheProgramRunsWhichGoesOn) {
     StandinRun program(L"1");
     ASSERT_TRUE(program.PastStartUp());

@@ -1,7 +1,8 @@
 # Run by ctest as it starts (a TEST_INCLUDE_FILES script, one per test program): asks the test
 # program under Wine which tests it holds (--gtest_list_tests) and adds one ctest entry per
 # test. The list is kept beside the program and asked for again only once the program has been
-# built anew. Tests of a suite named Slow... are labelled slow instead of the program's label.
+# built anew. Tests of a suite named Slow... are labelled slow instead of the program's label,
+# and run in the slow group's prefix.
 #
 # Set by the caller: WINE_TESTS_PROGRAM, WINE_TESTS_FILTER (a --gtest_filter, or empty),
 # WINE_TESTS_LABEL, WINE_TESTS_TIMEOUT, WINE_TESTS_PREFIX (the Wine prefix), WINE_TESTS_RUN
@@ -48,11 +49,14 @@ endif()
 file(READ "${WINE_TESTS_LIST}" names)
 foreach(name IN LISTS names)
   set(label "${WINE_TESTS_LABEL}")
+  set(prefix "${WINE_TESTS_PREFIX}")
   if(name MATCHES "^Slow")
+    # As every test labelled slow, in the slow group's own prefix.
     set(label slow)
+    set(prefix "${WINE_TESTS_PREFIX}-slow")
   endif()
   add_test("wine.${name}" "${WINE_TESTS_RUN}" "${WINE_TESTS_PROGRAM}" "--gtest_filter=${name}")
   set_tests_properties("wine.${name}" PROPERTIES
     LABELS "wine;${label}" RUN_SERIAL TRUE TIMEOUT "${WINE_TESTS_TIMEOUT}"
-    ENVIRONMENT "WINEPREFIX=${WINE_TESTS_PREFIX}")
+    ENVIRONMENT "WINEPREFIX=${prefix}")
 endforeach()

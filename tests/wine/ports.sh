@@ -1,10 +1,10 @@
 # Pseudo-terminals standing in for COM ports, for the test scripts that watch the real library
 # with strace. Sourced, not run; expects $build (the Windows build folder). Gives:
 #   $work           a scratch folder, removed at the end
-#   terminal N      maps COMn to a new socat pseudo-terminal (build/ports/comN)
+#   terminal N      maps COMn to a new socat pseudo-terminal (<prefix>/ports/comN)
 #   on_exit CMD     a command to run first when the script ends
 # At the end every terminal is ended and its link removed.
-ports="$build/../ports"
+ports="${WINEPREFIX:?the Wine prefix, which ctest names}/ports"  # where the prefix maps COM1 to COM4
 work=$(mktemp -d)
 terminal_pids=""
 terminal_links=""

@@ -5,13 +5,19 @@
 set -u
 build=$1
 source=$2
-ports="$build/../ports"
+ports="${WINEPREFIX:?the Wine prefix, which ctest names}/ports"  # where the prefix maps COM1 to COM4
 work=$(mktemp -d)
 run_pid=""
 trap '[ -n "$run_pid" ] && kill "$run_pid" 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; echo "--- scripts/run printed"; cat "$work/out"; exit 1; }
 # What scripts/run may leave behind: the program, the tracer, the watcher, the pseudo-terminal.
-leftovers() { pgrep -af 'kelvarid\.exe|watch_line\.py|socat .*ports/com1' | grep -v pgrep; [ -e "$ports/com1" ] && echo "$ports/com1"; }
+# Only this prefix's: the tests of other prefixes run beside it.
+leftovers() {
+    for pid in $("$source/tests/wine/wine-run" --pids 'kelvarid\.exe|watch_line\.py|socat .*ports/com1'); do
+        tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null && echo
+    done
+    [ -e "$ports/com1" ] && echo "$ports/com1"
+}
 
 # As from a terminal: Ctrl+C reaches the script, which a background job would ignore.
 KELVARID_ARCH=${build##*/win-} env --default-signal=INT "$source/scripts/run" >"$work/out" 2>&1 &

@@ -7,7 +7,7 @@
 set -u
 build=$1
 source=$2
-ports="$build/../ports"
+ports="${WINEPREFIX:?the Wine prefix, which ctest names}/ports"  # where the prefix maps COM1 to COM4
 work=$(mktemp -d)
 socat_pid=""
 probe_pid=""

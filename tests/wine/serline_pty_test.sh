@@ -6,7 +6,7 @@
 set -u
 build=$1
 source=$2
-ports="$build/../ports"
+ports="${WINEPREFIX:?the Wine prefix, which ctest names}/ports"  # where the prefix maps COM1 to COM4
 work=$(mktemp -d)
 trap 'kill $socat_pid 2>/dev/null; rm -f "$ports/com1" "$ports/com1-peer"; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; echo "--- probe output"; cat "$work/out"; echo "--- ioctl trace"; grep -E 'BRK' "$work/trace"; exit 1; }

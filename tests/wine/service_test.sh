@@ -8,8 +8,8 @@
 set -u
 build=$1
 source=$2
-ports="$build/../ports"
-export WINEPREFIX="${WINEPREFIX:-$build/../wine}"
+export WINEPREFIX="${WINEPREFIX:?the Wine prefix, which ctest names}"
+ports="$WINEPREFIX/ports"  # where the prefix maps COM1 to COM4
 . "$build/product/product.env"  # the service's name and keys
 service_name=$KELVARID_SERVICE_NAME
 W="$source/tests/wine/wine-run"
@@ -211,11 +211,11 @@ from=$(mark)
 await logged 0x80000002 COM3 || fail "no entry that COM3 cannot be opened"
 await logged 0xc0000004 - || fail "no entry that the first rise, due 5 ms after the start, failed"
 touched_since "$from" COM1 COM2 COM4 && fail "with COM3 missing, another port was opened or driven"
-killed=$(pgrep -f '[k]elvarid-service.exe' | head -n 1)
+killed=$("$W" --pids '[k]elvarid-service.exe' | head -n 1)
 [ -n "$killed" ] || fail "the service's process cannot be found"
 kill -9 "$killed"
 # Its recovery action, where kept, starts it again after 5 s: given 15 s to show.
-restarted_elsewhere() { pgrep -f '[k]elvarid-service.exe' | grep -qvx "$killed"; }
+restarted_elsewhere() { "$W" --pids '[k]elvarid-service.exe' | grep -qvx "$killed"; }
 for _ in $(seq 150); do restarted_elsewhere && break; sleep 0.1; done
 if restarted_elsewhere; then
     restarted="restarted by its recovery action"
@@ -242,11 +242,12 @@ wait_for_raises COM1 1 60 || fail "the service with health checks did not pulse 
 # The killed run ended without a STOP: this start says so, with the time of its last pulse.
 await mentioned 0x80000016 'L"' || fail "no entry that the killed run ended without a stop"
 await logged 0x4000000d logger.exe || fail "no entry of the health checks' settings"
-await grep -qs "[l]ogger.exe" /proc/[0-9]*/cmdline || fail "logger.exe did not start"
+logger_runs() { [ -n "$("$W" --pids "[l]ogger.exe")" ]; }
+await logger_runs || fail "logger.exe did not start"
 # The watched program dies: the check fails within a round (10 s), acts after FailAfter (10 s),
 # and the next rise, 60.5 s after the first, does not come. The line stays low.
 sleep 11  # a round that sees it running: a failure from before it started is over
-pkill -9 -f "[l]ogger.exe"
+kill -9 $("$W" --pids "[l]ogger.exe")
 await logged 0x8000000e logger.exe || fail "no entry that logger.exe does not run"
 for _ in $(seq 700); do grep -q 'ReportEventW (.*,0xc0000014,' "$out" && break; sleep 0.1; done
 await logged 0xc0000014 logger.exe || fail "the pulses did not stop at the rise after logger.exe died"

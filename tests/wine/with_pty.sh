@@ -10,7 +10,7 @@ source=$2
 free=$3
 held=$4
 shift 4
-ports="$build/../ports"
+ports="${WINEPREFIX:?the Wine prefix, which ctest names}/ports"  # where the prefix maps COM1 to COM4
 work=$(mktemp -d)
 pids=""
 cleanup() {
