@@ -162,7 +162,7 @@ end_wine() {
 # Ends what the script started: its virtual displays and the Wine processes of its prefixes.
 # Under set -e a failing command here would replace the exit code: none may fail.
 end_all() {
-    for pid in ${xvfb_pids:-}; do kill "$pid" 2>/dev/null; done
+    for pid in ${xvfb_pids:-}; do kill "$pid" 2>/dev/null || true; done
     end_wine
 }
 
