@@ -366,9 +366,10 @@ Function MoveRunningFilesAside
 FunctionEnd
 
 ; Runs the installed service program with option $1: it sets the rights of one of its folders
-; whole (owner, access list, what is inside) through Windows' own security functions. Leaves $0
-; at its exit code, 0 when all is set; "error" when it could not even be started.
-Function SetServiceFolderRights
+; whole (owner, access list, what is inside), or of the service itself, through Windows' own
+; security functions. Leaves $0 at its exit code, 0 when all is set; "error" when it could not
+; even be started.
+Function RunServiceCommand
   nsExec::ExecToLog '"$INSTDIR\kelvarid-service.exe" $1'
   Pop $0
 FunctionEnd
@@ -805,7 +806,7 @@ Section "-Service" SecService
   ; and run it. Whatever rights were there before go, and the files in it only inherit.
   StrCpy $1 "--set-program-rights"
   StrCpy $2 "$INSTDIR"
-  Call SetServiceFolderRights
+  Call RunServiceCommand
   ${If} $0 != 0
     !insertmacro FAIL_SERVICE "$(RightsNotSet)"
   ${EndIf}
@@ -814,7 +815,7 @@ Section "-Service" SecService
   ; service makes it where it will look for it.
   StrCpy $1 "--make-record-folder"
   StrCpy $2 "$APPDATA\${RECORD_FOLDER}"
-  Call SetServiceFolderRights
+  Call RunServiceCommand
   ${If} $0 != 0
     !insertmacro FAIL_SERVICE "$(RightsNotSet)"
   ${EndIf}
@@ -826,6 +827,13 @@ Section "-Service" SecService
     ${If} $0 != 0
       !insertmacro FAIL_SERVICE "$(ServiceNotMade)"
     ${EndIf}
+  ${EndIf}
+  ; Only administrators and SYSTEM may send the service its own controls, as a drill, which stops
+  ; the pulses; start or stop it. Windows' own list would let every interactive user do the first.
+  StrCpy $1 "--set-service-rights"
+  Call RunServiceCommand
+  ${If} $0 != 0
+    !insertmacro FAIL_SERVICE "$(RightsNotSet)"
   ${EndIf}
   WriteRegStr HKLM "${PARAMETERS_KEY}" "${PORT_VALUE}" "$ServicePort"
   WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\kelvarid-service.exe"

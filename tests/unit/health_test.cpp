@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "service/health_monitor.h"
-#include "service/health_settings.h"
-#include "service/run_record.h"
+#include "service/checks_and_drill/health_monitor.h"
+#include "service/checks_and_drill/health_settings.h"
+#include "service/checks_and_drill/run_record.h"
 #include "tests/unit/fakes.h"
 
 namespace kelvarid::testing {
@@ -46,6 +46,23 @@ public:
     void RecordNotWritten(unsigned long error) override { Add(L"RecordNotWritten " + std::to_wstring(error)); }
     void RecordUnreadable(unsigned long error) override { Add(L"RecordUnreadable " + std::to_wstring(error)); }
     void StopsUnknown() override { Add(L"StopsUnknown"); }
+    void LastPulseBefore(std::uint64_t lastPulse, std::uint64_t secondsAgo) override {
+        Add(L"LastPulseBefore " + Seconds(lastPulse) + L", " + std::to_wstring(secondsAgo) + L" s ago");
+    }
+    void DrillStarts(std::uint64_t lastPulse, std::uint32_t timeout) override {
+        Add(L"DrillStarts after " + Seconds(lastPulse) + L" for " + std::to_wstring(timeout) + L" s");
+    }
+    void DrillFailed(std::uint64_t lastPulse, std::uint64_t waited, std::uint32_t timeout) override {
+        Add(L"DrillFailed after " + Seconds(lastPulse) + L", waited " + std::to_wstring(waited) + L" of " +
+            std::to_wstring(timeout) + L" s");
+    }
+    void DrillEndedByStop() override { Add(L"DrillEndedByStop"); }
+    void DrillRefused(DrillAnswer why) override { Add(L"DrillRefused " + std::to_wstring(static_cast<int>(why))); }
+    void DrillPassed(std::uint64_t lastPulse, std::uint64_t serviceStart, std::uint64_t windowsStart,
+                     std::uint64_t seconds) override {
+        Add(L"DrillPassed after " + Seconds(lastPulse) + L", started " + Seconds(serviceStart) + L", Windows " +
+            Seconds(windowsStart) + L", " + std::to_wstring(seconds) + L" s");
+    }
 
 private:
     // The system's time as seconds since the start, which the tests read more easily.
@@ -296,10 +313,12 @@ TEST(HealthRecord, TheNextStartSaysWhyTheLastRunEndedUnlessItWasAStop) {
     };
     const std::uint64_t lastPulse = kWallAtStart - 3600 * kSecond;
     const Case cases[] = {
-        {{lastPulse, false, 1, L"logger.exe", lastPulse + 30 * kSecond}, {L"LastRunStoppedBy logger.exe at -3570s"}},
-        {{lastPulse, false, 0, L"", 0}, {L"LastRunUnstopped -3600s"}},
+        {{lastPulse, false, 1, L"logger.exe", lastPulse + 30 * kSecond},
+         {L"LastPulseBefore -3600s, 3600 s ago", L"LastRunStoppedBy logger.exe at -3570s"}},
+        {{lastPulse, false, 0, L"", 0}, {L"LastPulseBefore -3600s, 3600 s ago", L"LastRunUnstopped -3600s"}},
         {{0, false, 0, L"", 0}, {L"LastRunUnstopped never"}},
-        {{lastPulse, true, 1, L"", 0}, {}},
+        // Every start says how long the pulses were away, a STOP before it or not.
+        {{lastPulse, true, 1, L"", 0}, {L"LastPulseBefore -3600s, 3600 s ago"}},
     };
     for (const Case& test : cases) {
         HealthRig rig(HealthSettings{});
@@ -342,9 +361,15 @@ TEST(HealthRecord, ARecordThatCannotBeWrittenIsLoggedOnceAndTheChecksOnlyWatch) 
 }
 
 TEST(HealthRecord, ReadsBackWhatItWroteAndNothingThatIsNotWhole) {
-    const RunRecord record{133'900'000'000'000'123ull, false, 2, L"C:\\Data\\Žluťoučký kůň.txt", 42};
+    const RunRecord record{133'900'000'000'000'123ull, false, 2, L"C:\\Data\\Žluťoučký kůň.txt", 42, 7};
     const std::wstring text = EncodeRunRecord(record);
     EXPECT_EQ(DecodeRunRecord(text), record);
+    // Written before drills were known: whole without the drill's line, with no drill.
+    const std::size_t drillLine = text.find(L"DrillStarted=7\r\n");
+    ASSERT_NE(drillLine, std::wstring::npos);
+    RunRecord older = record;
+    older.drillStarted = 0;
+    EXPECT_EQ(DecodeRunRecord(std::wstring(text).erase(drillLine, 16)), older);
     for (std::size_t cut = 0; cut < text.size(); ++cut) {
         EXPECT_FALSE(DecodeRunRecord(text.substr(0, cut))) << "a record cut after " << cut << " characters was read";
     }
@@ -355,6 +380,91 @@ TEST(HealthRecord, ReadsBackWhatItWroteAndNothingThatIsNotWhole) {
     EXPECT_FALSE(DecodeRunRecord(L"EndedWithStop=7\r\n" + text));
     EXPECT_FALSE(DecodeRunRecord(L"StopsInRow=0\r\n" + text)) << "a line there twice";
     EXPECT_FALSE(DecodeRunRecord(text + L"Other=1\r\n"));
+}
+
+// An administrator's drill: the rises held from its start until the circuit resets the machine
+// or DrillTimeout after the last good pulse, and what the next start says.
+HealthSettings DrillingFor(std::uint32_t seconds) {
+    HealthSettings settings;
+    settings.drillTimeout = seconds;
+    return settings;
+}
+
+TEST(HealthDrill, HoldsEveryRiseUntilItsTimeoutAfterTheLastPulseThenFailsOnceAndThePulsesResume) {
+    HealthRig rig(DrillingFor(60));
+    rig.monitor.Begin();
+    rig.Round(0, {});
+    rig.monitor.PulseEnded(HealthRig::At(0.5));
+    EXPECT_FALSE(rig.monitor.Drilling(HealthRig::At(1)));
+    ASSERT_EQ(rig.monitor.StartDrill(HealthRig::At(10)), DrillAnswer::Started);
+    EXPECT_EQ(rig.Only(L"Drill"), (Journal{L"DrillStarts after 0s for 60 s"}));
+    ASSERT_TRUE(rig.store.stored);
+    EXPECT_EQ(rig.store.stored->drillStarted, kWallAtStart + 10 * kSecond) << "a reset would forget the drill";
+
+    EXPECT_TRUE(rig.monitor.Drilling(HealthRig::At(60.4)));
+    EXPECT_EQ(rig.monitor.DrillDueInMs(HealthRig::At(60)), 500);
+    EXPECT_FALSE(rig.monitor.Drilling(HealthRig::At(60.5)));
+    EXPECT_EQ(rig.Only(L"DrillFailed"), (Journal{L"DrillFailed after 0s, waited 60 of 60 s"}));
+    EXPECT_EQ(rig.store.stored->drillStarted, 0u) << "the next start would say the drill passed";
+    EXPECT_FALSE(rig.monitor.DrillDueInMs(HealthRig::At(61)));
+    EXPECT_FALSE(rig.monitor.Drilling(HealthRig::At(121)));
+    EXPECT_TRUE(rig.RaiseAt(121));
+    EXPECT_EQ(rig.Only(L"DrillFailed").size(), 1u);
+}
+
+TEST(HealthDrill, IsRefusedWhileAnotherRunsWhenTheChecksHoldAndWhenTheRecordCannotCarryIt) {
+    HealthRig drilling(DrillingFor(600));
+    drilling.monitor.Begin();
+    ASSERT_EQ(drilling.monitor.StartDrill(HealthRig::At(5)), DrillAnswer::Started);
+    EXPECT_EQ(drilling.monitor.StartDrill(HealthRig::At(6)), DrillAnswer::AlreadyRunning);
+    EXPECT_EQ(drilling.Only(L"Drill"), (Journal{L"DrillStarts after never for 600 s", L"DrillRefused 2"}));
+    // No pulse in this run yet: the timeout counts from the drill's start.
+    EXPECT_EQ(drilling.monitor.DrillDueInMs(HealthRig::At(6)), 599'000);
+
+    HealthRig held(ActingAtOnce({L"logger.exe"}));
+    held.monitor.Begin();
+    held.Rounds(0, 130, {false});
+    ASSERT_FALSE(held.RaiseAt(130));
+    EXPECT_EQ(held.monitor.StartDrill(HealthRig::At(131)), DrillAnswer::ChecksHold);
+    EXPECT_EQ(held.Only(L"Drill"), (Journal{L"DrillRefused 1"}));
+
+    HealthRig unwritable(DrillingFor(600));
+    unwritable.monitor.Begin();
+    unwritable.store.error = 5;
+    EXPECT_EQ(unwritable.monitor.StartDrill(HealthRig::At(5)), DrillAnswer::NotRecorded);
+    EXPECT_FALSE(unwritable.monitor.Drilling(HealthRig::At(6))) << "a drill that a reset would forget held a rise";
+    EXPECT_EQ(unwritable.Only(L"Drill"), (Journal{L"DrillRefused 3"}));
+}
+
+TEST(HealthDrill, TheStartAfterTheResetSaysItPassedWithTheGapAndAStopEndsIt) {
+    HealthRig run(DrillingFor(600));
+    run.monitor.Begin();
+    run.monitor.PulseEnded(HealthRig::At(100));
+    ASSERT_EQ(run.monitor.StartDrill(HealthRig::At(110)), DrillAnswer::Started);
+
+    // The circuit resets the machine: Windows starts 165 s after the first run's start, the
+    // service 30 s later, 95 s after the last pulse. Under Wine "Windows" started long before.
+    struct Case {
+        std::int64_t windowsUpMs;
+        std::wstring windows;
+    };
+    for (const Case& test : {Case{30'000, L"165s"}, Case{400'000, L"never"}}) {
+        Journal journal;
+        RecordingHealthLog log{journal};
+        FakeStore store;
+        store.stored = run.store.stored;
+        HealthMonitor next(log, store, {test.windowsUpMs, kWallAtStart + 195 * kSecond});
+        next.Begin();
+        EXPECT_EQ(journal, (Journal{L"LastPulseBefore 100s, 95 s ago",
+                                    L"DrillPassed after 100s, started 195s, Windows " + test.windows + L", 95 s"}));
+        EXPECT_EQ(store.stored->drillStarted, 0u) << "a later reset would pass the drill again";
+    }
+
+    // A STOP ends the drill: logged, and the next start says nothing of it.
+    run.monitor.Stopped();
+    EXPECT_EQ(run.Only(L"DrillEnded"), (Journal{L"DrillEndedByStop"}));
+    EXPECT_EQ(run.store.stored->drillStarted, 0u);
+    EXPECT_FALSE(run.monitor.Drilling(HealthRig::At(800)));
 }
 
 // A record that is there but cannot be read, whatever kept it from being read, and the next
@@ -419,9 +529,11 @@ TEST(HealthSettingsRead, AWrongTypeOrAValueOutOfRangeIsNamedAndItsDefaultUsed) {
     raw.failAfter = Text();
     raw.startupGrace = Dword(0);
     raw.maxHealthResets = Dword(0);
+    raw.drillTimeout = Dword(59);
     std::vector<SettingProblem> problems;
     const HealthSettings settings = ReadHealthSettings(raw, problems);
     EXPECT_EQ(settings.mode, HealthMode::Off);
+    EXPECT_EQ(settings.drillTimeout, 600u);
     EXPECT_TRUE(settings.processes.empty());
     EXPECT_EQ(settings.heartbeatMaxAge, 180u);
     EXPECT_EQ(settings.failAfter, 120u);
@@ -432,14 +544,23 @@ TEST(HealthSettingsRead, AWrongTypeOrAValueOutOfRangeIsNamedAndItsDefaultUsed) {
                                                       {Kind::BadValue, L"Processes", L"REG_SZ", L"-"},
                                                       {Kind::BadValue, L"HeartbeatMaxAge", L"9", L"180"},
                                                       {Kind::BadValue, L"FailAfter", L"REG_SZ", L"120"},
-                                                      {Kind::BadValue, L"MaxHealthResets", L"0", L"3"}}));
+                                                      {Kind::BadValue, L"MaxHealthResets", L"0", L"3"},
+                                                      {Kind::BadValue, L"DrillTimeout", L"59", L"600"}}));
 
     raw = {};
     raw.heartbeatMaxAge = Dword(10);
     raw.failAfter = Dword(10);
+    raw.drillTimeout = Dword(3601);
     problems.clear();
     EXPECT_EQ(ReadHealthSettings(raw, problems).failAfter, 10u);
-    EXPECT_TRUE(problems.empty()) << "10 s is allowed";
+    EXPECT_EQ(problems, (std::vector<SettingProblem>{{Kind::BadValue, L"DrillTimeout", L"3601", L"600"}}))
+        << "10 s is allowed, and a drill waits at most an hour";
+    for (const std::uint32_t seconds : {60u, 3600u}) {
+        raw.drillTimeout = Dword(seconds);
+        problems.clear();
+        EXPECT_EQ(ReadHealthSettings(raw, problems).drillTimeout, seconds);
+        EXPECT_TRUE(problems.empty());
+    }
 }
 
 TEST(HealthSettingsRead, EntriesThatAreNotImageNamesOrFullLocalPathsAreLeftOut) {

@@ -8,9 +8,9 @@
 
 #include "keepalive/ports.h"
 #include "platform/tick_count.h"
-#include "service/repeat_limit.h"
-#include "service/service_command.h"
-#include "service/service_pulses.h"
+#include "service/log/repeat_limit.h"
+#include "service/host/service_command.h"
+#include "service/work/service_pulses.h"
 #include "tests/unit/fakes.h"
 
 namespace kelvarid::testing {
@@ -19,20 +19,24 @@ namespace {
 class RecordingLog final : public ServiceLog {
 public:
     explicit RecordingLog(Journal& journal) : journal_(journal) {}
-    void Report(ServiceEvent event, std::wstring_view port) override {
-        journal_.push_back(L"Log " + NameOf(event) + L" " + std::wstring(port));
+    void Started(std::wstring_view port) override { Add(L"Started", port); }
+    void PortNotOpened(std::wstring_view port) override { Add(L"PortNotOpened", port); }
+    void PortOpenedLater(std::wstring_view port) override { Add(L"PortOpenedLater", port); }
+    void PulseFailed(std::wstring_view port) override { Add(L"PulseFailed", port); }
+    void PulsesWorkAgain(std::wstring_view port) override { Add(L"PulsesWorkAgain", port); }
+    void Stopped(std::wstring_view port) override { Add(L"Stopped", port); }
+    void BadPortValue(std::wstring_view value, std::wstring_view used) override {
+        Add(L"BadPortValue", std::wstring(value) + L" -> " + std::wstring(used));
     }
+    void AlreadyRunning(std::wstring_view holder) override { Add(L"AlreadyRunning", holder); }
+    void Fatal(std::wstring_view what) override { Add(L"Fatal", what); }
+    void Suspending() override { Add(L"Suspending", L""); }
+    void Resumed(std::wstring_view port) override { Add(L"Resumed", port); }
+    void PriorityNotRaised(unsigned long error) override { Add(L"PriorityNotRaised", std::to_wstring(error)); }
 
 private:
-    static std::wstring NameOf(ServiceEvent event) {
-        switch (event) {
-        case ServiceEvent::Started: return L"Started";
-        case ServiceEvent::PortNotOpened: return L"PortNotOpened";
-        case ServiceEvent::PortOpenedLater: return L"PortOpenedLater";
-        case ServiceEvent::PulseFailed: return L"PulseFailed";
-        case ServiceEvent::PulsesWorkAgain: return L"PulsesWorkAgain";
-        }
-        return L"?";
+    void Add(std::wstring_view entry, std::wstring_view detail) {
+        journal_.push_back(L"Log " + std::wstring(entry) + L" " + std::wstring(detail));
     }
     Journal& journal_;
 };
@@ -56,7 +60,12 @@ public:
         return allow;
     }
     void PulseEnded() override { journal_.push_back(L"Guard pulse ended"); }
+    bool Drilling() override {
+        if (drilling) journal_.push_back(L"Guard drills");
+        return drilling;
+    }
     bool allow = true;
+    bool drilling = false;
 
 private:
     Journal& journal_;
@@ -248,6 +257,39 @@ TEST(ServiceGuard, AWakeInTheLowPhaseAsksTheGuardBeforeItRaises) {
     EXPECT_EQ(rig.journal, (Journal{L"Guard holds"}));
 }
 
+TEST(ServiceGuard, ADrillLeavesOutEachRiseKeepsTheScheduleAndItsEndRaisesAtOnce) {
+    ServiceRig rig(0, {L"COM1"});
+    rig.Start();
+    rig.Pulse();
+    rig.guard.drilling = true;
+    rig.Forget();
+    rig.pulses.Tick();
+    EXPECT_EQ(rig.journal, (Journal{L"Guard drills", L"Countdown 60500"})) << "a left-out rise drove the line";
+    rig.Forget();
+    rig.pulses.Resume();  // a wake from sleep, or the drill's timer before its time
+    EXPECT_EQ(rig.journal, (Journal{L"Guard drills"})) << "Timer1 was moved during a drill";
+    EXPECT_FALSE(rig.pulses.Held()) << "a drill held the pulses for good";
+
+    // Its timeout: the rise at once, the usual rhythm after it.
+    rig.guard.drilling = false;
+    rig.Forget();
+    rig.pulses.Resume();
+    rig.pulses.Tick();
+    EXPECT_EQ(rig.Only(L"TXD"), (Journal{L"TXD 1", L"TXD 0"}));
+    EXPECT_EQ(rig.Only(L"Countdown"), (Journal{L"Countdown 500", L"Countdown 60000"}));
+}
+
+TEST(ServiceGuard, ADrillAskedForInTheHighPhaseLetsThatPulseEnd) {
+    ServiceRig rig(0, {L"COM1"});
+    rig.Start();
+    rig.pulses.Tick();
+    rig.guard.drilling = true;
+    rig.Forget();
+    rig.pulses.Tick();
+    EXPECT_EQ(rig.Only(L"TXD"), (Journal{L"TXD 0"}));
+    EXPECT_EQ(rig.Only(L"Guard"), (Journal{L"Guard pulse ended"}));
+}
+
 TEST(PortValue, NamesTheFourPortsInAnyCaseWithBlanksAround) {
     EXPECT_EQ(PortFromName(L"COM1"), 0);
     EXPECT_EQ(PortFromName(L"com2"), 1);
@@ -307,14 +349,17 @@ TEST(RepeatedEntries, OtherEntriesAndAnEntryAfterAQuietMinuteAreWrittenAtOnce) {
     EXPECT_TRUE(rig.counts.empty());
 }
 
-TEST(ServiceCommandLine, TheServiceManagersStartRunsTheServiceAndOnlyTheInstallersOptionsDoElse) {
+TEST(ServiceCommandLine, TheServiceManagersStartRunsTheServiceAndOnlyTheInstallersOptionsAndTheDrillDoElse) {
     const std::wstring quoted = L"\"C:\\Program Files\\Kelvarid --x\\kelvarid-service.exe\"";
     EXPECT_EQ(ParseServiceCommand(quoted), ServiceCommand::RunAsService);
     EXPECT_EQ(ParseServiceCommand(quoted + L"  "), ServiceCommand::RunAsService);
     EXPECT_EQ(ParseServiceCommand(L"C:\\Kelvarid\\kelvarid-service.exe"), ServiceCommand::RunAsService);
     EXPECT_EQ(ParseServiceCommand(quoted + L" --set-program-rights"), ServiceCommand::SetProgramRights);
     EXPECT_EQ(ParseServiceCommand(L"kelvarid-service.exe\t--make-record-folder "), ServiceCommand::MakeRecordFolder);
+    EXPECT_EQ(ParseServiceCommand(quoted + L" --drill"), ServiceCommand::Drill);
+    EXPECT_EQ(ParseServiceCommand(quoted + L" --set-service-rights"), ServiceCommand::SetServiceRights);
     for (const wchar_t* options : {L" --SET-PROGRAM-RIGHTS", L" --set-program-rights x", L" /set-program-rights",
+                                   L" --drill now", L" /drill",
                                    L" --make-record-folder --set-program-rights", L" -"}) {
         EXPECT_EQ(ParseServiceCommand(quoted + options), ServiceCommand::Unknown) << options;
     }

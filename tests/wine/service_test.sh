@@ -279,6 +279,51 @@ await last_break_is COM1 lower || fail "the line of COM1 was left raised"
 tr -d '\000' <"$record_folder/$KELVARID_RECORD_FILE" | grep -q 'EndedWithStop=1' ||
     fail "the record does not say that the run ended with a STOP"
 
+# An administrator's drill, asked for by the service's program in a console. Refused while the
+# service does not run, with its own exit code.
+drill() { "$W" "$work/program/kelvarid-service.exe" --drill >"$work/drill-$1" 2>&1; echo $?; }
+code=$(drill stopped)
+[ "$code" = 21 ] || fail "--drill with the service stopped ended with $code: $(cat "$work/drill-stopped")"
+grep -q "does not run" "$work/drill-stopped" || fail "--drill did not say why: '$(cat "$work/drill-stopped")'"
+
+# No reset comes: no rise until DrillTimeout (90 s, longer than the 60 s between pulses) after
+# the last pulse, then one at once, and the error entry.
+set_value HealthChecks REG_DWORD 0
+set_value DrillTimeout REG_DWORD 90
+before=$(raises COM1)
+"$W" sc start "$service_name" >/dev/null 2>&1
+wait_for_raises COM1 $((before + 1)) 10 || fail "the service did not pulse at its start"
+await last_break_is COM1 lower || fail "the first pulse did not end"
+code=$(drill timeout)
+[ "$code" = 0 ] || fail "--drill ended with $code: $(cat "$work/drill-timeout")"
+await mentioned 0x80000024 'L"90"' || fail "no entry that the drill started, with its timeout"
+last_fall=$(breaks | grep ' COM1 lower$' | tail -n 1 | cut -d' ' -f1)
+wait_for_raises COM1 $((before + 2)) 100 || fail "no rise came after the drill's timeout"
+drill_gap=$(calc "$(breaks | grep ' COM1 raise$' | tail -n 1 | cut -d' ' -f1) - $last_fall")
+awk "BEGIN { exit !($drill_gap >= 89.9 && $drill_gap < 92) }" || fail "the rise after the drill came $drill_gap s after the last pulse, not 90 s"
+await mentioned 0xc0000025 'L"90"' || fail "no error entry that the drill failed after 90 s"
+"$W" sc stop "$service_name" >/dev/null 2>&1
+wait_for_state STOPPED || fail "the service did not stop after the drill; state $(state)"
+
+# The circuit resets the machine during a drill: the next start says that it passed, with the
+# seconds from the last pulse. A second drill meanwhile is refused.
+"$W" sc start "$service_name" >/dev/null 2>&1
+before=$(raises COM1)
+wait_for_raises COM1 $((before + 1)) 10 || fail "the service did not pulse at its start"
+await last_break_is COM1 lower || fail "the first pulse did not end"
+code=$(drill reset)
+[ "$code" = 0 ] || fail "--drill ended with $code: $(cat "$work/drill-reset")"
+code=$(drill again)
+[ "$code" = 23 ] || fail "a second drill ended with $code: $(cat "$work/drill-again")"
+reset_and_boot drill
+wait_for_raises COM1 1 60 || fail "the service did not pulse after the drill's reset"
+await mentioned 0x40000027 'L"' || fail "the start after the reset does not say that the drill passed"
+passed_after=$(strings_of 0x40000027 | sed -n '4s/.*L"\([0-9]*\)".*/\1/p')
+[ -n "$passed_after" ] || fail "the entry of the passed drill gives no seconds"
+await mentioned 0x40000023 'L"' || fail "the start does not say when the last pulse was"
+"$W" sc stop "$service_name" >/dev/null 2>&1
+wait_for_state STOPPED || fail "the service did not stop after the drill's reset; state $(state)"
+
 # Deleted, it is gone from the service manager and the registry.
 "$W" sc delete "$service_name" >/dev/null 2>&1
 "$W" reg query "HKLM\\$KELVARID_SERVICE_KEY" >/dev/null 2>&1 && fail "the service's key is left"
@@ -288,4 +333,6 @@ echo "PASS: without serline.dll logged once and running, first rise $library_to_
     "first break on COM2 $boot_to_break s after the prefix started, no other port opened; STOP lowered the line and ended" \
     "the process; Port=COM9 logged and COM1 used, lowered by STOP $lowered1 ms after its rise; COM3 missing logged" \
     "and no other port opened or driven; killed: $restarted; logger.exe killed: the next rise held back, the run after it" \
-    "says why, watches and keeps pulsing; the stale heartbeat file logged"
+    "says why, watches and keeps pulsing; the stale heartbeat file logged; --drill refused while stopped (21); a drill" \
+    "with no reset: the next rise $drill_gap s after the last pulse, logged as failed; a drill and a reset: passed," \
+    "$passed_after s from the last pulse to the service's start"

@@ -1,4 +1,4 @@
-#include "service/service_command.h"
+#include "service/host/service_command.h"
 
 namespace kelvarid {
 
@@ -31,6 +31,8 @@ ServiceCommand ParseServiceCommand(std::wstring_view commandLine) {
     if (options.empty()) return ServiceCommand::RunAsService;
     if (options == kSetProgramRightsOption) return ServiceCommand::SetProgramRights;
     if (options == kMakeRecordFolderOption) return ServiceCommand::MakeRecordFolder;
+    if (options == kSetServiceRightsOption) return ServiceCommand::SetServiceRights;
+    if (options == kDrillOption) return ServiceCommand::Drill;
     return ServiceCommand::Unknown;
 }
 

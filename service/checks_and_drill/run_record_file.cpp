@@ -1,4 +1,4 @@
-#include "service/run_record_file.h"
+#include "service/checks_and_drill/run_record_file.h"
 
 #include <windows.h>
 

@@ -6,10 +6,13 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <optional>
+
 #include "platform/handles.h"
-#include "service/health_monitor.h"
-#include "service/run_record_file.h"
-#include "service/service_pulses.h"
+#include "service/checks_and_drill/health_monitor.h"
+#include "service/checks_and_drill/run_record_file.h"
+#include "service/work/service_pulses.h"
 
 namespace kelvarid {
 
@@ -27,8 +30,13 @@ public:
     // (the caller leaves it undeleted; the process ends soon after).
     bool Stop();
 
+    bool Drilling() override;
     bool MayRaise() override;
     void PulseEnded() override;
+    // An administrator's drill (on the service's thread, as the control handler asks for it).
+    DrillAnswer StartDrill();
+    // Milliseconds until the drill's timeout; none without a drill.
+    std::optional<std::int64_t> DrillDueInMs();
 
 private:
     static DWORD WINAPI RunRounds(void* self);

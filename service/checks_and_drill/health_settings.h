@@ -21,6 +21,7 @@ struct HealthSettings {
     std::uint32_t failAfter = 120;             // seconds a check fails before it acts
     std::uint32_t startupGrace = 600;          // seconds from the start in which no check acts
     std::uint32_t maxHealthResets = 3;         // stops by checks in a row before they only watch
+    std::uint32_t drillTimeout = 600;          // seconds after the last pulse a drill waits for the reset
 
     bool operator==(const HealthSettings&) const = default;
     bool HasChecks() const { return !processes.empty() || !heartbeatFiles.empty(); }
@@ -35,6 +36,7 @@ inline constexpr wchar_t kHeartbeatMaxAge[] = L"HeartbeatMaxAge";
 inline constexpr wchar_t kFailAfter[] = L"FailAfter";
 inline constexpr wchar_t kStartupGrace[] = L"StartupGrace";
 inline constexpr wchar_t kMaxHealthResets[] = L"MaxHealthResets";
+inline constexpr wchar_t kDrillTimeout[] = L"DrillTimeout";
 }  // namespace health_values
 
 // One value as the registry holds it. `type` is the registry's type number (REG_DWORD is 4,
@@ -50,7 +52,8 @@ inline constexpr std::uint32_t kRegDword = 4;
 inline constexpr std::uint32_t kRegMultiString = 7;
 
 struct RawHealthValues {
-    RawValue healthChecks, processes, heartbeatFiles, heartbeatMaxAge, failAfter, startupGrace, maxHealthResets;
+    RawValue healthChecks, processes, heartbeatFiles, heartbeatMaxAge, failAfter, startupGrace, maxHealthResets,
+        drillTimeout;
 };
 
 // A value or an entry that cannot be used as it stands.

@@ -1,25 +1,36 @@
-#include "service/service_pulses.h"
+#include "service/work/service_pulses.h"
 
 #include "keepalive/pulse.h"
 
 namespace kelvarid {
 
 void ServiceReport::PortChosen(int port, bool opened, int pulsePort) {
-    log_.Report(ServiceEvent::Started, PortName(pulsePort));
-    if (!opened) log_.Report(ServiceEvent::PortNotOpened, PortName(port));
+    log_.Started(PortName(pulsePort));
+    if (!opened) log_.PortNotOpened(PortName(port));
 }
 
-void ServiceReport::ChosenPortOpenedLater(int port) { log_.Report(ServiceEvent::PortOpenedLater, PortName(port)); }
+void ServiceReport::ChosenPortOpenedLater(int port) { log_.PortOpenedLater(PortName(port)); }
 
 void ServiceReport::LineChanged(bool, bool worked, int pulsePort) {
     if (worked == txdWorked_) return;
     txdWorked_ = worked;
-    log_.Report(worked ? ServiceEvent::PulsesWorkAgain : ServiceEvent::PulseFailed, PortName(pulsePort));
+    if (worked) log_.PulsesWorkAgain(PortName(pulsePort));
+    else log_.PulseFailed(PortName(pulsePort));
 }
 
-void ServicePulses::Tick() { Edge(&KeepAlive::Tick); }
+void ServicePulses::Tick() {
+    if (!held_ && !keepAlive_.IsLineHigh() && guard_.Drilling()) {
+        timer1_.Start(kHighTimeMs + kLowTimeMs);  // this pulse left out; the next one is due as ever
+        return;
+    }
+    Edge(&KeepAlive::Tick);
+}
 
-void ServicePulses::Resume() { Edge(&KeepAlive::Resume); }
+void ServicePulses::Resume() {
+    // Timer1 still runs on its schedule: a drill leaves it as it is.
+    if (!held_ && !keepAlive_.IsLineHigh() && guard_.Drilling()) return;
+    Edge(&KeepAlive::Resume);
+}
 
 void ServicePulses::Edge(unsigned (KeepAlive::*step)()) {
     if (held_) return;

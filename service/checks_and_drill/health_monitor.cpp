@@ -1,4 +1,4 @@
-#include "service/health_monitor.h"
+#include "service/checks_and_drill/health_monitor.h"
 
 #include <algorithm>
 
@@ -7,6 +7,13 @@ namespace kelvarid {
 namespace {
 
 constexpr std::int64_t Ms(std::uint32_t seconds) { return static_cast<std::int64_t>(seconds) * 1000; }
+
+constexpr std::uint64_t kFileTimeUnitsPerMs = 10000;
+
+// Whole seconds from one system time to a later one; 0 when it is not later.
+std::uint64_t SecondsBetween(std::uint64_t earlier, std::uint64_t later) {
+    return later > earlier ? (later - earlier) / (1000 * kFileTimeUnitsPerMs) : 0;
+}
 
 }  // namespace
 
@@ -18,7 +25,13 @@ void HealthMonitor::Begin() {
     }
     if (last.state == StoredRecord::State::Read) {
         record_ = last.record;
-        if (!record_.endedWithStop && !record_.stoppedBy.empty()) {
+        if (record_.lastPulse != 0) log_.LastPulseBefore(record_.lastPulse, SecondsBetween(record_.lastPulse, start_.wall));
+        if (record_.drillStarted != 0 && !record_.endedWithStop) {
+            // The steady clock counts from Windows' start.
+            const std::uint64_t windowsStart = start_.wall - static_cast<std::uint64_t>(start_.steadyMs) * kFileTimeUnitsPerMs;
+            log_.DrillPassed(record_.lastPulse, start_.wall, windowsStart > record_.lastPulse ? windowsStart : 0,
+                             SecondsBetween(record_.lastPulse, start_.wall));
+        } else if (!record_.endedWithStop && !record_.stoppedBy.empty()) {
             log_.LastRunStoppedByCheck(record_.stoppedBy, record_.stoppedAt);
         } else if (!record_.endedWithStop) {
             log_.LastRunEndedWithoutStop(record_.lastPulse);
@@ -27,6 +40,7 @@ void HealthMonitor::Begin() {
     record_.endedWithStop = false;
     record_.stoppedBy.clear();
     record_.stoppedAt = 0;
+    record_.drillStarted = 0;
     Save();
 }
 
@@ -89,13 +103,58 @@ bool HealthMonitor::MayRaise(Instant now) {
 }
 
 void HealthMonitor::PulseEnded(Instant now) {
+    lastPulse_ = now;
     record_.lastPulse = now.wall;
     Save();
 }
 
 void HealthMonitor::Stopped() {
+    if (drillStart_) log_.DrillEndedByStop();
+    drillStart_.reset();
+    record_.drillStarted = 0;
     record_.endedWithStop = true;
     Save();
+}
+
+DrillAnswer HealthMonitor::StartDrill(Instant now) {
+    const DrillAnswer answer = BeginDrill(now);
+    if (answer != DrillAnswer::Started) log_.DrillRefused(answer);
+    return answer;
+}
+
+DrillAnswer HealthMonitor::BeginDrill(Instant now) {
+    if (stopped_) return DrillAnswer::ChecksHold;
+    if (drillStart_) return DrillAnswer::AlreadyRunning;
+    record_.drillStarted = now.wall;
+    if (!Save()) {
+        record_.drillStarted = 0;
+        return DrillAnswer::NotRecorded;
+    }
+    drillStart_ = now;
+    log_.DrillStarts(record_.lastPulse, settings_.drillTimeout);
+    return DrillAnswer::Started;
+}
+
+bool HealthMonitor::Drilling(Instant now) {
+    if (!drillStart_) return false;
+    if (now.steadyMs < DrillDeadlineMs()) return true;
+    const Instant since = lastPulse_.value_or(*drillStart_);
+    log_.DrillFailed(record_.lastPulse, static_cast<std::uint64_t>(now.steadyMs - since.steadyMs) / 1000,
+                     settings_.drillTimeout);
+    drillStart_.reset();
+    record_.drillStarted = 0;
+    Save();
+    return false;
+}
+
+std::optional<std::int64_t> HealthMonitor::DrillDueInMs(Instant now) const {
+    if (!drillStart_) return std::nullopt;
+    return std::max<std::int64_t>(0, DrillDeadlineMs() - now.steadyMs);
+}
+
+// DrillTimeout after the last good pulse; with none in this run, after the drill's start.
+std::int64_t HealthMonitor::DrillDeadlineMs() const {
+    return lastPulse_.value_or(*drillStart_).steadyMs + Ms(settings_.drillTimeout);
 }
 
 void HealthMonitor::Update(const std::wstring& check, bool passed, CheckFailure::Why why, Instant since) {

@@ -7,7 +7,7 @@
 
 namespace kelvarid {
 
-class EventLog;
+class ServiceLog;
 
 inline constexpr const wchar_t* kServiceName = product::kServiceName;
 inline constexpr const wchar_t* kServiceParametersKey = product::kParametersKey;
@@ -18,6 +18,6 @@ inline constexpr const wchar_t* kPortValueName = product::kPortValueName;
 inline constexpr int kDefaultPort = 0;
 
 // The configured port; a value that names none is logged and the default is used.
-int ConfiguredPort(EventLog& log);
+int ConfiguredPort(ServiceLog& log);
 
 }  // namespace kelvarid

@@ -1,4 +1,4 @@
-#include "service/run_record.h"
+#include "service/checks_and_drill/run_record.h"
 
 #include "platform/messages.h"
 
@@ -11,6 +11,7 @@ constexpr std::wstring_view kEndedWithStop = L"EndedWithStop";
 constexpr std::wstring_view kStopsInRow = L"StopsInRow";
 constexpr std::wstring_view kStoppedBy = L"StoppedBy";
 constexpr std::wstring_view kStoppedAt = L"StoppedAt";
+constexpr std::wstring_view kDrillStarted = L"DrillStarted";
 
 std::optional<std::uint64_t> ParseDecimal(std::wstring_view text, std::uint64_t most) {
     if (text.empty() || text.size() > 20) return std::nullopt;
@@ -28,7 +29,8 @@ void Line(std::wstring& text, std::wstring_view name, std::wstring_view value) {
     text.append(name).append(L"=").append(value).append(L"\r\n");
 }
 
-constexpr unsigned kAllLines = 0x1f;
+constexpr unsigned kAllLines = 0x1f;     // each line but DrillStarted's
+constexpr unsigned kDrillStartedLine = 0x20;
 
 // One NAME=value line into the record; false for a line that is not one of its own, or is
 // there twice.
@@ -52,9 +54,13 @@ bool ReadLine(std::wstring_view name, std::wstring_view value, RunRecord& record
         if (stops) record.stopsInRow = static_cast<std::uint32_t>(*stops);
         return stops && once(4u);
     }
+    const std::optional<std::uint64_t> time = ParseDecimal(value, ~std::uint64_t{0});
+    if (name == kDrillStarted) {
+        if (time) record.drillStarted = *time;
+        return time && once(kDrillStartedLine);
+    }
     const bool lastPulse = name == kLastPulse;
     if (!lastPulse && name != kStoppedAt) return false;
-    const std::optional<std::uint64_t> time = ParseDecimal(value, ~std::uint64_t{0});
     if (time) (lastPulse ? record.lastPulse : record.stoppedAt) = *time;
     return time && once(lastPulse ? 8u : 16u);
 }
@@ -63,6 +69,9 @@ bool ReadLine(std::wstring_view name, std::wstring_view value, RunRecord& record
 
 std::wstring EncodeRunRecord(const RunRecord& record) {
     std::wstring text;
+    // First: the lines of a record from before drills are all there is after it, so that no
+    // record cut short looks whole.
+    Line(text, kDrillStarted, texts::Decimal(record.drillStarted));
     Line(text, kLastPulse, texts::Decimal(record.lastPulse));
     Line(text, kEndedWithStop, record.endedWithStop ? L"1" : L"0");
     Line(text, kStopsInRow, texts::Decimal(record.stopsInRow));
@@ -85,7 +94,7 @@ std::optional<RunRecord> DecodeRunRecord(std::wstring_view text) {
         if (equals == std::wstring_view::npos) return std::nullopt;
         if (!ReadLine(line.substr(0, equals), line.substr(equals + 1), record, seen)) return std::nullopt;
     }
-    if (seen != kAllLines) return std::nullopt;
+    if ((seen & kAllLines) != kAllLines) return std::nullopt;
     return record;
 }
 

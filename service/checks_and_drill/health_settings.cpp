@@ -1,4 +1,4 @@
-#include "service/health_settings.h"
+#include "service/checks_and_drill/health_settings.h"
 
 #include <cwctype>
 
@@ -100,6 +100,7 @@ HealthSettings ReadHealthSettings(const RawHealthValues& raw, std::vector<Settin
     settings.failAfter = Number(raw.failAfter, kFailAfter, 10, kAny, defaults.failAfter, problems);
     settings.startupGrace = Number(raw.startupGrace, kStartupGrace, 0, kAny, defaults.startupGrace, problems);
     settings.maxHealthResets = Number(raw.maxHealthResets, kMaxHealthResets, 1, kAny, defaults.maxHealthResets, problems);
+    settings.drillTimeout = Number(raw.drillTimeout, kDrillTimeout, 60, 3600, defaults.drillTimeout, problems);
     if (settings.mode == HealthMode::Act && !settings.HasChecks()) {
         problems.push_back({SettingProblem::Kind::NoUsableCheck, kHealthChecks, L"2", L"0"});
         settings.mode = HealthMode::Off;

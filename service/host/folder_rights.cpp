@@ -1,10 +1,11 @@
-#include "service/folder_rights.h"
+#include "service/host/folder_rights.h"
 
 #include <aclapi.h>
 #include <sddl.h>
 
 #include "platform/handles.h"
-#include "service/run_record_file.h"
+#include "service/checks_and_drill/run_record_file.h"
+#include "service/work/settings.h"
 
 namespace kelvarid {
 
@@ -16,6 +17,10 @@ namespace {
 constexpr wchar_t kProgramFolderSddl[] =
     L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;FRFX;;;BU)(A;OICI;FRFX;;;LS)";
 constexpr wchar_t kRecordFolderSddl[] = L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1301bf;;;LS)";
+// The service: Windows' own list without CR (SERVICE_USER_DEFINED_CONTROL) for interactive
+// users (IU) and services (SU), who keep only the query rights and READ_CONTROL.
+constexpr wchar_t kServiceSddl[] =
+    L"D:(A;;CCLCSWRPWPDTLOCRRC;;;SY)(A;;CCDCLCSWRPWPDTLOCRSDRCWDWO;;;BA)(A;;CCLCSWLORC;;;IU)(A;;CCLCSWLORC;;;SU)";
 
 unsigned long LastError() {
     const DWORD error = GetLastError();
@@ -108,6 +113,20 @@ unsigned long MakeRecordFolder() {
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
     if (!CreateDirectoryW(folder.c_str(), &attributes) && GetLastError() != ERROR_ALREADY_EXISTS) return LastError();
     return SetServiceFolderRights(folder, ServiceFolder::Record);
+}
+
+unsigned long SetServiceControlRights() {
+    const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return LastError();
+    const UniqueServiceHandle service(OpenServiceW(manager.get(), kServiceName, READ_CONTROL | WRITE_DAC));
+    if (!service) return LastError();
+    PSECURITY_DESCRIPTOR made = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kServiceSddl, SDDL_REVISION_1, &made, nullptr)) {
+        return LastError();
+    }
+    const UniqueDescriptor descriptor(made);
+    if (!SetServiceObjectSecurity(service.get(), DACL_SECURITY_INFORMATION, descriptor.get())) return LastError();
+    return 0;
 }
 
 }  // namespace kelvarid

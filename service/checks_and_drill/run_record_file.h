@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "service/run_record.h"
+#include "service/checks_and_drill/run_record.h"
 
 namespace kelvarid {
 

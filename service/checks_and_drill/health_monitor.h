@@ -1,6 +1,6 @@
 // The health checks' decisions: which check fails since when, whether the next rise may come,
-// the grace after the start, the stops by checks in a row, and what goes into the record of the
-// runs. Plain C++ on a clock it is given: the checks' thread and the pulsing thread of the
+// the grace after the start, the stops by checks in a row, an administrator's drill, and what
+// goes into the record of the runs. Plain C++ on a clock it is given: the checks' thread and the pulsing thread of the
 // service (health_thread.cpp) call it under one lock.
 #pragma once
 
@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "service/health_settings.h"
-#include "service/run_record.h"
+#include "service/checks_and_drill/health_settings.h"
+#include "service/checks_and_drill/run_record.h"
 
 namespace kelvarid {
 
@@ -39,6 +39,14 @@ struct CheckFailure {
     std::uint64_t since;  // system time
 };
 
+// Why a drill does not begin.
+enum class DrillAnswer {
+    Started = 0,
+    ChecksHold = 1,   // the health checks have stopped the pulses already
+    AlreadyRunning = 2,  // another drill waits for its reset
+    NotRecorded = 3,  // the record, which must carry the drill across the reset, cannot be written
+};
+
 class HealthLog {
 public:
     virtual ~HealthLog() = default;
@@ -58,7 +66,22 @@ public:
     virtual void StopsUnknown() = 0;
     virtual void ChecksActAgain() = 0;
     virtual void RecordNotWritten(unsigned long error) = 0;
+
+    // At the start: the last pulse of the run before and the seconds since it fell.
+    virtual void LastPulseBefore(std::uint64_t lastPulse, std::uint64_t secondsAgo) = 0;
+    // A drill: begun after the pulse that fell at `lastPulse`; no further rise comes until the
+    // circuit resets the machine or `timeout` seconds after that pulse have passed.
+    virtual void DrillStarts(std::uint64_t lastPulse, std::uint32_t timeout) = 0;
+    // No reset came: the pulses resume, `waited` seconds after the last one.
+    virtual void DrillFailed(std::uint64_t lastPulse, std::uint64_t waited, std::uint32_t timeout) = 0;
+    virtual void DrillEndedByStop() = 0;
+    virtual void DrillRefused(DrillAnswer why) = 0;
+    // At the start after a drill's reset: the last pulse, this start, Windows' own start where
+    // it is later than the last pulse (else 0), and the seconds from the last pulse to this start.
+    virtual void DrillPassed(std::uint64_t lastPulse, std::uint64_t serviceStart, std::uint64_t windowsStart,
+                             std::uint64_t seconds) = 0;
 };
+
 
 // Every check passing for this long ends a run of stops in a row.
 inline constexpr std::int64_t kGoodHourMs = 3600 * 1000;
@@ -79,8 +102,17 @@ public:
     bool MayRaise(Instant now);
     // A good pulse has just ended: its time goes into the record.
     void PulseEnded(Instant now);
-    // STOP: the run ends as an administrator ended it.
+    // STOP: the run ends as an administrator ended it; a drill with it.
     void Stopped();
+
+    // An administrator's drill: no rise until the circuit resets the machine, or until
+    // DrillTimeout seconds after the last good pulse, when the pulses resume.
+    DrillAnswer StartDrill(Instant now);
+    // At a rise, before MayRaise: true while a drill holds the rise back. At its timeout the
+    // drill fails (logged) and this says false from then on.
+    bool Drilling(Instant now);
+    // Milliseconds until the drill's timeout; none without a drill.
+    std::optional<std::int64_t> DrillDueInMs(Instant now) const;
 
     const HealthSettings& Settings() const { return settings_; }
 
@@ -106,6 +138,8 @@ private:
     // The check that has failed longest, when it has failed for FailAfter; else none.
     const std::wstring* DueCheck(Instant now) const;
     bool Save();
+    std::int64_t DrillDeadlineMs() const;
+    DrillAnswer BeginDrill(Instant now);
 
     HealthLog& log_;
     RunRecordStore& store_;
@@ -123,6 +157,8 @@ private:
     bool limited_ = false;  // too many stops in a row: the checks only watch
     bool limitLogged_ = false;
     bool stopped_ = false;
+    std::optional<Instant> lastPulse_;   // the last good pulse of this run
+    std::optional<Instant> drillStart_;  // while a drill waits for its reset
 };
 
 }  // namespace kelvarid

@@ -1,4 +1,4 @@
-#include "service/health_probes.h"
+#include "service/checks_and_drill/health_probes.h"
 
 #include <windows.h>
 #include <tlhelp32.h>
@@ -8,7 +8,7 @@
 
 #include "platform/handles.h"
 #include "platform/tick_count.h"
-#include "service/settings.h"
+#include "service/work/settings.h"
 
 namespace kelvarid {
 
@@ -100,6 +100,7 @@ RawHealthValues ReadRawHealthValues() {
     raw.failAfter = ReadValue(opened, kFailAfter);
     raw.startupGrace = ReadValue(opened, kStartupGrace);
     raw.maxHealthResets = ReadValue(opened, kMaxHealthResets);
+    raw.drillTimeout = ReadValue(opened, kDrillTimeout);
     return raw;
 }
 

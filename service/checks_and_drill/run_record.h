@@ -1,5 +1,6 @@
 // What the service keeps of its runs across a reset: when the last pulse fell, whether the run
-// ended with a STOP, which check stopped its pulses, and the stops by checks in a row. Plain
+// ended with a STOP, which check stopped its pulses, the stops by checks in a row, and whether
+// an administrator's drill was waiting for the circuit's reset. Plain
 // C++: the file itself is written by run_record_file.cpp.
 #pragma once
 
@@ -16,6 +17,7 @@ struct RunRecord {
     std::uint32_t stopsInRow = 0; // stops by checks with no hour of passing checks between them
     std::wstring stoppedBy;       // the check that stopped the pulses of the last run; "" for none
     std::uint64_t stoppedAt = 0;  // UTC, as a FILETIME, when it did
+    std::uint64_t drillStarted = 0;  // UTC, as a FILETIME, when the drill began; 0 for none
 
     bool operator==(const RunRecord&) const = default;
 };
@@ -42,7 +44,8 @@ public:
 
 // The record as text, a NAME=value line each, for an administrator to read.
 std::wstring EncodeRunRecord(const RunRecord& record);
-// None for a text that is not a whole record: every line there once, each ended.
+// None for a text that is not a whole record: every line there once, each ended. A record
+// written before drills were known has no DrillStarted line, and is whole without it.
 std::optional<RunRecord> DecodeRunRecord(std::wstring_view text);
 
 }  // namespace kelvarid

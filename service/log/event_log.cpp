@@ -1,4 +1,4 @@
-#include "service/event_log.h"
+#include "service/log/event_log.h"
 
 #include <limits>
 #include <string>
@@ -6,8 +6,8 @@
 
 #include "platform/messages.h"
 #include "platform/tick_count.h"
-#include "service/run_record_file.h"
-#include "service/settings.h"
+#include "service/checks_and_drill/run_record_file.h"
+#include "service/work/settings.h"
 #include "service_messages.h"  // made by windmc from service/resources/service_messages.mc
 
 namespace kelvarid {
@@ -45,16 +45,18 @@ std::wstring_view PortOrNone(std::wstring_view port) { return port.empty() ? std
 // never a reason to stop the pulses.
 EventLog::EventLog() : source_(RegisterEventSourceW(nullptr, kServiceName)) {}
 
-void EventLog::Report(ServiceEvent event, std::wstring_view port) {
-    switch (event) {
-    case ServiceEvent::Started: return Write(EVENTLOG_INFORMATION_TYPE, MSG_STARTED, {PortOrNone(port)});
-    case ServiceEvent::PortNotOpened:
-        return Write(EVENTLOG_WARNING_TYPE, MSG_PORT_NOT_OPENED, {port});
-    case ServiceEvent::PortOpenedLater: return Write(EVENTLOG_INFORMATION_TYPE, MSG_PORT_OPENED_LATER, {port});
-    case ServiceEvent::PulseFailed: return Write(EVENTLOG_ERROR_TYPE, MSG_PULSE_FAILED, {PortOrNone(port)});
-    case ServiceEvent::PulsesWorkAgain:
-        return Write(EVENTLOG_INFORMATION_TYPE, MSG_PULSES_WORK_AGAIN, {PortOrNone(port)});
-    }
+void EventLog::Started(std::wstring_view port) { Write(EVENTLOG_INFORMATION_TYPE, MSG_STARTED, {PortOrNone(port)}); }
+
+void EventLog::PortNotOpened(std::wstring_view port) { Write(EVENTLOG_WARNING_TYPE, MSG_PORT_NOT_OPENED, {port}); }
+
+void EventLog::PortOpenedLater(std::wstring_view port) {
+    Write(EVENTLOG_INFORMATION_TYPE, MSG_PORT_OPENED_LATER, {port});
+}
+
+void EventLog::PulseFailed(std::wstring_view port) { Write(EVENTLOG_ERROR_TYPE, MSG_PULSE_FAILED, {PortOrNone(port)}); }
+
+void EventLog::PulsesWorkAgain(std::wstring_view port) {
+    Write(EVENTLOG_INFORMATION_TYPE, MSG_PULSES_WORK_AGAIN, {PortOrNone(port)});
 }
 
 void EventLog::Stopped(std::wstring_view port) { Write(EVENTLOG_INFORMATION_TYPE, MSG_STOPPED, {PortOrNone(port)}); }
@@ -94,7 +96,7 @@ void EventLog::SettingsInForce(const HealthSettings& settings) {
     Write(EVENTLOG_INFORMATION_TYPE, MSG_HEALTH_SETTINGS,
           {Decimal(static_cast<unsigned long>(settings.mode)), Listed(settings.processes), Listed(settings.heartbeatFiles),
            Decimal(settings.heartbeatMaxAge), Decimal(settings.failAfter), Decimal(settings.startupGrace),
-           Decimal(settings.maxHealthResets)});
+           Decimal(settings.maxHealthResets), Decimal(settings.drillTimeout)});
 }
 
 void EventLog::BadSetting(const SettingProblem& problem) {
@@ -191,6 +193,30 @@ void EventLog::Send(WORD type, DWORD id, const std::vector<std::wstring>& string
     for (const std::wstring& text : strings) pointers.push_back(text.c_str());
     ReportEventW(source_.get(), type, 0, id, nullptr, static_cast<WORD>(pointers.size()), 0,
                  pointers.empty() ? nullptr : pointers.data(), nullptr);
+}
+
+void EventLog::LastPulseBefore(std::uint64_t lastPulse, std::uint64_t secondsAgo) {
+    Write(EVENTLOG_INFORMATION_TYPE, MSG_LAST_PULSE_BEFORE, {LocalTime(lastPulse), texts::Decimal(secondsAgo)});
+}
+
+void EventLog::DrillStarts(std::uint64_t lastPulse, std::uint32_t timeout) {
+    Write(EVENTLOG_WARNING_TYPE, MSG_DRILL_STARTS, {LocalTime(lastPulse), texts::Decimal(timeout)});
+}
+
+void EventLog::DrillFailed(std::uint64_t lastPulse, std::uint64_t waited, std::uint32_t timeout) {
+    Write(EVENTLOG_ERROR_TYPE, MSG_DRILL_FAILED, {LocalTime(lastPulse), texts::Decimal(waited), texts::Decimal(timeout)});
+}
+
+void EventLog::DrillEndedByStop() { Write(EVENTLOG_WARNING_TYPE, MSG_DRILL_ENDED_BY_STOP, {}); }
+
+void EventLog::DrillPassed(std::uint64_t lastPulse, std::uint64_t serviceStart, std::uint64_t windowsStart,
+                           std::uint64_t seconds) {
+    Write(EVENTLOG_INFORMATION_TYPE, MSG_DRILL_PASSED,
+          {LocalTime(lastPulse), LocalTime(serviceStart), LocalTime(windowsStart), texts::Decimal(seconds)});
+}
+
+void EventLog::DrillRefused(DrillAnswer why) {
+    Write(EVENTLOG_WARNING_TYPE, MSG_DRILL_REFUSED, {texts::Decimal(static_cast<unsigned long>(why))});
 }
 
 }  // namespace kelvarid

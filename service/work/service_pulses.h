@@ -10,19 +10,24 @@
 
 namespace kelvarid {
 
-// What the service reports about the keep-alive.
-enum class ServiceEvent {
-    Started,          // port: where the pulses go now ("" when no port opened)
-    PortNotOpened,    // port: the configured one; no pulse goes anywhere until it opens
-    PortOpenedLater,  // port: the configured one, which takes the pulses from now on
-    PulseFailed,      // port: where the failed pulse went; reported once until one works
-    PulsesWorkAgain,  // port: where the pulses go
-};
-
+// The service's log as the keep-alive and the service's loop write to it: a typed call for each
+// entry, as the health checks write to HealthLog and the library's binding to LibraryLog.
 class ServiceLog {
 public:
     virtual ~ServiceLog() = default;
-    virtual void Report(ServiceEvent event, std::wstring_view port) = 0;
+    virtual void Started(std::wstring_view port) = 0;          // where the pulses go now; "" for nowhere
+    virtual void PortNotOpened(std::wstring_view port) = 0;    // the configured one: no pulse goes anywhere until it opens
+    virtual void PortOpenedLater(std::wstring_view port) = 0;  // the configured one, which takes the pulses from now on
+    virtual void PulseFailed(std::wstring_view port) = 0;      // where the failed pulse went; once until one works
+    virtual void PulsesWorkAgain(std::wstring_view port) = 0;
+    virtual void Stopped(std::wstring_view port) = 0;
+    virtual void BadPortValue(std::wstring_view value, std::wstring_view used) = 0;
+    virtual void AlreadyRunning(std::wstring_view holder) = 0;
+    virtual void Fatal(std::wstring_view what) = 0;
+    // The machine goes to sleep; it has woken and the pulses go to `port` again.
+    virtual void Suspending() = 0;
+    virtual void Resumed(std::wstring_view port) = 0;
+    virtual void PriorityNotRaised(unsigned long error) = 0;
 };
 
 // Timer1: a single countdown; starting it again replaces the one that runs.
@@ -32,10 +37,14 @@ public:
     virtual void Start(unsigned milliseconds) = 0;
 };
 
-// The health checks as the pulses see them: asked before every rise, told of every good pulse.
+// The health checks and an administrator's drill as the pulses see them: asked before every
+// rise, told of every good pulse.
 class PulseGuard {
 public:
     virtual ~PulseGuard() = default;
+    // True: this rise does not come, nor any other until it says false again; the line stays
+    // low and the schedule goes on.
+    virtual bool Drilling() = 0;
     // False: the line stays low, for the rest of the run.
     virtual bool MayRaise() = 0;
     // A pulse whose rise and fall both worked has just ended.
@@ -71,7 +80,8 @@ public:
     void Start();
     // Timer1 ran down: the next edge, unless the guard holds the rise back.
     void Tick();
-    // The machine woke from sleep: the next edge at once, unless the guard holds the rise back.
+    // The machine woke from sleep, or a drill's timeout came: the next edge at once, unless the
+    // guard holds the rise back.
     void Resume();
     // STOP: a raised line is lowered.
     void Stop() { keepAlive_.LetGo(); }

@@ -1,7 +1,7 @@
 // kelvarid-service.exe: the keep-alive of kelvarid.exe as a Windows service, pulsing from boot
-// with no window and nobody logged on. The service manager's plumbing and the loop of the
-// service's one thread, which waits for Timer1, a wake from sleep or STOP and hands each to
-// ServicePulses.
+// with no window and nobody logged on. The host: the service manager's plumbing, which reports
+// the service's states and passes its controls on to the work (work/service_work.cpp), and the
+// command line's other requests.
 #include <windows.h>
 
 #include <string>
@@ -9,15 +9,14 @@
 #include "platform/fatal.h"
 #include "platform/handles.h"
 #include "platform/one_instance.h"
-#include "platform/power.h"
-#include "service/event_log.h"
-#include "service/folder_rights.h"
-#include "service/health_thread.h"
-#include "service/service_command.h"
-#include "service/service_line.h"
-#include "service/service_pulses.h"
-#include "service/settings.h"
+#include "service/checks_and_drill/run_record_file.h"
+#include "service/host/drill_request.h"
+#include "service/host/folder_rights.h"
+#include "service/host/service_command.h"
+#include "service/log/event_log.h"
 #include "service/texts.h"
+#include "service/work/service_work.h"
+#include "service/work/settings.h"
 
 namespace {
 
@@ -25,25 +24,6 @@ using namespace kelvarid;
 
 constexpr DWORD kStartWaitHintMs = 30000;  // the configured port may be slow to open
 constexpr DWORD kStopWaitHintMs = 5000;
-
-// Timer1 as a waitable timer, which the service's thread waits on together with its events.
-class WaitableCountdown final : public Countdown {
-public:
-    WaitableCountdown() : timer_(CreateWaitableTimerW(nullptr, FALSE, nullptr)) {
-        if (!timer_) FatalWithLastError(texts::kTimerNotMade);
-    }
-    void Start(unsigned milliseconds) override {
-        LARGE_INTEGER due;
-        due.QuadPart = -10000LL * milliseconds;  // relative, in 100 ns units
-        if (!SetWaitableTimer(timer_.get(), &due, 0, nullptr, nullptr, FALSE)) {
-            FatalWithLastError(texts::kTimerNotSet);
-        }
-    }
-    HANDLE handle() const { return timer_.get(); }
-
-private:
-    UniqueHandle timer_;
-};
 
 // The one service of this process. The control handler runs on the dispatcher's thread and
 // only sets events, and logs a suspend, which may not wait; everything else, the status too,
@@ -53,6 +33,7 @@ struct ServiceState {
     SERVICE_STATUS status{SERVICE_WIN32_OWN_PROCESS, SERVICE_START_PENDING, 0, NO_ERROR, 0, 0, 0};
     UniqueHandle stopEvent;
     UniqueHandle resumeEvent;  // the machine has woken from sleep
+    UniqueHandle drillEvent;   // an administrator asks for a drill
 };
 
 ServiceState theService;
@@ -88,6 +69,10 @@ DWORD WINAPI OnControl(DWORD control, DWORD eventType, void*, void*) {
         return NO_ERROR;
     }
     if (control == SERVICE_CONTROL_INTERROGATE) return NO_ERROR;
+    if (control == kDrillControl) {
+        SetEvent(theService.drillEvent.get());
+        return NO_ERROR;
+    }
     return ERROR_CALL_NOT_IMPLEMENTED;
 }
 
@@ -95,55 +80,6 @@ void ReportFatal(std::wstring_view what) {
     // Ending without SERVICE_STOPPED counts as a failure: the service manager's recovery
     // actions (restart) apply.
     if (theLog != nullptr) theLog->Fatal(what);
-}
-
-void StopPulses(void* pulses) { static_cast<ServicePulses*>(pulses)->Stop(); }
-
-// The pulsing thread above every ordinary thread, and Windows kept awake; neither refusal
-// stops the pulses.
-void RunAhead(EventLog& log) {
-    if (!RunAheadOfOrdinaryWork() || !SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST)) {
-        log.PriorityNotRaised(GetLastError());
-    }
-    (void)KeepMachineAwake();
-}
-
-// Pulses until STOP; returns with the line lowered. Once the health checks hold a rise back,
-// the line stays low and the service waits for STOP: it keeps running, so that no recovery
-// action of the service manager starts the pulses again.
-void PulseUntilStopped(EventLog& log) {
-    WaitableCountdown timer1;
-    ServiceLine serialLine(log);
-    // Left undeleted when a round of checks still hangs at STOP: its thread may wake later.
-    auto* health = new HealthChecks(log);
-    ServicePulses pulses(ConfiguredPort(log), serialLine, log, timer1, *health);
-    SetFatalCleanup(&StopPulses, &pulses);
-    RunAhead(log);
-    // Without their thread the checks never act: the pulses go on as with no checks.
-    (void)health->Start();
-    pulses.Start();
-    SetStatus(SERVICE_RUNNING);
-
-    enum : DWORD { kStop = WAIT_OBJECT_0, kTick, kResume };
-    const HANDLE waits[] = {theService.stopEvent.get(), timer1.handle(), theService.resumeEvent.get()};
-    for (;;) {
-        const DWORD woken = WaitForMultipleObjects(3, waits, FALSE, INFINITE);
-        if (woken == kStop) break;
-        if (woken == kTick) {
-            pulses.Tick();
-            log.WriteRepeatCounts();
-            continue;
-        }
-        if (woken != kResume) FatalWithLastError(texts::kWaitFailed);
-        log.Resumed(pulses.PulsePortName());
-        pulses.Resume();
-    }
-    SetStatus(SERVICE_STOP_PENDING, kStopWaitHintMs);
-    pulses.Stop();
-    SetFatalCleanup(nullptr, nullptr);
-    if (health->Stop()) delete health;
-    log.WriteRepeatCounts(EventLog::RepeatCounts::All);
-    log.Stopped(pulses.PulsePortName());
 }
 
 void WINAPI ServiceMain(DWORD, wchar_t**) {
@@ -156,7 +92,10 @@ void WINAPI ServiceMain(DWORD, wchar_t**) {
 
     theService.stopEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     theService.resumeEvent.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    if (!theService.stopEvent || !theService.resumeEvent) FatalWithLastError(texts::kEventsNotMade);
+    theService.drillEvent.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!theService.stopEvent || !theService.resumeEvent || !theService.drillEvent) {
+        FatalWithLastError(texts::kEventsNotMade);
+    }
     // Never two pulsers: not beside kelvarid.exe, not beside another copy of the service.
     const UniqueHandle serviceMutex = ClaimInstance(kServiceMutexName);
     const UniqueHandle instanceMutex = serviceMutex ? ClaimInstance() : UniqueHandle();
@@ -165,7 +104,10 @@ void WINAPI ServiceMain(DWORD, wchar_t**) {
         StopWithCode(kAlreadyRunningExitCode);
         return;
     }
-    PulseUntilStopped(log);
+    const WorkSignals signals{theService.stopEvent.get(), theService.resumeEvent.get(), theService.drillEvent.get(),
+                              [] { SetStatus(SERVICE_RUNNING); },
+                              [] { SetStatus(SERVICE_STOP_PENDING, kStopWaitHintMs); }};
+    PulseUntilStopped(log, signals);
     SetStatus(SERVICE_STOPPED);
 }
 
@@ -193,6 +135,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     switch (ParseServiceCommand(GetCommandLineW())) {
     case ServiceCommand::SetProgramRights: return SetProgramRights();
     case ServiceCommand::MakeRecordFolder: return static_cast<int>(MakeRecordFolder());
+    case ServiceCommand::SetServiceRights: return static_cast<int>(SetServiceControlRights());
+    case ServiceCommand::Drill: return RequestDrill();
     case ServiceCommand::Unknown: return ERROR_INVALID_PARAMETER;
     case ServiceCommand::RunAsService: break;
     }

@@ -1,4 +1,4 @@
-#include "service/service_line.h"
+#include "service/work/service_line.h"
 
 #include <string>
 

@@ -36,4 +36,9 @@ unsigned long SetServiceFolderRights(const std::wstring& path, ServiceFolder fol
 // The record's folder, made with its rights when missing; 0 or the system's error number.
 unsigned long MakeRecordFolder();
 
+// The installed service's own access list: only administrators and SYSTEM may send it its own
+// controls (a drill stops the pulses), start or stop it; users may only see its state. 0 or
+// the system's error number.
+unsigned long SetServiceControlRights();
+
 }  // namespace kelvarid

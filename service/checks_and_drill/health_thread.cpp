@@ -1,6 +1,6 @@
-#include "service/health_thread.h"
+#include "service/checks_and_drill/health_thread.h"
 
-#include "service/health_probes.h"
+#include "service/checks_and_drill/health_probes.h"
 
 namespace kelvarid {
 
@@ -32,6 +32,21 @@ bool HealthChecks::Stop() {
     stopped_ = true;
     monitor_.Stopped();
     return ended;
+}
+
+bool HealthChecks::Drilling() {
+    Locked locked(lock_);
+    return monitor_.Drilling(Now());
+}
+
+DrillAnswer HealthChecks::StartDrill() {
+    Locked locked(lock_);
+    return monitor_.StartDrill(Now());
+}
+
+std::optional<std::int64_t> HealthChecks::DrillDueInMs() {
+    Locked locked(lock_);
+    return monitor_.DrillDueInMs(Now());
 }
 
 bool HealthChecks::MayRaise() {

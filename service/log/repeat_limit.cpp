@@ -1,4 +1,4 @@
-#include "service/repeat_limit.h"
+#include "service/log/repeat_limit.h"
 
 #include <iterator>
 

@@ -2,8 +2,8 @@
 // round, the running processes and the heartbeat files' last writes.
 #pragma once
 
-#include "service/health_monitor.h"
-#include "service/health_settings.h"
+#include "service/checks_and_drill/health_monitor.h"
+#include "service/checks_and_drill/health_settings.h"
 
 namespace kelvarid {
 

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "platform/handles.h"
-#include "service/health_monitor.h"
-#include "service/repeat_limit.h"
-#include "service/service_line.h"
-#include "service/service_pulses.h"
+#include "service/checks_and_drill/health_monitor.h"
+#include "service/log/repeat_limit.h"
+#include "service/work/service_line.h"
+#include "service/work/service_pulses.h"
 
 namespace kelvarid {
 
@@ -22,15 +22,19 @@ class EventLog final : public ServiceLog, public HealthLog, public LibraryLog {
 public:
     EventLog();
 
-    void Report(ServiceEvent event, std::wstring_view port) override;
-    void Stopped(std::wstring_view port);
-    void BadPortValue(std::wstring_view value, std::wstring_view used);
-    void AlreadyRunning(std::wstring_view holder);
-    void Fatal(std::wstring_view what);
-    // The machine goes to sleep; it has woken and the pulses go to `port` again.
-    void Suspending();
-    void Resumed(std::wstring_view port);
-    void PriorityNotRaised(unsigned long error);
+    // The keep-alive's and the service's own entries.
+    void Started(std::wstring_view port) override;
+    void PortNotOpened(std::wstring_view port) override;
+    void PortOpenedLater(std::wstring_view port) override;
+    void PulseFailed(std::wstring_view port) override;
+    void PulsesWorkAgain(std::wstring_view port) override;
+    void Stopped(std::wstring_view port) override;
+    void BadPortValue(std::wstring_view value, std::wstring_view used) override;
+    void AlreadyRunning(std::wstring_view holder) override;
+    void Fatal(std::wstring_view what) override;
+    void Suspending() override;
+    void Resumed(std::wstring_view port) override;
+    void PriorityNotRaised(unsigned long error) override;
     // Writes the counts of the entries held back in a minute that is over (called now and then),
     // or at the end all of them.
     enum class RepeatCounts { Due, All };
@@ -53,6 +57,15 @@ public:
     void StopsUnknown() override;
     void ChecksActAgain() override;
     void RecordNotWritten(unsigned long error) override;
+
+    // The gap over a restart and an administrator's drill.
+    void LastPulseBefore(std::uint64_t lastPulse, std::uint64_t secondsAgo) override;
+    void DrillStarts(std::uint64_t lastPulse, std::uint32_t timeout) override;
+    void DrillFailed(std::uint64_t lastPulse, std::uint64_t waited, std::uint32_t timeout) override;
+    void DrillEndedByStop() override;
+    void DrillPassed(std::uint64_t lastPulse, std::uint64_t serviceStart, std::uint64_t windowsStart,
+                     std::uint64_t seconds) override;
+    void DrillRefused(DrillAnswer why) override;
 
 private:
     struct SourceDeleter {

@@ -1,13 +1,13 @@
-#include "service/settings.h"
+#include "service/work/settings.h"
 
 #include <windows.h>
 
 #include "platform/registry.h"
-#include "service/event_log.h"
+#include "service/work/service_pulses.h"
 
 namespace kelvarid {
 
-int ConfiguredPort(EventLog& log) {
+int ConfiguredPort(ServiceLog& log) {
     std::wstring value;
     const LSTATUS result = ReadMachineString(kServiceParametersKey, kPortValueName, value);
     if (result == ERROR_FILE_NOT_FOUND) return kDefaultPort;  // no key or no value

@@ -1,0 +1,101 @@
+#include "service/host/drill_request.h"
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "platform/handles.h"
+#include "service/checks_and_drill/run_record_file.h"
+#include "service/host/service_command.h"
+#include "service/work/settings.h"
+#include "service/texts.h"
+
+namespace kelvarid {
+
+namespace {
+
+constexpr DWORD kRecordPollMs = 100;
+constexpr DWORD kServiceAnswerMs = 10000;  // the service writes its record before it answers
+
+// The program is a GUI program, which has no console of its own: its text goes to the output
+// it was given (a file or a pipe, as UTF-8), else to the console of the one that started it;
+// with neither, nowhere. Never a box: nobody may be there to close it.
+void Say(std::wstring_view text) {
+    std::wstring line(text);
+    line += L"\r\n";
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    DWORD written = 0;
+    if (output != nullptr && output != INVALID_HANDLE_VALUE && !GetConsoleMode(output, &mode)) {
+        const int size = WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
+        std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), bytes.data(), size, nullptr, nullptr);
+        WriteFile(output, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        return;
+    }
+    if (output == nullptr || output == INVALID_HANDLE_VALUE) {
+        if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
+        output = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (output == INVALID_HANDLE_VALUE) return;
+        SetStdHandle(STD_OUTPUT_HANDLE, output);
+    }
+    WriteConsoleW(output, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+int Refuse(std::wstring_view why, int code) {
+    Say(why);
+    return code;
+}
+
+bool IsAdministrator() {
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                  &administrators)) {
+        return false;
+    }
+    BOOL member = FALSE;
+    const bool known = CheckTokenMembership(nullptr, administrators, &member) != FALSE;
+    FreeSid(administrators);
+    return known && member != FALSE;
+}
+
+// The service's record, when it can be read: a drill under way, or pulses the checks hold.
+StoredRecord ReadRecord() { return RunRecordFile().Load(); }
+
+bool DrillRecorded() {
+    const StoredRecord stored = ReadRecord();
+    return stored.state == StoredRecord::State::Read && stored.record.drillStarted != 0;
+}
+
+}  // namespace
+
+int RequestDrill() {
+    if (!IsAdministrator()) return Refuse(texts::kDrillNotAdministrator, kDrillNotAdministrator);
+    const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const UniqueServiceHandle service(
+        manager ? OpenServiceW(manager.get(), kServiceName, SERVICE_QUERY_STATUS | SERVICE_USER_DEFINED_CONTROL) : nullptr);
+    SERVICE_STATUS status{};
+    if (!service || !QueryServiceStatus(service.get(), &status) || status.dwCurrentState != SERVICE_RUNNING) {
+        return Refuse(texts::kDrillServiceNotRunning, kDrillServiceNotRunning);
+    }
+    const StoredRecord stored = ReadRecord();
+    if (stored.state == StoredRecord::State::Read) {
+        if (stored.record.drillStarted != 0) return Refuse(texts::kDrillAlreadyRunning, kDrillAlreadyRunning);
+        if (!stored.record.stoppedBy.empty()) return Refuse(texts::kDrillChecksHold, kDrillChecksHold);
+    }
+    if (!ControlService(service.get(), kDrillControl, &status)) {
+        return Refuse(texts::kDrillNotStarted, kDrillNotStarted);
+    }
+    for (DWORD waited = 0; waited < kServiceAnswerMs; waited += kRecordPollMs) {
+        if (DrillRecorded()) {
+            Say(texts::kDrillStarted);
+            return kDrillStarted;
+        }
+        Sleep(kRecordPollMs);
+    }
+    return Refuse(texts::kDrillNotStarted, kDrillNotStarted);
+}
+
+}  // namespace kelvarid
