@@ -14,6 +14,9 @@ struct WindowDeleter {
 struct GdiObjectDeleter {
     void operator()(HGDIOBJ object) const { DeleteObject(object); }
 };
+struct KeyDeleter {
+    void operator()(HKEY key) const { RegCloseKey(key); }
+};
 struct ServiceHandleDeleter {
     void operator()(SC_HANDLE handle) const { CloseServiceHandle(handle); }
 };
@@ -50,6 +53,7 @@ using UniqueBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, GdiObjectDele
 using UniquePen = std::unique_ptr<std::remove_pointer_t<HPEN>, GdiObjectDeleter>;
 using UniqueModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleDeleter>;
 using UniqueHandle = std::unique_ptr<void, KernelHandleDeleter>;
+using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyDeleter>;
 using UniqueServiceHandle = std::unique_ptr<std::remove_pointer_t<SC_HANDLE>, ServiceHandleDeleter>;
 
 // A device context taken with GetDC, given back with ReleaseDC.

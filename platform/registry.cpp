@@ -1,19 +1,15 @@
 #include "platform/registry.h"
 
 #include <cwchar>
-#include <memory>
-#include <type_traits>
 #include <vector>
+
+#include "platform/handles.h"
 
 namespace kelvarid {
 
 namespace {
 
 constexpr DWORD kLongestStringBytes = 32 * 1024;
-
-struct KeyCloser {
-    void operator()(HKEY key) const { RegCloseKey(key); }
-};
 
 std::wstring Expanded(const std::wstring& text) {
     const DWORD needed = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
@@ -31,7 +27,7 @@ LSTATUS ReadMachineString(const wchar_t* key, const wchar_t* value, std::wstring
     HKEY raw = nullptr;
     LSTATUS result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &raw);
     if (result != ERROR_SUCCESS) return result;
-    const std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser> opened(raw);
+    const UniqueKey opened(raw);
     DWORD type = 0;
     DWORD bytes = 0;
     result = RegQueryValueExW(opened.get(), value, nullptr, &type, nullptr, &bytes);

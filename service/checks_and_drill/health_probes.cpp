@@ -49,10 +49,6 @@ RawValue ReadValue(HKEY key, const wchar_t* name) {
     return value;
 }
 
-struct KeyCloser {
-    void operator()(HKEY key) const { RegCloseKey(key); }
-};
-
 // Image names as Windows compares file names: ordinal, whatever the case, the same in every
 // language (CharUpperBuff maps case alone, where CompareStringOrdinal came only with Vista).
 std::wstring UpperCase(std::wstring text) {
@@ -91,7 +87,7 @@ std::optional<std::uint64_t> LastWrite(const std::wstring& path) {
 RawHealthValues ReadRawHealthValues() {
     HKEY opened = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kServiceParametersKey, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return {};
-    const std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser> key(opened);
+    const UniqueKey key(opened);
     RawHealthValues raw;
     raw.healthChecks = ReadValue(opened, kHealthChecks);
     raw.processes = ReadValue(opened, kProcesses);
