@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/program_path.h"
 #include "product.h"
 
 namespace kelvarid {
@@ -48,15 +49,13 @@ void MakeWayEvents::StopListening() {
 }
 
 bool StartSuccessor() {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return false;
-    std::wstring folder(path, length);
-    folder.resize(folder.find_last_of(L'\\') == std::wstring::npos ? 0 : folder.find_last_of(L'\\'));
+    const std::wstring path = ProgramPath();
+    if (path.empty()) return false;
+    const std::wstring folder = FolderOf(path);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    if (!CreateProcessW(path, nullptr, nullptr, nullptr, FALSE, 0, nullptr, folder.empty() ? nullptr : folder.c_str(),
+    if (!CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, folder.empty() ? nullptr : folder.c_str(),
                         &startup, &started)) {
         return false;
     }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/fatal.h"
+#include "platform/program_path.h"
 #include "platform/system_library.h"
 #include "serial/library_path.h"
 #include "platform/messages.h"
@@ -10,16 +11,8 @@
 namespace kelvarid {
 
 std::wstring SerialLibraryPath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return LibraryBesideProgram(path, kSerialLibraryName);
-        }
-        path.resize(path.size() * 2);  // the path was cut short: try a longer buffer
-    }
+    const std::wstring program = ProgramPath();
+    return program.empty() ? std::wstring() : LibraryBesideProgram(program, kSerialLibraryName);
 }
 
 HMODULE Module1::Library() {

@@ -9,6 +9,7 @@
 #include "platform/fatal.h"
 #include "platform/handles.h"
 #include "platform/one_instance.h"
+#include "platform/program_path.h"
 #include "service/checks_and_drill/run_record_file.h"
 #include "service/host/drill_request.h"
 #include "service/host/folder_rights.h"
@@ -111,20 +112,10 @@ void WINAPI ServiceMain(DWORD, wchar_t**) {
     SetStatus(SERVICE_STOPPED);
 }
 
-// The folder this program lies in; empty when its path cannot be had.
-std::wstring ProgramFolder() {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return {};
-    std::wstring folder(path, length);
-    const std::size_t slash = folder.find_last_of(L'\\');
-    return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash);
-}
-
 // What the installer asks for: the exit code is 0 or the system's error number. Handled
 // before the dispatcher, which Wine lets wait for ever when no service manager started it.
 int SetProgramRights() {
-    const std::wstring folder = ProgramFolder();
+    const std::wstring folder = FolderOf(ProgramPath());
     if (folder.empty()) return ERROR_PATH_NOT_FOUND;
     return static_cast<int>(SetServiceFolderRights(folder, ServiceFolder::Program));
 }
