@@ -307,8 +307,8 @@ wait_for_state STOPPED || fail "the service did not stop after the drill; state 
 
 # The circuit resets the machine during a drill: the next start says that it passed, with the
 # seconds from the last pulse. A second drill meanwhile is refused.
-"$W" sc start "$service_name" >/dev/null 2>&1
 before=$(raises COM1)
+"$W" sc start "$service_name" >/dev/null 2>&1
 wait_for_raises COM1 $((before + 1)) 10 || fail "the service did not pulse at its start"
 await last_break_is COM1 lower || fail "the first pulse did not end"
 code=$(drill reset)
