@@ -750,6 +750,10 @@ def rises_by_process(trace, device):
                 re.findall(rf"^(\d+) +([\d.]+) ioctl\(\d+<{re.escape(device)}>, TIOCSBRK", file.read(), re.M)]
 
 
+def service_process_runs(wine):
+    return any(arguments[0].lower().endswith("kelvarid-service.exe") for _, arguments in prefix_processes(wine.prefix))
+
+
 def upgrade_while_the_program_runs(wine, setup, entry):
     """The log-on start upgraded while kelvarid.exe pulses on COM1: the old program makes way and
     the new one starts in its place, so that no rise comes more than 65 s after the one before.
@@ -876,6 +880,8 @@ def service_mode_and_folders(wine, build, target):
         # away: the log-on start comes back, the program runs again, and the exit code says 7.
         code = wine.run(setup, "/S", "/LOGON").returncode
         check(code == 0, f"the silent installer with /LOGON ended with {code}")
+        # The service's process, stopped, may still hold its mutex for a moment.
+        check(wait_for(lambda: not service_process_runs(wine), 15), "the stopped service's process did not end")
         holder_marker = os.path.join(tempfile.mkdtemp(prefix="kelvarid-holder-"), "held")
         holder = wine.start(windows_path(os.path.join(build, "tests", "wine", "instance_holder.exe")),
                             "--service-mutex", windows_path(holder_marker), env={})
