@@ -9,6 +9,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 use_target "$1"
 main_prefix=$WINEPREFIX
 use_lane "$2"
+prefixes_used=$WINEPREFIX  # at its end it ends its own prefix's Wine, never another group's
 export DISPLAY="$3"
 log=$4
 
