@@ -282,6 +282,13 @@ tr -d '\000' <"$record_folder/$KELVARID_RECORD_FILE" | grep -q 'EndedWithStop=1'
 # An administrator's drill, asked for by the service's program in a console. Refused while the
 # service does not run, with its own exit code.
 drill() { "$W" "$work/program/kelvarid-service.exe" --drill >"$work/drill-$1" 2>&1; echo $?; }
+# The service started, and its first pulse over; $before: the rises on COM1 before it.
+start_and_pulse_once() {
+    before=$(raises COM1)
+    "$W" sc start "$service_name" >/dev/null 2>&1
+    wait_for_raises COM1 $((before + 1)) 10 || fail "the service did not pulse at its start"
+    await last_break_is COM1 lower || fail "the first pulse did not end"
+}
 code=$(drill stopped)
 [ "$code" = 21 ] || fail "--drill with the service stopped ended with $code: $(cat "$work/drill-stopped")"
 grep -q "does not run" "$work/drill-stopped" || fail "--drill did not say why: '$(cat "$work/drill-stopped")'"
@@ -290,10 +297,7 @@ grep -q "does not run" "$work/drill-stopped" || fail "--drill did not say why: '
 # the last pulse, then one at once, and the error entry.
 set_value HealthChecks REG_DWORD 0
 set_value DrillTimeout REG_DWORD 90
-before=$(raises COM1)
-"$W" sc start "$service_name" >/dev/null 2>&1
-wait_for_raises COM1 $((before + 1)) 10 || fail "the service did not pulse at its start"
-await last_break_is COM1 lower || fail "the first pulse did not end"
+start_and_pulse_once
 code=$(drill timeout)
 [ "$code" = 0 ] || fail "--drill ended with $code: $(cat "$work/drill-timeout")"
 await mentioned 0x80000024 'L"90"' || fail "no entry that the drill started, with its timeout"
@@ -307,10 +311,7 @@ wait_for_state STOPPED || fail "the service did not stop after the drill; state 
 
 # The circuit resets the machine during a drill: the next start says that it passed, with the
 # seconds from the last pulse. A second drill meanwhile is refused.
-before=$(raises COM1)
-"$W" sc start "$service_name" >/dev/null 2>&1
-wait_for_raises COM1 $((before + 1)) 10 || fail "the service did not pulse at its start"
-await last_break_is COM1 lower || fail "the first pulse did not end"
+start_and_pulse_once
 code=$(drill reset)
 [ "$code" = 0 ] || fail "--drill ended with $code: $(cat "$work/drill-reset")"
 code=$(drill again)
