@@ -15,6 +15,9 @@ namespace {
 constexpr DWORD kLargestRecordBytes = 16 * 1024;
 
 // The last error, never 0: a short write sets none.
+constexpr int kReplaceAttempts = 20;
+constexpr DWORD kReplaceRetryMs = 50;
+
 unsigned long Failure() {
     const DWORD error = GetLastError();
     return error != 0 ? error : ERROR_WRITE_FAULT;
@@ -45,8 +48,10 @@ std::wstring RunRecordPath() {
 
 StoredRecord RunRecordFile::Load() {
     if (path_.empty()) return {};
-    const UniqueHandle file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Shared for deleting: a reader (--drill, an administrator, a scanner) never keeps the
+    // service from putting the next record in its place.
+    const UniqueHandle file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};
@@ -75,8 +80,16 @@ unsigned long RunRecordFile::Save(const RunRecord& record) {
         if (!WriteFile(file.get(), text.data(), bytes, &written, nullptr) || written != bytes) return Failure();
         if (!FlushFileBuffers(file.get())) return Failure();
     }
-    if (!MoveFileExW(next.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return Failure();
-    return 0;
+    // A program that holds the record open without sharing it for deleting (a scanner, an
+    // editor) keeps it from being replaced for a moment: tried again for up to a second.
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExW(next.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+        const DWORD error = GetLastError();
+        if (attempt == kReplaceAttempts || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
+            return Failure();
+        }
+        Sleep(kReplaceRetryMs);
+    }
 }
 
 }  // namespace kelvarid
