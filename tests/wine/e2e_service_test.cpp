@@ -150,7 +150,12 @@ TEST(ServiceStart, FailsWithCodeFourWhileTheProgramRunsWhichGoesOn) {
     const TemporaryService service(manager.get(), folder / L"kelvarid-service.exe");
     ASSERT_NE(service.get(), nullptr) << "the service cannot be made, error " << GetLastError();
 
-    ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr)) << "error " << GetLastError();
+    // Wine's service manager answers 1053 when the service has already reported STOPPED by the
+    // time it looks at the state that woke it; Windows answers success. Either way what counts
+    // is the state the service ends in.
+    const BOOL started = StartServiceW(service.get(), 0, nullptr);
+    const DWORD startError = started ? NO_ERROR : GetLastError();
+    ASSERT_TRUE(started || startError == ERROR_SERVICE_REQUEST_TIMEOUT) << "error " << startError;
     ASSERT_TRUE(WaitUntil([&] { return StatusOf(service.get()).dwCurrentState == SERVICE_STOPPED; }, 15000))
         << "the service still runs beside kelvarid.exe";
     const SERVICE_STATUS_PROCESS status = StatusOf(service.get());
