@@ -195,8 +195,16 @@ port_mappings() {
      done)
 }
 
+# The prefix WINEPREFIX names as a copy of the given prefix of the same target, unless it has
+# one already (a copy takes seconds, wineboot tens of them). No Wine may run in the one copied.
+copy_prefix() {  # prefix to copy
+    [ ! -f "$WINEPREFIX/system.reg" ] || return 0
+    rm -rf "$WINEPREFIX"
+    cp -a "$1" "$WINEPREFIX"
+}
+
 # The throwaway prefix WINEPREFIX names, made by Wine or, given one, copied from that prefix of
-# the same target (a copy takes seconds, wineboot tens of them). COM1 to COM4 point at
+# the same target. COM1 to COM4 point at
 # <prefix>/ports/comN, where only a test's pseudo-terminal ever lies: the machine's own serial
 # ports are never mapped to them, and no two prefixes share a port.
 ensure_prefix() {  # [prefix to copy]
@@ -204,10 +212,7 @@ ensure_prefix() {  # [prefix to copy]
         i686) arch=win32 ;;
         x86_64) arch=win64 ;;
     esac
-    if [ ! -f "$WINEPREFIX/system.reg" ] && [ -n "${1:-}" ]; then
-        rm -rf "$WINEPREFIX"
-        cp -a "$1" "$WINEPREFIX"
-    fi
+    [ -z "${1:-}" ] || copy_prefix "$1"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         say "Wine prefix ${WINEPREFIX#"$root"/} ($arch)"
         WINEARCH=$arch "$loader" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed for $WINEPREFIX" >&2; exit 1; }

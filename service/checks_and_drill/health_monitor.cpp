@@ -17,6 +17,12 @@ std::uint64_t SecondsBetween(std::uint64_t earlier, std::uint64_t later) {
 
 }  // namespace
 
+DrillAnswer DrillAllowedBy(const RunRecord& record) {
+    if (!record.stoppedBy.empty()) return DrillAnswer::ChecksHold;
+    if (record.drillStarted != 0) return DrillAnswer::AlreadyRunning;
+    return DrillAnswer::Started;
+}
+
 void HealthMonitor::Begin() {
     const StoredRecord last = store_.Load();
     if (last.state == StoredRecord::State::Unreadable) {
@@ -123,8 +129,7 @@ DrillAnswer HealthMonitor::StartDrill(Instant now) {
 }
 
 DrillAnswer HealthMonitor::BeginDrill(Instant now) {
-    if (stopped_) return DrillAnswer::ChecksHold;
-    if (drillStart_) return DrillAnswer::AlreadyRunning;
+    if (const DrillAnswer refusal = DrillAllowedBy(record_); refusal != DrillAnswer::Started) return refusal;
     record_.drillStarted = now.wall;
     if (!Save()) {
         record_.drillStarted = 0;

@@ -47,6 +47,10 @@ enum class DrillAnswer {
     NotRecorded = 3,  // the record, which must carry the drill across the reset, cannot be written
 };
 
+// What the record of the running service says of a new drill: Started when nothing in it
+// stands in the way. The service decides by it, and so does --drill before it asks.
+DrillAnswer DrillAllowedBy(const RunRecord& record);
+
 class HealthLog {
 public:
     virtual ~HealthLog() = default;

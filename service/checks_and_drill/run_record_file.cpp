@@ -14,10 +14,11 @@ namespace {
 
 constexpr DWORD kLargestRecordBytes = 16 * 1024;
 
-// The last error, never 0: a short write sets none.
+// How long Save waits for a reader to let the record be replaced: about a second.
 constexpr int kReplaceAttempts = 20;
 constexpr DWORD kReplaceRetryMs = 50;
 
+// The last error, never 0: a short write sets none.
 unsigned long Failure() {
     const DWORD error = GetLastError();
     return error != 0 ? error : ERROR_WRITE_FAULT;

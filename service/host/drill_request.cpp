@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/handles.h"
+#include "service/checks_and_drill/health_monitor.h"
 #include "service/checks_and_drill/run_record_file.h"
 #include "service/host/service_command.h"
 #include "service/work/settings.h"
@@ -61,11 +62,8 @@ bool IsAdministrator() {
     return known && member != FALSE;
 }
 
-// The service's record, when it can be read: a drill under way, or pulses the checks hold.
-StoredRecord ReadRecord() { return RunRecordFile().Load(); }
-
 bool DrillRecorded() {
-    const StoredRecord stored = ReadRecord();
+    const StoredRecord stored = RunRecordFile().Load();
     return stored.state == StoredRecord::State::Read && stored.record.drillStarted != 0;
 }
 
@@ -80,11 +78,12 @@ int RequestDrill() {
     if (!service || !QueryServiceStatus(service.get(), &status) || status.dwCurrentState != SERVICE_RUNNING) {
         return Refuse(texts::kDrillServiceNotRunning, kDrillServiceNotRunning);
     }
-    const StoredRecord stored = ReadRecord();
-    if (stored.state == StoredRecord::State::Read) {
-        if (stored.record.drillStarted != 0) return Refuse(texts::kDrillAlreadyRunning, kDrillAlreadyRunning);
-        if (!stored.record.stoppedBy.empty()) return Refuse(texts::kDrillChecksHold, kDrillChecksHold);
-    }
+    // The service decides again; its answer cannot come back through the service manager, but
+    // the record tells why most refusals would come. One that cannot be read decides nothing.
+    const StoredRecord stored = RunRecordFile().Load();
+    const DrillAnswer answer = stored.state == StoredRecord::State::Read ? DrillAllowedBy(stored.record) : DrillAnswer::Started;
+    if (answer == DrillAnswer::ChecksHold) return Refuse(texts::kDrillChecksHold, kDrillChecksHold);
+    if (answer == DrillAnswer::AlreadyRunning) return Refuse(texts::kDrillAlreadyRunning, kDrillAlreadyRunning);
     if (!ControlService(service.get(), kDrillControl, &status)) {
         return Refuse(texts::kDrillNotStarted, kDrillNotStarted);
     }

@@ -19,7 +19,7 @@ void ServiceReport::LineChanged(bool, bool worked, int pulsePort) {
 }
 
 void ServicePulses::Tick() {
-    if (!held_ && !keepAlive_.IsLineHigh() && guard_.Drilling()) {
+    if (DrillHoldsRise()) {
         timer1_.Start(kHighTimeMs + kLowTimeMs);  // this pulse left out; the next one is due as ever
         return;
     }
@@ -28,8 +28,12 @@ void ServicePulses::Tick() {
 
 void ServicePulses::Resume() {
     // Timer1 still runs on its schedule: a drill leaves it as it is.
-    if (!held_ && !keepAlive_.IsLineHigh() && guard_.Drilling()) return;
+    if (DrillHoldsRise()) return;
     Edge(&KeepAlive::Resume);
+}
+
+bool ServicePulses::DrillHoldsRise() {
+    return !held_ && !keepAlive_.IsLineHigh() && guard_.Drilling();
 }
 
 void ServicePulses::Edge(unsigned (KeepAlive::*step)()) {

@@ -91,6 +91,8 @@ public:
     std::wstring PulsePortName() const { return PortName(keepAlive_.PulsePort()); }
 
 private:
+    // The next edge would be a rise, and a drill leaves it out.
+    bool DrillHoldsRise();
     // Tick or Resume: both change the line; a rise is the guard's to allow.
     void Edge(unsigned (KeepAlive::*step)());
 

@@ -406,6 +406,7 @@ TEST(HealthDrill, HoldsEveryRiseUntilItsTimeoutAfterTheLastPulseThenFailsOnceAnd
     EXPECT_FALSE(rig.monitor.Drilling(HealthRig::At(60.5)));
     EXPECT_EQ(rig.Only(L"DrillFailed"), (Journal{L"DrillFailed after 0s, waited 60 of 60 s"}));
     EXPECT_EQ(rig.store.stored->drillStarted, 0u) << "the next start would say the drill passed";
+    EXPECT_EQ(DrillAllowedBy(*rig.store.stored), DrillAnswer::Started) << "a failed drill still refuses the next";
     EXPECT_FALSE(rig.monitor.DrillDueInMs(HealthRig::At(61)));
     EXPECT_FALSE(rig.monitor.Drilling(HealthRig::At(121)));
     EXPECT_TRUE(rig.RaiseAt(121));
@@ -418,6 +419,8 @@ TEST(HealthDrill, IsRefusedWhileAnotherRunsWhenTheChecksHoldAndWhenTheRecordCann
     ASSERT_EQ(drilling.monitor.StartDrill(HealthRig::At(5)), DrillAnswer::Started);
     EXPECT_EQ(drilling.monitor.StartDrill(HealthRig::At(6)), DrillAnswer::AlreadyRunning);
     EXPECT_EQ(drilling.Only(L"Drill"), (Journal{L"DrillStarts after never for 600 s", L"DrillRefused 2"}));
+    // --drill reads the same answers from the record the service has written.
+    EXPECT_EQ(DrillAllowedBy(*drilling.store.stored), DrillAnswer::AlreadyRunning);
     // No pulse in this run yet: the timeout counts from the drill's start.
     EXPECT_EQ(drilling.monitor.DrillDueInMs(HealthRig::At(6)), 599'000);
 
@@ -427,6 +430,7 @@ TEST(HealthDrill, IsRefusedWhileAnotherRunsWhenTheChecksHoldAndWhenTheRecordCann
     ASSERT_FALSE(held.RaiseAt(130));
     EXPECT_EQ(held.monitor.StartDrill(HealthRig::At(131)), DrillAnswer::ChecksHold);
     EXPECT_EQ(held.Only(L"Drill"), (Journal{L"DrillRefused 1"}));
+    EXPECT_EQ(DrillAllowedBy(*held.store.stored), DrillAnswer::ChecksHold);
 
     HealthRig unwritable(DrillingFor(600));
     unwritable.monitor.Begin();
