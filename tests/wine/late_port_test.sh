@@ -19,7 +19,7 @@ mkdir "$work/program"
 cp "$build/kelvarid.exe" "$build/serline.dll" "$work/program/"
 
 # warn+ntdll: Wine notes each SetThreadExecutionState call there, as Windows notes none.
-WINEDEBUG=warn+ntdll strace -f -qq -y -ttt -e trace=ioctl -o "$work/trace" "$source/tests/wine/wine-run" \
+WINEDEBUG=warn+ntdll strace -f --seccomp-bpf -qq -y -ttt -e trace=ioctl -o "$work/trace" "$source/tests/wine/wine-run" \
     "$work/program/kelvarid.exe" >"$work/out" 2>&1 &
 strace_pid=$!
 calc() { awk "BEGIN { print ($1) }"; }

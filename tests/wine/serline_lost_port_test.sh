@@ -58,7 +58,7 @@ windows_path() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 dll=$(windows_path "$build/serline.dll")
 flag() { windows_path "$work/$1"; }
 
-strace -f -qq -y -e trace=ioctl,openat -o "$work/trace" "$source/tests/wine/wine-run" "$build/tests/wine/serline_probe.exe" "$dll" \
+strace -f --seccomp-bpf -qq -y -e trace=ioctl,openat -o "$work/trace" "$source/tests/wine/wine-run" "$build/tests/wine/serline_probe.exe" "$dll" \
     open:COM1,1200,N,8,1 txd:1 txd:0 \
     mark:"$(flag working)" await:"$(flag gone)" \
     txd:1 txd:0 txd:1 txd:0 \

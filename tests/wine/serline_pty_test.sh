@@ -21,7 +21,7 @@ for _ in $(seq 50); do [ -e "$ports/com1" ] && break; sleep 0.1; done
 windows_path() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 dll=$(windows_path "$build/serline.dll")
 
-strace -f -qq -e trace=ioctl -o "$work/trace" "$source/tests/wine/wine-run" "$build/tests/wine/serline_probe.exe" "$dll" \
+strace -f --seccomp-bpf -qq -e trace=ioctl -o "$work/trace" "$source/tests/wine/wine-run" "$build/tests/wine/serline_probe.exe" "$dll" \
     txd:1 \
     open:COM1,1200,N,8,1 \
     open:COM2,1200,N,8,1 \

@@ -16,7 +16,7 @@ com1=$(readlink "$ports/com1")
 com2=$(readlink "$ports/com2")
 
 dll=$(printf 'Z:%s' "$build/serline.dll" | tr '/' '\\')
-strace -f -qq -y -e trace=ioctl,close -o "$work/trace" "$source/tests/wine/wine-run" \
+strace -f --seccomp-bpf -qq -y -e trace=ioctl,close -o "$work/trace" "$source/tests/wine/wine-run" \
     "$build/tests/wine/serline_probe.exe" "$dll" \
     open:COM1,1200,N,8,1 txd:1 open:COM2,1200,N,8,1 txd:1 >"$work/out" 2>&1
 
