@@ -35,7 +35,13 @@ cleanup() {
     rm -rf "$work" "$record_folder"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; echo "--- breaks"; grep -E 'TIOC[SC]BRK' "$trace" 2>/dev/null; echo "--- log"; grep -E -A3 'ReportEventW \(' "$out"; exit 1; }
+fail() {
+    echo "FAIL: $*"; echo "--- breaks"; grep -E 'TIOC[SC]BRK' "$trace" 2>/dev/null
+    echo "--- log"; grep -E -A3 'ReportEventW \(' "$out"
+    echo "--- the last sc stop"; cat "$work/stop" 2>/dev/null
+    echo "--- Wine's errors"; grep -E '^[0-9a-f]+:err:' "$out" | tail -n 20
+    exit 1
+}
 calc() { awk "BEGIN { print ($1) }"; }
 terminal() {
     socat pty,raw,echo=0,link="$ports/com$1" pty,raw,echo=0,link="$ports/com$1-peer" 2>"$work/socat$1.log" &
@@ -88,6 +94,7 @@ wait_for_raises() {  # <port> <count> <seconds>
     for _ in $(seq $(($3 * 10))); do [ "$(raises "$1")" -ge "$2" ] && return 0; sleep 0.1; done
     return 1
 }
+stop_service() { "$W" sc stop "$service_name" >"$work/stop" 2>&1; }  # its answer goes into a failure's report
 state() { "$W" sc query "$service_name" 2>/dev/null | sed -nE 's/.*STATE *: *[0-9]+ +([A-Z_]+).*/\1/p'; }
 wait_for_state() {
     for _ in $(seq 100); do [ "$(state)" = "$1" ] && return 0; sleep 0.2; done
@@ -139,7 +146,7 @@ wait_for_raises COM1 1 65 || fail "no rise on COM1 within 65 s of serline.dll be
 library_to_rise=$(calc "$(breaks | grep ' COM1 raise$' | head -n 1 | cut -d' ' -f1) - $back")
 await mentioned 0x40000021 serline.dll || fail "no entry that serline.dll was loaded"
 [ "$(grep -c 'ReportEventW (.*,0xc000001f,' "$out")" = 1 ] || fail "the missing library was logged more than once"
-"$W" sc stop "$service_name" >/dev/null 2>&1
+stop_service
 wait_for_state STOPPED || fail "the service did not stop; state $(state)"
 await last_break_is COM1 lower || fail "the line of COM1 was left raised"
 "$W" sc delete "$service_name" >/dev/null 2>&1
@@ -181,7 +188,7 @@ WINEDEBUG=-all "$W" "$build/tests/wine/e2e_service.exe" --gtest_filter='ServiceR
     { cat "$work/running"; fail "the checks of the running service failed"; }
 
 # STOP: the line ends lowered and the process is gone.
-"$W" sc stop "$service_name" >/dev/null 2>&1
+stop_service
 wait_for_state STOPPED || fail "the service did not stop; state $(state)"
 for _ in $(seq 50); do [ -d "/proc/$service" ] || break; sleep 0.1; done
 [ -d "/proc/$service" ] && fail "the service's process still runs after STOP"
@@ -274,7 +281,7 @@ mentioned 0x80000010 beat.txt || fail "no entry that the heartbeat file stopped 
 for _ in $(seq 700); do grep -q 'ReportEventW (.*,0x80000013,' "$out" && break; sleep 0.1; done
 await logged 0x80000013 logger.exe || fail "watching only, no entry that the pulses would have stopped"
 wait_for_raises COM1 2 5 || fail "watching only, the pulses stopped: $(raises COM1) rises"
-"$W" sc stop "$service_name" >/dev/null 2>&1
+stop_service
 wait_for_state STOPPED || fail "the service did not stop after the health checks; state $(state)"
 await last_break_is COM1 lower || fail "the line of COM1 was left raised"
 tr -d '\000' <"$record_folder/$KELVARID_RECORD_FILE" | grep -q 'EndedWithStop=1' ||
@@ -307,7 +314,7 @@ wait_for_raises COM1 $((before + 2)) 100 || fail "no rise came after the drill's
 drill_gap=$(calc "$(breaks | grep ' COM1 raise$' | tail -n 1 | cut -d' ' -f1) - $last_fall")
 awk "BEGIN { exit !($drill_gap >= 89.9 && $drill_gap < 92) }" || fail "the rise after the drill came $drill_gap s after the last pulse, not 90 s"
 await mentioned 0xc0000025 'L"90"' || fail "no error entry that the drill failed after 90 s"
-"$W" sc stop "$service_name" >/dev/null 2>&1
+stop_service
 wait_for_state STOPPED || fail "the service did not stop after the drill; state $(state)"
 
 # The circuit resets the machine during a drill: the next start says that it passed, with the
@@ -323,7 +330,7 @@ await mentioned 0x40000027 'L"' || fail "the start after the reset does not say 
 passed_after=$(strings_of 0x40000027 | sed -n '4s/.*L"\([0-9]*\)".*/\1/p')
 [ -n "$passed_after" ] || fail "the entry of the passed drill gives no seconds"
 await mentioned 0x40000023 'L"' || fail "the start does not say when the last pulse was"
-"$W" sc stop "$service_name" >/dev/null 2>&1
+stop_service
 wait_for_state STOPPED || fail "the service did not stop after the drill's reset; state $(state)"
 
 # Deleted, it is gone from the service manager and the registry.
