@@ -1,5 +1,7 @@
 #include "tests/wine/harness.h"
 
+#include <gtest/gtest.h>
+
 #include "window/twips.h"
 
 #include <cstdlib>
@@ -267,8 +269,14 @@ void ClickAt(HWND window) {
 
 bool CloseBox(const BoxView& box) {
     if (box.ok == nullptr) return false;
-    ClickAt(box.ok);
-    return WaitUntil([&] { return !IsWindow(box.window) || !IsWindowVisible(box.window); }, 5000);
+    const auto gone = [&] { return !IsWindow(box.window) || !IsWindowVisible(box.window); };
+    // A box that has just shown may not take a click yet: clicked again while it stays, three
+    // times at most.
+    for (int click = 0; click < 3; ++click) {
+        ClickAt(box.ok);
+        if (WaitUntil(gone, 1700)) return true;
+    }
+    return false;
 }
 
 }  // namespace e2e
@@ -357,13 +365,23 @@ bool StandinRun::ShowWhileTheLineIsHigh() {
 
 bool StandinRun::PastStartUp() {
     BoxView box = program->WaitForBox(kStartTimeoutMs);
-    if (!CloseBox(box)) return false;
-    if (!WaitUntil([&] { return Main() != nullptr && IsWindowVisible(Main()); }, 5000)) return false;
+    if (!CloseBox(box)) {
+        ADD_FAILURE() << (box.window ? "the start-up box did not close" : "no start-up box");
+        return false;
+    }
+    if (!WaitUntil([&] { return Main() != nullptr && IsWindowVisible(Main()); }, 5000)) {
+        ADD_FAILURE() << "no window after the start-up box";
+        return false;
+    }
     for (int more = 0; more < 4; ++more) {
         box = program->WaitForBox(1000);
         if (box.window == nullptr) break;
-        if (!CloseBox(box)) return false;
+        if (!CloseBox(box)) {
+            ADD_FAILURE() << "a box after the start-up did not close";
+            return false;
+        }
     }
+    for (const BoxView& left : program->Boxes()) ADD_FAILURE() << "a box is left: " << left.title << ": " << left.text;
     return program->Boxes().empty();
 }
 
