@@ -94,11 +94,15 @@ wait_for_raises() {  # <port> <count> <seconds>
     for _ in $(seq $(($3 * 10))); do [ "$(raises "$1")" -ge "$2" ] && return 0; sleep 0.1; done
     return 1
 }
-stop_service() { "$W" sc stop "$service_name" >"$work/stop" 2>&1; }  # its answer goes into a failure's report
 state() { "$W" sc query "$service_name" 2>/dev/null | sed -nE 's/.*STATE *: *[0-9]+ +([A-Z_]+).*/\1/p'; }
 wait_for_state() {
     for _ in $(seq 100); do [ "$(state)" = "$1" ] && return 0; sleep 0.2; done
     return 1
+}
+# STOP, and the service stopped; sc's answer goes into a failure's report.
+stop_service() {  # [what it stops after, for that report]
+    "$W" sc stop "$service_name" >"$work/stop" 2>&1
+    wait_for_state STOPPED || fail "the service did not stop${1:+ after $1}; state $(state)"
 }
 # Runs a check until it holds, for at most 10 s: what a test reads comes after its cause.
 await() { for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done; return 1; }
@@ -147,7 +151,6 @@ library_to_rise=$(calc "$(breaks | grep ' COM1 raise$' | head -n 1 | cut -d' ' -
 await mentioned 0x40000021 serline.dll || fail "no entry that serline.dll was loaded"
 [ "$(grep -c 'ReportEventW (.*,0xc000001f,' "$out")" = 1 ] || fail "the missing library was logged more than once"
 stop_service
-wait_for_state STOPPED || fail "the service did not stop; state $(state)"
 await last_break_is COM1 lower || fail "the line of COM1 was left raised"
 "$W" sc delete "$service_name" >/dev/null 2>&1
 trace="$work/trace"; out="$work/out"
@@ -189,7 +192,6 @@ WINEDEBUG=-all "$W" "$build/tests/wine/e2e_service.exe" --gtest_filter='ServiceR
 
 # STOP: the line ends lowered and the process is gone.
 stop_service
-wait_for_state STOPPED || fail "the service did not stop; state $(state)"
 for _ in $(seq 50); do [ -d "/proc/$service" ] || break; sleep 0.1; done
 [ -d "/proc/$service" ] && fail "the service's process still runs after STOP"
 await last_break_is COM2 lower || fail "the line of COM2 was left raised"
@@ -281,8 +283,7 @@ mentioned 0x80000010 beat.txt || fail "no entry that the heartbeat file stopped 
 for _ in $(seq 700); do grep -q 'ReportEventW (.*,0x80000013,' "$out" && break; sleep 0.1; done
 await logged 0x80000013 logger.exe || fail "watching only, no entry that the pulses would have stopped"
 wait_for_raises COM1 2 5 || fail "watching only, the pulses stopped: $(raises COM1) rises"
-stop_service
-wait_for_state STOPPED || fail "the service did not stop after the health checks; state $(state)"
+stop_service "the health checks"
 await last_break_is COM1 lower || fail "the line of COM1 was left raised"
 tr -d '\000' <"$record_folder/$KELVARID_RECORD_FILE" | grep -q 'EndedWithStop=1' ||
     fail "the record does not say that the run ended with a STOP"
@@ -314,8 +315,7 @@ wait_for_raises COM1 $((before + 2)) 100 || fail "no rise came after the drill's
 drill_gap=$(calc "$(breaks | grep ' COM1 raise$' | tail -n 1 | cut -d' ' -f1) - $last_fall")
 awk "BEGIN { exit !($drill_gap >= 89.9 && $drill_gap < 92) }" || fail "the rise after the drill came $drill_gap s after the last pulse, not 90 s"
 await mentioned 0xc0000025 'L"90"' || fail "no error entry that the drill failed after 90 s"
-stop_service
-wait_for_state STOPPED || fail "the service did not stop after the drill; state $(state)"
+stop_service "the drill"
 
 # The circuit resets the machine during a drill: the next start says that it passed, with the
 # seconds from the last pulse. A second drill meanwhile is refused.
@@ -330,8 +330,7 @@ await mentioned 0x40000027 'L"' || fail "the start after the reset does not say 
 passed_after=$(strings_of 0x40000027 | sed -n '4s/.*L"\([0-9]*\)".*/\1/p')
 [ -n "$passed_after" ] || fail "the entry of the passed drill gives no seconds"
 await mentioned 0x40000023 'L"' || fail "the start does not say when the last pulse was"
-stop_service
-wait_for_state STOPPED || fail "the service did not stop after the drill's reset; state $(state)"
+stop_service "the drill's reset"
 
 # Deleted, it is gone from the service manager and the registry.
 "$W" sc delete "$service_name" >/dev/null 2>&1
