@@ -35,6 +35,13 @@ set(KELVARID_PORTS COM1 COM2 COM3 COM4)
 set(KELVARID_EXIT_FATAL 3)            # a failure it cannot go on from, after its box or log entry
 set(KELVARID_EXIT_ALREADY_RUNNING 4)  # Kelvarid already runs on the machine
 
+# Exit codes of kelvarid-service.exe --drill (0: the drill has begun).
+set(KELVARID_DRILL_EXIT_NOT_ADMINISTRATOR 20)    # only an administrator may stop the pulses
+set(KELVARID_DRILL_EXIT_SERVICE_NOT_RUNNING 21)  # not installed, or not running
+set(KELVARID_DRILL_EXIT_CHECKS_HOLD 22)          # the health checks have stopped the pulses already
+set(KELVARID_DRILL_EXIT_ALREADY_RUNNING 23)      # another drill waits for its reset
+set(KELVARID_DRILL_EXIT_NOT_STARTED 24)          # asked, but the service did not begin one (its log says why)
+
 # Exit codes of the installer's silent run (0: installed).
 set(KELVARID_SETUP_EXIT_RUNNING 2)              # Kelvarid's window program runs
 set(KELVARID_SETUP_EXIT_OTHER_KIND 3)           # the other target's Kelvarid is installed
@@ -83,5 +90,32 @@ function(kelvarid_write_product_files folder)
   configure_file(${CMAKE_SOURCE_DIR}/cmake/product.h.in ${folder}/product.h @ONLY)
   configure_file(${CMAKE_SOURCE_DIR}/cmake/product.nsh.in ${folder}/product.nsh @ONLY)
   configure_file(${CMAKE_SOURCE_DIR}/cmake/product.env.in ${folder}/product.env @ONLY)
-  configure_file(${CMAKE_SOURCE_DIR}/service/resources/service_messages.mc ${folder}/service_messages.mc @ONLY)
+  configure_file(${CMAKE_SOURCE_DIR}/service/win32/service_messages.mc ${folder}/service_messages.mc @ONLY)
+  kelvarid_write_message_ids(${folder}/service_messages.mc ${folder}/service_messages.env)
+endfunction()
+
+# The event ids of the service's message file as the tests see them in Wine's trace:
+# MSG_STARTED='0x40000001' lines (the severity in the top two bits, then the message number).
+function(kelvarid_write_message_ids messages output)
+  file(STRINGS ${messages} lines REGEX "^(MessageId|Severity|SymbolicName)=")
+  set(severity_Informational 1)
+  set(severity_Warning 2)
+  set(severity_Error 3)
+  set(text "# Made by CMake from service/win32/service_messages.mc: the event ids of the service's entries.\n")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^MessageId=([0-9]+)")
+      set(number ${CMAKE_MATCH_1})
+    elseif(line MATCHES "^Severity=([A-Za-z]+)")
+      set(severity ${severity_${CMAKE_MATCH_1}})
+    elseif(line MATCHES "^SymbolicName=([A-Z0-9_]+)")
+      if(NOT number OR NOT severity)
+        message(FATAL_ERROR "${messages}: ${CMAKE_MATCH_1} has no MessageId or Severity before it")
+      endif()
+      math(EXPR id "(${severity} << 30) | ${number}" OUTPUT_FORMAT HEXADECIMAL)
+      string(APPEND text "${CMAKE_MATCH_1}='${id}'\n")
+      unset(number)
+      unset(severity)
+    endif()
+  endforeach()
+  file(WRITE ${output} "${text}")
 endfunction()

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/handles.h"
 #include "platform/messages.h"
 
 namespace kelvarid {
@@ -14,6 +15,7 @@ namespace {
 FatalCleanup fatalCleanup = nullptr;
 void* fatalCleanupContext = nullptr;
 FatalReporter fatalReporter = nullptr;
+void* fatalReporterContext = nullptr;
 
 void RunCleanupOnce() {
     // A failure inside the cleanup comes back here: it must not run the cleanup again.
@@ -35,22 +37,24 @@ void SetFatalCleanup(FatalCleanup cleanup, void* context) {
     fatalCleanupContext = context;
 }
 
-void SetFatalReporter(FatalReporter reporter) { fatalReporter = reporter; }
+void SetFatalReporter(FatalReporter reporter, void* context) {
+    fatalReporter = reporter;
+    fatalReporterContext = context;
+}
 
 void Fatal(std::wstring_view what) {
     RunCleanupOnce();
     if (fatalReporter != nullptr) {
-        fatalReporter(what);
+        fatalReporter(what, fatalReporterContext);
         ExitProcess(kFatalExitCode);
     }
     const std::wstring text(what);
     // The box gets a thread of its own while this one waits without dispatching anything:
     // no timer tick or click can run a handler, and fail again, behind the box. Nobody may
     // be there to close it: after a while the program ends all the same.
-    HANDLE reporter = CreateThread(nullptr, 0, &ShowFatalBox, const_cast<wchar_t*>(text.c_str()), 0, nullptr);
-    if (reporter != nullptr) {
-        WaitForSingleObject(reporter, kFatalBoxTimeoutMs);
-        CloseHandle(reporter);
+    const UniqueHandle reporter(CreateThread(nullptr, 0, &ShowFatalBox, const_cast<wchar_t*>(text.c_str()), 0, nullptr));
+    if (reporter) {
+        WaitForSingleObject(reporter.get(), kFatalBoxTimeoutMs);
     } else {
         ShowFatalBox(const_cast<wchar_t*>(text.c_str()));
     }
@@ -65,10 +69,8 @@ void FatalWithLastError(std::wstring_view what) {
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, error, 0, reinterpret_cast<wchar_t*>(&system), 0, nullptr);
-    if (length != 0) {
-        text.append(system, length);
-        LocalFree(system);
-    }
+    const UniqueLocalMemory owned(system);
+    if (length != 0) text.append(system, length);
     text += L" (" + texts::Decimal(error) + L")";
     Fatal(text);
 }

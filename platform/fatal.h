@@ -18,9 +18,10 @@ using FatalCleanup = void (*)(void* context);
 void SetFatalCleanup(FatalCleanup cleanup, void* context);
 
 // Where the failure is told instead of a box: a service has nobody to show a box to. Set
-// once at start-up; without it the box is shown.
-using FatalReporter = void (*)(std::wstring_view what);
-void SetFatalReporter(FatalReporter reporter);
+// at start-up, and taken back (nullptr) before what `context` points at goes; without it the
+// box is shown.
+using FatalReporter = void (*)(std::wstring_view what, void* context);
+void SetFatalReporter(FatalReporter reporter, void* context);
 
 [[noreturn]] void Fatal(std::wstring_view what);
 // The same, with the system's text for GetLastError() added.

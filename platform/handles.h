@@ -23,6 +23,16 @@ struct ServiceHandleDeleter {
 struct ModuleDeleter {
     void operator()(HMODULE module) const { FreeLibrary(module); }
 };
+// Memory Windows hands out with LocalAlloc: security descriptors, FormatMessage's texts.
+struct LocalMemoryDeleter {
+    void operator()(void* memory) const { LocalFree(memory); }
+};
+struct SidDeleter {
+    void operator()(PSID sid) const { FreeSid(sid); }
+};
+struct EventSourceDeleter {
+    void operator()(HANDLE source) const { DeregisterEventSource(source); }
+};
 // A kernel handle that knows both of Windows' values for none, nullptr and INVALID_HANDLE_VALUE
 // (what CreateFile returns on failure): either is empty, so `if (handle)` is true only for a
 // real one.
@@ -45,6 +55,11 @@ struct KernelHandleDeleter {
     using pointer = KernelHandle;
     void operator()(KernelHandle handle) const { CloseHandle(handle); }
 };
+// FindFirstFile's search, which also says INVALID_HANDLE_VALUE for none.
+struct FindDeleter {
+    using pointer = KernelHandle;
+    void operator()(KernelHandle search) const { FindClose(search); }
+};
 
 using UniqueWindow = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDeleter>;
 using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
@@ -55,6 +70,11 @@ using UniqueModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleDelet
 using UniqueHandle = std::unique_ptr<void, KernelHandleDeleter>;
 using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyDeleter>;
 using UniqueServiceHandle = std::unique_ptr<std::remove_pointer_t<SC_HANDLE>, ServiceHandleDeleter>;
+using UniqueFind = std::unique_ptr<void, FindDeleter>;
+using UniqueLocalMemory = std::unique_ptr<void, LocalMemoryDeleter>;
+using UniqueDescriptor = std::unique_ptr<void, LocalMemoryDeleter>;  // a PSECURITY_DESCRIPTOR
+using UniqueSid = std::unique_ptr<void, SidDeleter>;
+using UniqueEventSource = std::unique_ptr<void, EventSourceDeleter>;
 
 // A device context taken with GetDC, given back with ReleaseDC.
 class WindowDc {
@@ -86,10 +106,6 @@ private:
     HGDIOBJ previous_;
 };
 
-}  // namespace kelvarid
-
-namespace kelvarid {
-
 // A memory device context made with CreateCompatibleDC, deleted with DeleteDC.
 class MemoryDc {
 public:
@@ -105,10 +121,6 @@ public:
 private:
     HDC dc_;
 };
-
-}  // namespace kelvarid
-
-namespace kelvarid {
 
 // A critical section, deleted with its owner, and a scope that holds it.
 class CriticalSection {

@@ -17,15 +17,14 @@ namespace {
 constexpr wchar_t kAdministratorsOnly[] = L"D:P(A;;0x100002;;;BA)(A;;0x100002;;;SY)";
 
 UniqueHandle OwnEvent(const wchar_t* name) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOnly, SDDL_REVISION_1, &descriptor,
-                                                              nullptr)) {
+    PSECURITY_DESCRIPTOR made = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOnly, SDDL_REVISION_1, &made, nullptr)) {
         return UniqueHandle();
     }
-    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    const UniqueDescriptor descriptor(made);
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
     UniqueHandle event(CreateEventW(&attributes, TRUE, FALSE, name));
     const DWORD error = GetLastError();
-    LocalFree(descriptor);
     if (error == ERROR_ALREADY_EXISTS) return UniqueHandle();
     return event;
 }
@@ -59,8 +58,8 @@ bool StartSuccessor() {
                         &startup, &started)) {
         return false;
     }
-    CloseHandle(started.hThread);
-    CloseHandle(started.hProcess);
+    const UniqueHandle thread(started.hThread);
+    const UniqueHandle process(started.hProcess);
     return true;
 }
 

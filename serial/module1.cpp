@@ -1,45 +1,40 @@
 #include "serial/module1.h"
 
-#include <string>
-
 #include "platform/fatal.h"
-#include "platform/program_path.h"
-#include "platform/system_library.h"
-#include "serial/library_path.h"
 #include "platform/messages.h"
+#include "serial/library_path.h"
 
 namespace kelvarid {
 
-std::wstring SerialLibraryPath() {
-    const std::wstring program = ProgramPath();
-    return program.empty() ? std::wstring() : LibraryBesideProgram(program, kSerialLibraryName);
+namespace {
+
+// Returns only when nothing failed.
+void FatalOn(const SerialLibraryFailure& failure) {
+    switch (failure.kind) {
+    case SerialLibraryFailure::Kind::None: return;
+    case SerialLibraryFailure::Kind::NoProgramFolder: Fatal(texts::kNoProgramFolder);
+    case SerialLibraryFailure::Kind::NotLoaded:
+        SetLastError(failure.error);
+        FatalWithLastError(texts::SerialLibraryNotLoaded(failure.path));
+    case SerialLibraryFailure::Kind::LacksFunction: Fatal(texts::FunctionMissing(kSerialLibraryName, failure.FunctionName()));
+    }
 }
 
-HMODULE Module1::Library() {
-    if (library_) return library_.get();
-    const std::wstring path = SerialLibraryPath();
-    if (path.empty()) Fatal(texts::kNoProgramFolder);
-    // A full path: the current directory and PATH are never searched.
-    library_.reset(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-    if (!library_) {
-        FatalWithLastError(texts::SerialLibraryNotLoaded(path));
-    }
-    return library_.get();
-}
+}  // namespace
 
 void Module1::Release() {
     openCom_ = nullptr;
     txd_ = nullptr;
-    library_.reset();
+    library_.Release();
 }
 
 std::int16_t Module1::OPENCOM(const char* settings) {
-    if (openCom_ == nullptr) openCom_ = BindFunction<OpenComFn>(Library(), kSerialLibraryName, "OPENCOM");
+    if (openCom_ == nullptr) FatalOn(library_.Bind("OPENCOM", openCom_));
     return openCom_(settings);
 }
 
 std::int16_t Module1::TXD(std::int16_t level) {
-    if (txd_ == nullptr) txd_ = BindFunction<TxdFn>(Library(), kSerialLibraryName, "TXD");
+    if (txd_ == nullptr) FatalOn(library_.Bind("TXD", txd_));
     return txd_(level);
 }
 

@@ -1,18 +1,11 @@
-// Module1: OPENCOM and TXD of serline.dll, bound on their first call. The library is loaded
-// only from the program's own folder, by its full path.
+// Module1: OPENCOM and TXD of serline.dll, each bound on its first call. The window program
+// cannot go on without them: a library or a function that is missing is a fatal error.
 #pragma once
 
-#include <string>
-
-#include "platform/handles.h"
+#include "serial/serial_library.h"
 #include "serial/serial_line.h"
-#include "serline/serline.h"
 
 namespace kelvarid {
-
-// The full path of serline.dll beside the running program; empty when the program's own path
-// cannot be had.
-std::wstring SerialLibraryPath();
 
 class Module1 final : public SerialLine {
 public:
@@ -23,15 +16,9 @@ public:
     void Release();
 
 private:
-    // The library's own declarations: a change there cannot go unnoticed here.
-    using OpenComFn = decltype(&::OPENCOM);
-    using TxdFn = decltype(&::TXD);
-
-    HMODULE Library();
-
-    UniqueModule library_;
-    OpenComFn openCom_ = nullptr;
-    TxdFn txd_ = nullptr;
+    SerialLibrary library_;
+    OpenComFunction openCom_ = nullptr;
+    TxdFunction txd_ = nullptr;
 };
 
 }  // namespace kelvarid

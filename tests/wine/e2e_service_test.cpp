@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "product.h"
-#include "service/host/folder_rights.h"
+#include "service/win32/folder_rights.h"
 #include "tests/wine/harness.h"
 
 namespace e2e {

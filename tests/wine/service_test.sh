@@ -10,7 +10,8 @@ build=$1
 source=$2
 export WINEPREFIX="${WINEPREFIX:?the Wine prefix, which ctest names}"
 ports="$WINEPREFIX/ports"  # where the prefix maps COM1 to COM4
-. "$build/product/product.env"  # the service's name and keys
+. "$build/product/product.env"  # the service's name and keys, the exit codes
+. "$build/product/service_messages.env"  # the event ids: MSG_STARTED and so on
 service_name=$KELVARID_SERVICE_NAME
 W="$source/tests/wine/wine-run"
 work=$(mktemp -d)
@@ -139,17 +140,17 @@ await_boot
 "$W" sc create "$service_name" binPath= "$(printf 'Z:%s' "$work/nolibrary/kelvarid-service.exe" | tr '/' '\\')" \
     start= demand >/dev/null 2>&1
 "$W" sc start "$service_name" >/dev/null 2>&1
-for _ in $(seq 100); do grep -q 'ReportEventW (.*,0xc000001f,' "$out" && break; sleep 0.2; done
-await mentioned 0xc000001f serline.dll || fail "no entry naming the missing serline.dll"
+for _ in $(seq 100); do grep -q "ReportEventW (.*,$MSG_LIBRARY_NOT_LOADED," "$out" && break; sleep 0.2; done
+await mentioned "$MSG_LIBRARY_NOT_LOADED" serline.dll || fail "no entry naming the missing serline.dll"
 # The first rise, due 5 ms after the start, fails: the library is put back after it.
-await grep -q 'ReportEventW (.*,0xc0000004,' "$out" || fail "no entry that the first pulse failed"
+await grep -q "ReportEventW (.*,$MSG_PULSE_FAILED," "$out" || fail "no entry that the first pulse failed"
 wait_for_state RUNNING || fail "the service without its library does not run: $(state)"
 cp "$build/serline.dll" "$work/nolibrary/"
 back=$(date +%s.%N)
 wait_for_raises COM1 1 65 || fail "no rise on COM1 within 65 s of serline.dll being put back"
 library_to_rise=$(calc "$(breaks | grep ' COM1 raise$' | head -n 1 | cut -d' ' -f1) - $back")
-await mentioned 0x40000021 serline.dll || fail "no entry that serline.dll was loaded"
-[ "$(grep -c 'ReportEventW (.*,0xc000001f,' "$out")" = 1 ] || fail "the missing library was logged more than once"
+await mentioned "$MSG_LIBRARY_LOADED" serline.dll || fail "no entry that serline.dll was loaded"
+[ "$(grep -c "ReportEventW (.*,$MSG_LIBRARY_NOT_LOADED," "$out")" = 1 ] || fail "the missing library was logged more than once"
 stop_service
 await last_break_is COM1 lower || fail "the line of COM1 was left raised"
 "$W" sc delete "$service_name" >/dev/null 2>&1
@@ -178,13 +179,13 @@ boot_to_break=$(calc "$first - $started")
 # must show that of COM2 to prove that it would show another port's.
 grep -Eq "ioctl\([0-9]+<$com2>, .*TCSETS" "$trace" || fail "the trace shows no set-up of COM2, so it cannot show one of another port"
 touched_since 0 COM1 COM3 COM4 && fail "a port other than COM2 was opened or driven"
-await logged 0x40000001 COM2 || fail "no entry that the service started on COM2"
+await logged "$MSG_STARTED" COM2 || fail "no entry that the service started on COM2"
 service=$(pulser COM2)
 [ -n "$service" ] || fail "the process that pulses cannot be found"
 # ES_CONTINUOUS | ES_SYSTEM_REQUIRED (Wine notes the call under warn+ntdll), and no entry that
 # the priority could not be raised.
 grep -q 'NtSetThreadExecutionState (0x80000001,' "$out" || fail "the service does not keep the machine awake"
-grep -q 'ReportEventW (.*,0x8000000c,' "$out" && fail "the service's priority was not raised"
+grep -q "ReportEventW (.*,$MSG_PRIORITY_NOT_RAISED," "$out" && fail "the service's priority was not raised"
 
 # While it runs: its account and controls, and kelvarid.exe refusing to start beside it.
 WINEDEBUG=-all "$W" "$build/tests/wine/e2e_service.exe" --gtest_filter='ServiceRunning.*' >"$work/running" 2>&1 ||
@@ -195,7 +196,7 @@ stop_service
 for _ in $(seq 50); do [ -d "/proc/$service" ] || break; sleep 0.1; done
 [ -d "/proc/$service" ] && fail "the service's process still runs after STOP"
 await last_break_is COM2 lower || fail "the line of COM2 was left raised"
-await logged 0x40000006 COM2 || fail "no entry that the service stopped"
+await logged "$MSG_STOPPED" COM2 || fail "no entry that the service stopped"
 
 # A Port value that names no port: logged, and COM1 is used. Stopped 100 ms after it reports
 # RUNNING, in the high phase of its first pulse: the stop lowers the line, long before the
@@ -205,8 +206,8 @@ WINEDEBUG=-all "$W" "$build/tests/wine/e2e_service.exe" --gtest_filter='ServiceC
     { cat "$work/control"; fail "the start and stop within the first pulse failed"; }
 await last_break_is COM1 lower || fail "the line of COM1 was left raised"
 [ "$(raises COM1)" = 1 ] || fail "with Port=COM9, $(raises COM1) breaks on COM1 instead of one"
-await logged 0x80000007 COM9 || fail "the wrong Port value was not logged"
-await logged 0x80000007 COM1 || fail "the log does not say that COM1 is used instead"
+await logged "$MSG_BAD_PORT_VALUE" COM9 || fail "the wrong Port value was not logged"
+await logged "$MSG_BAD_PORT_VALUE" COM1 || fail "the log does not say that COM1 is used instead"
 rise1=$(breaks | grep ' COM1 raise$' | cut -d' ' -f1)
 lowered1=$(breaks | grep ' COM1 lower$' | awk -v r="$rise1" '$1 > r { printf "%.0f", ($1 - r) * 1000; exit }')
 [ -n "$lowered1" ] && [ "$lowered1" -lt 450 ] || fail "STOP in the high phase did not lower the line (down after ${lowered1:-?} ms)"
@@ -218,8 +219,8 @@ kill "$socat3"; rm -f "$ports/com3"
 set_port COM3
 from=$(mark)
 "$W" sc start "$service_name" >/dev/null 2>&1
-await logged 0x80000002 COM3 || fail "no entry that COM3 cannot be opened"
-await logged 0xc0000004 - || fail "no entry that the first rise, due 5 ms after the start, failed"
+await logged "$MSG_PORT_NOT_OPENED" COM3 || fail "no entry that COM3 cannot be opened"
+await logged "$MSG_PULSE_FAILED" - || fail "no entry that the first rise, due 5 ms after the start, failed"
 touched_since "$from" COM1 COM2 COM4 && fail "with COM3 missing, another port was opened or driven"
 killed=$("$W" --pids '[k]elvarid-service.exe' | head -n 1)
 [ -n "$killed" ] || fail "the service's process cannot be found"
@@ -250,17 +251,17 @@ wait_for_raises COM1 1 60 || fail "the service with health checks did not pulse 
 # first round come before it, the check fails and passes again, which the run allows.
 "$W" "$work/logger.exe" --nothing >/dev/null 2>&1 &
 # The killed run ended without a STOP: this start says so, with the time of its last pulse.
-await mentioned 0x80000016 'L"' || fail "no entry that the killed run ended without a stop"
-await logged 0x4000000d logger.exe || fail "no entry of the health checks' settings"
+await mentioned "$MSG_LAST_RUN_NOT_STOPPED" 'L"' || fail "no entry that the killed run ended without a stop"
+await logged "$MSG_HEALTH_SETTINGS" logger.exe || fail "no entry of the health checks' settings"
 logger_runs() { [ -n "$("$W" --pids "[l]ogger.exe")" ]; }
 await logger_runs || fail "logger.exe did not start"
 # The watched program dies: the check fails within a round (10 s), acts after FailAfter (10 s),
 # and the next rise, 60.5 s after the first, does not come. The line stays low.
 sleep 11  # a round that sees it running: a failure from before it started is over
 kill -9 $("$W" --pids "[l]ogger.exe")
-await logged 0x8000000e logger.exe || fail "no entry that logger.exe does not run"
-for _ in $(seq 700); do grep -q 'ReportEventW (.*,0xc0000014,' "$out" && break; sleep 0.1; done
-await logged 0xc0000014 logger.exe || fail "the pulses did not stop at the rise after logger.exe died"
+await logged "$MSG_PROCESS_NOT_RUNNING" logger.exe || fail "no entry that logger.exe does not run"
+for _ in $(seq 700); do grep -q "ReportEventW (.*,$MSG_PULSES_STOPPED_BY_CHECK," "$out" && break; sleep 0.1; done
+await logged "$MSG_PULSES_STOPPED_BY_CHECK" logger.exe || fail "the pulses did not stop at the rise after logger.exe died"
 sleep 1  # the rise held back would have come with the entry
 [ "$(raises COM1)" = 1 ] || fail "the line was raised after the checks stopped the pulses ($(raises COM1) rises)"
 last_break_is COM1 lower || fail "the line of COM1 is not low after the checks stopped the pulses"
@@ -274,14 +275,14 @@ set_value HeartbeatFiles REG_MULTI_SZ "$(printf 'Z:%s' "$work/beat.txt" | tr '/'
 set_value HeartbeatMaxAge REG_DWORD 10
 reset_and_boot watch
 wait_for_raises COM1 1 60 || fail "watching only, the service did not pulse on COM1 at boot"
-await logged 0x80000015 logger.exe || fail "the next start does not say that logger.exe stopped the pulses"
+await logged "$MSG_LAST_RUN_STOPPED_BY_CHECK" logger.exe || fail "the next start does not say that logger.exe stopped the pulses"
 # The heartbeat goes on for 20 s, then stops.
 for _ in $(seq 10); do touch "$work/beat.txt"; sleep 2; done
-mentioned 0x80000010 beat.txt && fail "the heartbeat file failed while it changed every 2 s"
-for _ in $(seq 300); do mentioned 0x80000010 beat.txt && break; sleep 0.1; done
-mentioned 0x80000010 beat.txt || fail "no entry that the heartbeat file stopped changing"
-for _ in $(seq 700); do grep -q 'ReportEventW (.*,0x80000013,' "$out" && break; sleep 0.1; done
-await logged 0x80000013 logger.exe || fail "watching only, no entry that the pulses would have stopped"
+mentioned "$MSG_HEARTBEAT_UNCHANGED" beat.txt && fail "the heartbeat file failed while it changed every 2 s"
+for _ in $(seq 300); do mentioned "$MSG_HEARTBEAT_UNCHANGED" beat.txt && break; sleep 0.1; done
+mentioned "$MSG_HEARTBEAT_UNCHANGED" beat.txt || fail "no entry that the heartbeat file stopped changing"
+for _ in $(seq 700); do grep -q "ReportEventW (.*,$MSG_WOULD_STOP," "$out" && break; sleep 0.1; done
+await logged "$MSG_WOULD_STOP" logger.exe || fail "watching only, no entry that the pulses would have stopped"
 wait_for_raises COM1 2 5 || fail "watching only, the pulses stopped: $(raises COM1) rises"
 stop_service "the health checks"
 await last_break_is COM1 lower || fail "the line of COM1 was left raised"
@@ -299,7 +300,7 @@ start_and_pulse_once() {
     await last_break_is COM1 lower || fail "the first pulse did not end"
 }
 code=$(drill stopped)
-[ "$code" = 21 ] || fail "--drill with the service stopped ended with $code: $(cat "$work/drill-stopped")"
+[ "$code" = "$KELVARID_DRILL_EXIT_SERVICE_NOT_RUNNING" ] || fail "--drill with the service stopped ended with $code: $(cat "$work/drill-stopped")"
 grep -q "does not run" "$work/drill-stopped" || fail "--drill did not say why: '$(cat "$work/drill-stopped")'"
 
 # No reset comes: no rise until DrillTimeout (90 s, longer than the 60 s between pulses) after
@@ -309,12 +310,12 @@ set_value DrillTimeout REG_DWORD 90
 start_and_pulse_once
 code=$(drill timeout)
 [ "$code" = 0 ] || fail "--drill ended with $code: $(cat "$work/drill-timeout")"
-await mentioned 0x80000024 'L"90"' || fail "no entry that the drill started, with its timeout"
+await mentioned "$MSG_DRILL_STARTS" 'L"90"' || fail "no entry that the drill started, with its timeout"
 last_fall=$(breaks | grep ' COM1 lower$' | tail -n 1 | cut -d' ' -f1)
 wait_for_raises COM1 $((before + 2)) 100 || fail "no rise came after the drill's timeout"
 drill_gap=$(calc "$(breaks | grep ' COM1 raise$' | tail -n 1 | cut -d' ' -f1) - $last_fall")
 awk "BEGIN { exit !($drill_gap >= 89.9 && $drill_gap < 92) }" || fail "the rise after the drill came $drill_gap s after the last pulse, not 90 s"
-await mentioned 0xc0000025 'L"90"' || fail "no error entry that the drill failed after 90 s"
+await mentioned "$MSG_DRILL_FAILED" 'L"90"' || fail "no error entry that the drill failed after 90 s"
 stop_service "the drill"
 
 # The circuit resets the machine during a drill: the next start says that it passed, with the
@@ -323,13 +324,13 @@ start_and_pulse_once
 code=$(drill reset)
 [ "$code" = 0 ] || fail "--drill ended with $code: $(cat "$work/drill-reset")"
 code=$(drill again)
-[ "$code" = 23 ] || fail "a second drill ended with $code: $(cat "$work/drill-again")"
+[ "$code" = "$KELVARID_DRILL_EXIT_ALREADY_RUNNING" ] || fail "a second drill ended with $code: $(cat "$work/drill-again")"
 reset_and_boot drill
 wait_for_raises COM1 1 60 || fail "the service did not pulse after the drill's reset"
-await mentioned 0x40000027 'L"' || fail "the start after the reset does not say that the drill passed"
-passed_after=$(strings_of 0x40000027 | sed -n '4s/.*L"\([0-9]*\)".*/\1/p')
+await mentioned "$MSG_DRILL_PASSED" 'L"' || fail "the start after the reset does not say that the drill passed"
+passed_after=$(strings_of "$MSG_DRILL_PASSED" | sed -n '4s/.*L"\([0-9]*\)".*/\1/p')
 [ -n "$passed_after" ] || fail "the entry of the passed drill gives no seconds"
-await mentioned 0x40000023 'L"' || fail "the start does not say when the last pulse was"
+await mentioned "$MSG_LAST_PULSE_BEFORE" 'L"' || fail "the start does not say when the last pulse was"
 stop_service "the drill's reset"
 
 # Deleted, it is gone from the service manager and the registry.

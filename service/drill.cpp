@@ -1,0 +1,81 @@
+#include "service/drill.h"
+
+#include <algorithm>
+
+namespace kelvarid {
+
+namespace {
+
+constexpr std::uint64_t kFileTimeUnitsPerMs = 10000;
+
+// Whole seconds from one system time to a later one; 0 when it is not later.
+std::uint64_t SecondsBetween(std::uint64_t earlier, std::uint64_t later) {
+    return later > earlier ? (later - earlier) / (1000 * kFileTimeUnitsPerMs) : 0;
+}
+
+}  // namespace
+
+DrillAnswer DrillAllowedBy(const RunRecord& record) {
+    if (!record.stoppedBy.empty()) return DrillAnswer::ChecksHold;
+    if (record.drillStarted != 0) return DrillAnswer::AlreadyRunning;
+    return DrillAnswer::Started;
+}
+
+bool Drill::PassedInLastRun(const RunRecord& last, Instant start) {
+    if (last.drillStarted == 0 || last.endedWithStop) return false;
+    // The steady clock counts from Windows' start.
+    const std::uint64_t windowsStart = start.wall - static_cast<std::uint64_t>(start.steadyMs) * kFileTimeUnitsPerMs;
+    log_.DrillPassed(last.lastPulse, start.wall, windowsStart > last.lastPulse ? windowsStart : 0,
+                     SecondsBetween(last.lastPulse, start.wall));
+    return true;
+}
+
+DrillAnswer Drill::Start(Instant now) {
+    const DrillAnswer answer = Begin(now);
+    if (answer != DrillAnswer::Started) log_.DrillRefused(answer);
+    return answer;
+}
+
+DrillAnswer Drill::Begin(Instant now) {
+    RunRecord& record = records_.Record();
+    if (const DrillAnswer refusal = DrillAllowedBy(record); refusal != DrillAnswer::Started) return refusal;
+    record.drillStarted = now.wall;
+    if (!records_.Save()) {
+        record.drillStarted = 0;
+        return DrillAnswer::NotRecorded;
+    }
+    start_ = now;
+    log_.DrillStarts(record.lastPulse, settings_.drillTimeout);
+    return DrillAnswer::Started;
+}
+
+bool Drill::LeavesOutRise(Instant now) {
+    if (!start_) return false;
+    if (now.steadyMs < DeadlineMs()) return true;
+    const Instant since = lastPulse_.value_or(*start_);
+    RunRecord& record = records_.Record();
+    log_.DrillFailed(record.lastPulse, static_cast<std::uint64_t>(now.steadyMs - since.steadyMs) / 1000,
+                     settings_.drillTimeout);
+    start_.reset();
+    record.drillStarted = 0;
+    records_.Save();
+    return false;
+}
+
+std::optional<std::int64_t> Drill::DueInMs(Instant now) const {
+    if (!start_) return std::nullopt;
+    return std::max<std::int64_t>(0, DeadlineMs() - now.steadyMs);
+}
+
+// DrillTimeout after the last good pulse; with none in this run, after the drill's start.
+std::int64_t Drill::DeadlineMs() const {
+    return lastPulse_.value_or(*start_).steadyMs + static_cast<std::int64_t>(settings_.drillTimeout) * 1000;
+}
+
+void Drill::Stopped() {
+    if (start_) log_.DrillEndedByStop();
+    start_.reset();
+    records_.Record().drillStarted = 0;
+}
+
+}  // namespace kelvarid

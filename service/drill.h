@@ -1,0 +1,61 @@
+// An administrator's drill, decided here alone: whether one may begin, the rises it leaves out
+// until the circuit resets the machine or its timeout comes, and what the start after a reset
+// says of it. Plain C++ on a clock it is given; the record carries a drill across the reset.
+// The health monitor owns it and asks it first at every rise.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "service/health_settings.h"
+#include "service/instant.h"
+#include "service/run_record.h"
+#include "service/service_log.h"
+
+namespace kelvarid {
+
+// Why a drill does not begin; the numbers go into the log.
+enum class DrillAnswer : int {
+    Started = 0,
+    ChecksHold = 1,      // the health checks have stopped the pulses already
+    AlreadyRunning = 2,  // another drill waits for its reset
+    NotRecorded = 3,     // the record, which must carry the drill across the reset, cannot be written
+};
+
+// What the record of the running service says of a new drill: Started when nothing in it
+// stands in the way. The service decides by it, and so does --drill before it asks.
+DrillAnswer DrillAllowedBy(const RunRecord& record);
+
+class Drill {
+public:
+    // `settings` are those in force, which the owner keeps up to date.
+    Drill(HealthLog& log, RunRecordKeeper& records, const HealthSettings& settings)
+        : log_(log), records_(records), settings_(settings) {}
+
+    // At the start, the record the last run left: true when a drill of it waited for the reset
+    // that came (logged as passed, with the gap); `start` is this run's start.
+    bool PassedInLastRun(const RunRecord& last, Instant start);
+    // Asked for: no rise until the circuit resets the machine, or until DrillTimeout seconds
+    // after the last good pulse, when the pulses resume. A refusal is logged.
+    DrillAnswer Start(Instant now);
+    // At a rise: true while the drill leaves it out. At its timeout the drill fails (logged)
+    // and this says false from then on.
+    bool LeavesOutRise(Instant now);
+    // Milliseconds until the drill's timeout; none without a drill.
+    std::optional<std::int64_t> DueInMs(Instant now) const;
+    void PulseEnded(Instant now) { lastPulse_ = now; }
+    // STOP ends a drill that runs (logged); the owner saves the record.
+    void Stopped();
+
+private:
+    DrillAnswer Begin(Instant now);
+    std::int64_t DeadlineMs() const;
+
+    HealthLog& log_;
+    RunRecordKeeper& records_;
+    const HealthSettings& settings_;
+    std::optional<Instant> lastPulse_;  // the last good pulse of this run
+    std::optional<Instant> start_;      // while a drill waits for its reset
+};
+
+}  // namespace kelvarid

@@ -1,0 +1,209 @@
+#include "service/health_monitor.h"
+
+#include <algorithm>
+
+namespace kelvarid {
+
+namespace {
+
+constexpr std::int64_t Ms(std::uint32_t seconds) { return static_cast<std::int64_t>(seconds) * 1000; }
+
+constexpr std::uint64_t kFileTimeUnitsPerSecond = 10'000'000;
+
+// Whole seconds from one system time to a later one; 0 when it is not later.
+std::uint64_t SecondsBetween(std::uint64_t earlier, std::uint64_t later) {
+    return later > earlier ? (later - earlier) / kFileTimeUnitsPerSecond : 0;
+}
+
+}  // namespace
+
+void HealthMonitor::Begin() {
+    RunRecord& record = records_.Record();
+    const StoredRecord last = records_.Load();
+    if (last.state == StoredRecord::State::Unreadable) {
+        log_.RecordUnreadable(last.error);
+        record.stopsInRow = kStopsUnknown;
+    }
+    if (last.state == StoredRecord::State::Read) {
+        record = last.record;
+        LogLastRun(last.record);
+    }
+    record.endedWithStop = false;
+    record.stoppedBy.clear();
+    record.stoppedAt = 0;
+    record.drillStarted = 0;
+    records_.Save();
+}
+
+void HealthMonitor::LogLastRun(const RunRecord& last) {
+    if (last.lastPulse != 0) log_.LastPulseBefore(last.lastPulse, SecondsBetween(last.lastPulse, start_.wall));
+    if (drill_.PassedInLastRun(last, start_) || last.endedWithStop) return;
+    if (!last.stoppedBy.empty()) {
+        log_.LastRunStoppedByCheck(last.stoppedBy, last.stoppedAt);
+        return;
+    }
+    log_.LastRunEndedWithoutStop(last.lastPulse);
+}
+
+void HealthMonitor::RoundStarted(const HealthSettings& settings, const std::vector<SettingProblem>& problems,
+                                 Instant now) {
+    for (const SettingProblem& problem : problems) {
+        if (std::find(problems_.begin(), problems_.end(), problem) == problems_.end()) log_.BadSetting(problem);
+    }
+    problems_ = problems;
+    if (!anyRound_ || settings != settings_) log_.SettingsInForce(settings);
+    anyRound_ = true;
+    ForgetChecksNotIn(settings);
+    settings_ = settings;
+    UpdateLimit();
+    roundStarted_ = now;
+}
+
+void HealthMonitor::RoundFinished(const RoundObservation& seen, Instant now) {
+    const Instant round = roundStarted_.value_or(now);
+    roundStarted_.reset();
+    if (settings_.mode == HealthMode::Off) return;
+    Update(kUnfinishedRoundCheck, true, CheckFailure::Why::RoundUnfinished, round);
+    bool allPassed = true;
+    for (std::size_t i = 0; i < settings_.processes.size() && i < seen.processesRunning.size(); ++i) {
+        const bool running = seen.processesRunning[i];
+        Update(settings_.processes[i], running, CheckFailure::Why::ProcessNotRunning, round);
+        allPassed = allPassed && running;
+    }
+    for (std::size_t i = 0; i < settings_.heartbeatFiles.size() && i < seen.filesWritten.size(); ++i) {
+        CheckFailure::Why why = CheckFailure::Why::FileMissing;
+        const bool passed = HeartbeatPasses(settings_.heartbeatFiles[i], seen.filesWritten[i], round, why);
+        Update(settings_.heartbeatFiles[i], passed, why, round);
+        allPassed = allPassed && passed;
+    }
+    CountGoodTime(allPassed, now);
+}
+
+RiseAnswer HealthMonitor::AtRise(Instant now) {
+    if (drill_.LeavesOutRise(now)) return RiseAnswer::LeaveOut;
+    return MayRaise(now) ? RiseAnswer::Raise : RiseAnswer::Hold;
+}
+
+bool HealthMonitor::MayRaise(Instant now) {
+    if (stopped_) return false;
+    if (settings_.mode == HealthMode::Off) return true;
+    MarkUnfinishedRound(now);
+    const std::wstring* due = DueCheck(now);
+    if (due == nullptr || now.steadyMs - start_.steadyMs < Ms(settings_.startupGrace)) return true;
+    CheckState& state = checks_[*due];
+    if (settings_.mode == HealthMode::Act && !limited_ && records_.Writable()) {
+        RunRecord& record = records_.Record();
+        const RunRecord before = record;
+        ++record.stopsInRow;
+        record.stoppedBy = *due;
+        record.stoppedAt = now.wall;
+        if (records_.Save()) {
+            stopped_ = true;
+            log_.PulsesStopped(*due, state.failingSince);
+            return false;
+        }
+        record = before;  // the limit on stops in a row cannot be kept: the checks only watch
+    }
+    if (!state.wouldStopLogged) log_.WouldStop(*due, state.failingSince);
+    state.wouldStopLogged = true;
+    return true;
+}
+
+void HealthMonitor::PulseEnded(Instant now) {
+    drill_.PulseEnded(now);
+    records_.Record().lastPulse = now.wall;
+    records_.Save();
+}
+
+void HealthMonitor::Stopped() {
+    drill_.Stopped();
+    records_.Record().endedWithStop = true;
+    records_.Save();
+}
+
+void HealthMonitor::Update(const std::wstring& check, bool passed, CheckFailure::Why why, Instant since) {
+    const auto found = checks_.find(check);
+    const bool wasFailing = found != checks_.end() && found->second.failing;
+    if (passed) {
+        if (wasFailing) log_.CheckPassesAgain(check);
+        if (found != checks_.end()) checks_.erase(found);
+        return;
+    }
+    if (wasFailing) return;
+    checks_[check] = CheckState{true, since.steadyMs, since.wall, false};
+    log_.CheckFails(CheckFailure{why, check, since.wall}, settings_);
+}
+
+bool HealthMonitor::HeartbeatPasses(const std::wstring& file, const std::optional<std::uint64_t>& written,
+                                    Instant now, CheckFailure::Why& why) {
+    const auto known = heartbeats_.find(file);
+    if (known == heartbeats_.end()) {
+        // First seen (at the start, or when it was added): its age counts from now, whenever
+        // it was written before.
+        heartbeats_[file] = Heartbeat{written, now.steadyMs};
+    } else if (known->second.written != written) {
+        known->second = Heartbeat{written, now.steadyMs};
+    }
+    if (!written) {
+        why = CheckFailure::Why::FileMissing;
+        return false;
+    }
+    why = CheckFailure::Why::FileUnchanged;
+    return now.steadyMs - heartbeats_[file].changedMs < Ms(settings_.heartbeatMaxAge);
+}
+
+void HealthMonitor::MarkUnfinishedRound(Instant now) {
+    if (!roundStarted_ || now.steadyMs - roundStarted_->steadyMs < Ms(settings_.failAfter)) return;
+    Update(kUnfinishedRoundCheck, false, CheckFailure::Why::RoundUnfinished, *roundStarted_);
+    allPassingSinceMs_.reset();
+}
+
+void HealthMonitor::CountGoodTime(bool allPassed, Instant now) {
+    if (!allPassed || !settings_.HasChecks()) {
+        allPassingSinceMs_.reset();
+        return;
+    }
+    if (!allPassingSinceMs_) allPassingSinceMs_ = now.steadyMs;
+    RunRecord& record = records_.Record();
+    if (now.steadyMs - *allPassingSinceMs_ < kGoodHourMs || record.stopsInRow == 0) return;
+    record.stopsInRow = 0;
+    records_.Save();
+    UpdateLimit();
+}
+
+void HealthMonitor::UpdateLimit() {
+    const std::uint32_t stops = records_.Record().stopsInRow;
+    limited_ = stops >= settings_.maxHealthResets;
+    if (settings_.mode != HealthMode::Act || limited_ == limitLogged_) return;
+    if (!limited_) log_.ChecksActAgain();
+    else if (stops == kStopsUnknown) log_.StopsUnknown();
+    else log_.TooManyStops(stops);
+    limitLogged_ = limited_;
+}
+
+void HealthMonitor::ForgetChecksNotIn(const HealthSettings& settings) {
+    const auto listed = [&](const std::wstring& check) {
+        if (settings.mode == HealthMode::Off) return false;
+        if (check == kUnfinishedRoundCheck) return true;
+        const auto& processes = settings.processes;
+        const auto& files = settings.heartbeatFiles;
+        return std::find(processes.begin(), processes.end(), check) != processes.end() ||
+               std::find(files.begin(), files.end(), check) != files.end();
+    };
+    std::erase_if(checks_, [&](const auto& entry) { return !listed(entry.first); });
+    std::erase_if(heartbeats_, [&](const auto& entry) { return !listed(entry.first); });
+}
+
+const std::wstring* HealthMonitor::DueCheck(Instant now) const {
+    const std::wstring* due = nullptr;
+    std::int64_t oldest = 0;
+    for (const auto& [check, state] : checks_) {
+        if (!state.failing || now.steadyMs - state.failingSinceMs < Ms(settings_.failAfter)) continue;
+        if (due != nullptr && state.failingSinceMs >= oldest) continue;
+        due = &check;
+        oldest = state.failingSinceMs;
+    }
+    return due;
+}
+
+}  // namespace kelvarid

@@ -1,0 +1,88 @@
+// The service's log as its work writes to it: a typed call for each entry of its message table
+// (win32/service_messages.mc), in three parts by who writes them: the pulses and the service's
+// loop (ServiceLog), the health checks and the drill (HealthLog), the binding of serline.dll
+// (LibraryLog). Plain C++: win32/event_log.cpp writes them to the Application log, the tests
+// record them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "service/health_settings.h"
+
+namespace kelvarid {
+
+class ServiceLog {
+public:
+    virtual ~ServiceLog() = default;
+    virtual void Started(std::wstring_view port) = 0;          // where the pulses go now; "" for nowhere
+    virtual void PortNotOpened(std::wstring_view port) = 0;    // the configured one: no pulse goes anywhere until it opens
+    virtual void PortOpenedLater(std::wstring_view port) = 0;  // the configured one, which takes the pulses from now on
+    virtual void PulseFailed(std::wstring_view port) = 0;      // where the failed pulse went; once until one works
+    virtual void PulsesWorkAgain(std::wstring_view port) = 0;
+    virtual void Stopped(std::wstring_view port) = 0;
+    virtual void BadPortValue(std::wstring_view value, std::wstring_view used) = 0;
+    virtual void AlreadyRunning(std::wstring_view holder) = 0;
+    virtual void Fatal(std::wstring_view what) = 0;
+    // The machine goes to sleep; it has woken and the pulses go to `port` again.
+    virtual void Suspending() = 0;
+    virtual void Resumed(std::wstring_view port) = 0;
+    virtual void PriorityNotRaised(unsigned long error) = 0;
+};
+
+class LibraryLog {
+public:
+    virtual ~LibraryLog() = default;
+    virtual void LibraryNotLoaded(std::wstring_view path, unsigned long error) = 0;
+    virtual void LibraryLacks(std::wstring_view path, std::wstring_view function) = 0;
+    virtual void LibraryLoaded(std::wstring_view path) = 0;
+};
+
+// The name a round that does not finish fails under.
+inline constexpr wchar_t kUnfinishedRoundCheck[] = L"HealthChecks";
+
+struct CheckFailure {
+    enum class Why { ProcessNotRunning, FileMissing, FileUnchanged, RoundUnfinished } why;
+    std::wstring check;   // the image name, the file's path, or kUnfinishedRoundCheck
+    std::uint64_t since;  // system time
+};
+
+enum class DrillAnswer : int;  // service/drill.h
+
+class HealthLog {
+public:
+    virtual ~HealthLog() = default;
+    virtual void SettingsInForce(const HealthSettings& settings) = 0;
+    virtual void BadSetting(const SettingProblem& problem) = 0;
+    virtual void CheckFails(const CheckFailure& failure, const HealthSettings& settings) = 0;
+    virtual void CheckPassesAgain(std::wstring_view check) = 0;
+    virtual void WouldStop(std::wstring_view check, std::uint64_t since) = 0;
+    virtual void PulsesStopped(std::wstring_view check, std::uint64_t since) = 0;
+    virtual void LastRunStoppedByCheck(std::wstring_view check, std::uint64_t when) = 0;
+    virtual void LastRunEndedWithoutStop(std::uint64_t lastPulse) = 0;
+    virtual void TooManyStops(std::uint32_t stops) = 0;
+    // The record was there but could not be read (error 0: not a whole record): the stops in a
+    // row are not known.
+    virtual void RecordUnreadable(unsigned long error) = 0;
+    // The checks only watch because the stops in a row are not known.
+    virtual void StopsUnknown() = 0;
+    virtual void ChecksActAgain() = 0;
+    virtual void RecordNotWritten(unsigned long error) = 0;
+
+    // At the start: the last pulse of the run before and the seconds since it fell.
+    virtual void LastPulseBefore(std::uint64_t lastPulse, std::uint64_t secondsAgo) = 0;
+    // A drill: begun after the pulse that fell at `lastPulse`; no further rise comes until the
+    // circuit resets the machine or `timeout` seconds after that pulse have passed.
+    virtual void DrillStarts(std::uint64_t lastPulse, std::uint32_t timeout) = 0;
+    // No reset came: the pulses resume, `waited` seconds after the last one.
+    virtual void DrillFailed(std::uint64_t lastPulse, std::uint64_t waited, std::uint32_t timeout) = 0;
+    virtual void DrillEndedByStop() = 0;
+    virtual void DrillRefused(DrillAnswer why) = 0;
+    // At the start after a drill's reset: the last pulse, this start, Windows' own start where
+    // it is later than the last pulse (else 0), and the seconds from the last pulse to this start.
+    virtual void DrillPassed(std::uint64_t lastPulse, std::uint64_t serviceStart, std::uint64_t windowsStart,
+                             std::uint64_t seconds) = 0;
+};
+
+}  // namespace kelvarid

@@ -1,0 +1,99 @@
+#include "service/win32/drill_request.h"
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "platform/handles.h"
+#include "product.h"
+#include "service/drill.h"
+#include "service/service_command.h"
+#include "service/texts.h"
+#include "service/win32/run_record_file.h"
+
+namespace kelvarid {
+
+namespace {
+
+constexpr DWORD kRecordPollMs = 100;
+constexpr DWORD kServiceAnswerMs = 10000;  // the service writes its record before it answers
+
+// The program is a GUI program, which has no console of its own: its text goes to the output
+// it was given (a file or a pipe, as UTF-8), else to the console of the one that started it;
+// with neither, nowhere. Never a box: nobody may be there to close it.
+void Say(std::wstring_view text) {
+    std::wstring line(text);
+    line += L"\r\n";
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    DWORD written = 0;
+    if (output != nullptr && output != INVALID_HANDLE_VALUE && !GetConsoleMode(output, &mode)) {
+        const int size = WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
+        std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), bytes.data(), size, nullptr, nullptr);
+        WriteFile(output, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        return;
+    }
+    if (output == nullptr || output == INVALID_HANDLE_VALUE) {
+        if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
+        output = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (output == INVALID_HANDLE_VALUE) return;
+        SetStdHandle(STD_OUTPUT_HANDLE, output);
+    }
+    WriteConsoleW(output, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+int Refuse(std::wstring_view why, int code) {
+    Say(why);
+    return code;
+}
+
+bool IsAdministrator() {
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID made = nullptr;
+    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &made)) {
+        return false;
+    }
+    const UniqueSid administrators(made);
+    BOOL member = FALSE;
+    return CheckTokenMembership(nullptr, administrators.get(), &member) != FALSE && member != FALSE;
+}
+
+bool DrillRecorded() {
+    const StoredRecord stored = RunRecordFile().Load();
+    return stored.state == StoredRecord::State::Read && stored.record.drillStarted != 0;
+}
+
+}  // namespace
+
+int RequestDrill() {
+    if (!IsAdministrator()) return Refuse(texts::kDrillNotAdministrator, product::kDrillNotAdministrator);
+    const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const UniqueServiceHandle service(
+        manager ? OpenServiceW(manager.get(), product::kServiceName, SERVICE_QUERY_STATUS | SERVICE_USER_DEFINED_CONTROL)
+                : nullptr);
+    SERVICE_STATUS status{};
+    if (!service || !QueryServiceStatus(service.get(), &status) || status.dwCurrentState != SERVICE_RUNNING) {
+        return Refuse(texts::kDrillServiceNotRunning, product::kDrillServiceNotRunning);
+    }
+    // The service decides again; its answer cannot come back through the service manager, but
+    // the record tells why most refusals would come. One that cannot be read decides nothing.
+    const StoredRecord stored = RunRecordFile().Load();
+    const DrillAnswer answer = stored.state == StoredRecord::State::Read ? DrillAllowedBy(stored.record) : DrillAnswer::Started;
+    if (answer == DrillAnswer::ChecksHold) return Refuse(texts::kDrillChecksHold, product::kDrillChecksHold);
+    if (answer == DrillAnswer::AlreadyRunning) return Refuse(texts::kDrillAlreadyRunning, product::kDrillAlreadyRunning);
+    if (!ControlService(service.get(), kDrillControl, &status)) {
+        return Refuse(texts::kDrillNotStarted, product::kDrillNotStarted);
+    }
+    for (DWORD waited = 0; waited < kServiceAnswerMs; waited += kRecordPollMs) {
+        if (DrillRecorded()) {
+            Say(texts::kDrillStarted);
+            return product::kDrillStarted;
+        }
+        Sleep(kRecordPollMs);
+    }
+    return Refuse(texts::kDrillNotStarted, product::kDrillNotStarted);
+}
+
+}  // namespace kelvarid

@@ -1,0 +1,232 @@
+#include "service/win32/event_log.h"
+
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "platform/messages.h"
+#include "platform/tick_count.h"
+#include "service/win32/run_record_file.h"
+#include "product.h"
+#include "service_messages.h"  // made by windmc from service/win32/service_messages.mc
+
+namespace kelvarid {
+
+namespace {
+
+// A system time as the machine's local time, "2026-12-08 16:24:28"; "-" for none.
+std::wstring LocalTime(std::uint64_t wall) {
+    if (wall == 0) return L"-";
+    const FILETIME utc{static_cast<DWORD>(wall), static_cast<DWORD>(wall >> 32)};
+    SYSTEMTIME universal;
+    SYSTEMTIME local;
+    if (!FileTimeToSystemTime(&utc, &universal) || !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local)) {
+        return L"?";
+    }
+    wchar_t text[32];
+    wsprintfW(text, L"%04u-%02u-%02u %02u:%02u:%02u", local.wYear, local.wMonth, local.wDay, local.wHour,
+              local.wMinute, local.wSecond);
+    return text;
+}
+
+// A list of checks for the settings' entry, "-" for none.
+std::wstring Listed(const std::vector<std::wstring>& entries) {
+    std::wstring text;
+    for (const std::wstring& entry : entries) text += (text.empty() ? L"" : L", ") + entry;
+    return text.empty() ? L"-" : text;
+}
+
+// An empty port name means that no port took the pulses.
+std::wstring_view PortOrNone(std::wstring_view port) { return port.empty() ? std::wstring_view(L"-") : port; }
+
+}  // namespace
+
+// Without the log the service runs all the same: an entry that cannot be written is lost,
+// never a reason to stop the pulses.
+EventLog::EventLog()
+    : source_(RegisterEventSourceW(nullptr, product::kServiceName)),
+      registeredAtMs_(static_cast<std::int64_t>(TickCount64())) {}
+
+bool EventLog::Registered(std::int64_t nowMs) {
+    if (source_) return true;
+    if (nowMs - registeredAtMs_ < kRepeatWindowMs) return false;
+    registeredAtMs_ = nowMs;
+    source_.reset(RegisterEventSourceW(nullptr, product::kServiceName));
+    return static_cast<bool>(source_);
+}
+
+void EventLog::Started(std::wstring_view port) { Write(EVENTLOG_INFORMATION_TYPE, MSG_STARTED, {PortOrNone(port)}); }
+
+void EventLog::PortNotOpened(std::wstring_view port) { Write(EVENTLOG_WARNING_TYPE, MSG_PORT_NOT_OPENED, {port}); }
+
+void EventLog::PortOpenedLater(std::wstring_view port) {
+    Write(EVENTLOG_INFORMATION_TYPE, MSG_PORT_OPENED_LATER, {port});
+}
+
+void EventLog::PulseFailed(std::wstring_view port) { Write(EVENTLOG_ERROR_TYPE, MSG_PULSE_FAILED, {PortOrNone(port)}); }
+
+void EventLog::PulsesWorkAgain(std::wstring_view port) {
+    Write(EVENTLOG_INFORMATION_TYPE, MSG_PULSES_WORK_AGAIN, {PortOrNone(port)});
+}
+
+void EventLog::Stopped(std::wstring_view port) { Write(EVENTLOG_INFORMATION_TYPE, MSG_STOPPED, {PortOrNone(port)}); }
+
+void EventLog::BadPortValue(std::wstring_view value, std::wstring_view used) {
+    Write(EVENTLOG_WARNING_TYPE, MSG_BAD_PORT_VALUE, {value, used});
+}
+
+void EventLog::AlreadyRunning(std::wstring_view holder) {
+    Write(EVENTLOG_ERROR_TYPE, MSG_ALREADY_RUNNING, {holder});
+}
+
+void EventLog::Fatal(std::wstring_view what) { Write(EVENTLOG_ERROR_TYPE, MSG_FATAL, {what}); }
+
+void EventLog::Suspending() { Write(EVENTLOG_WARNING_TYPE, MSG_SUSPENDING, {}); }
+
+void EventLog::Resumed(std::wstring_view port) { Write(EVENTLOG_INFORMATION_TYPE, MSG_RESUMED, {PortOrNone(port)}); }
+
+void EventLog::PriorityNotRaised(unsigned long error) {
+    Write(EVENTLOG_WARNING_TYPE, MSG_PRIORITY_NOT_RAISED, {texts::Decimal(error)});
+}
+
+void EventLog::LibraryNotLoaded(std::wstring_view path, unsigned long error) {
+    Write(EVENTLOG_ERROR_TYPE, MSG_LIBRARY_NOT_LOADED, {path, texts::Decimal(error)});
+}
+
+void EventLog::LibraryLacks(std::wstring_view path, std::wstring_view function) {
+    Write(EVENTLOG_ERROR_TYPE, MSG_LIBRARY_LACKS_FUNCTION, {path, function});
+}
+
+void EventLog::LibraryLoaded(std::wstring_view path) {
+    Write(EVENTLOG_INFORMATION_TYPE, MSG_LIBRARY_LOADED, {path});
+}
+
+void EventLog::SettingsInForce(const HealthSettings& settings) {
+    using texts::Decimal;
+    Write(EVENTLOG_INFORMATION_TYPE, MSG_HEALTH_SETTINGS,
+          {Decimal(static_cast<unsigned long>(settings.mode)), Listed(settings.processes), Listed(settings.heartbeatFiles),
+           Decimal(settings.heartbeatMaxAge), Decimal(settings.failAfter), Decimal(settings.startupGrace),
+           Decimal(settings.maxHealthResets), Decimal(settings.drillTimeout)});
+}
+
+void EventLog::BadSetting(const SettingProblem& problem) {
+    switch (problem.kind) {
+    case SettingProblem::Kind::BadValue:
+        return Write(EVENTLOG_WARNING_TYPE, MSG_BAD_HEALTH_VALUE, {problem.value, problem.found, problem.used});
+    case SettingProblem::Kind::BadEntry:
+        return Write(EVENTLOG_WARNING_TYPE, MSG_BAD_HEALTH_ENTRY, {problem.value, problem.found});
+    case SettingProblem::Kind::NoUsableCheck: return Write(EVENTLOG_WARNING_TYPE, MSG_NO_USABLE_CHECK, {});
+    }
+}
+
+void EventLog::CheckFails(const CheckFailure& failure, const HealthSettings& settings) {
+    const std::wstring since = LocalTime(failure.since);
+    switch (failure.why) {
+    case CheckFailure::Why::ProcessNotRunning:
+        return Write(EVENTLOG_WARNING_TYPE, MSG_PROCESS_NOT_RUNNING, {failure.check, since});
+    case CheckFailure::Why::FileMissing:
+        return Write(EVENTLOG_WARNING_TYPE, MSG_HEARTBEAT_MISSING, {failure.check, since});
+    case CheckFailure::Why::FileUnchanged:
+        return Write(EVENTLOG_WARNING_TYPE, MSG_HEARTBEAT_UNCHANGED,
+                     {failure.check, since, texts::Decimal(settings.heartbeatMaxAge)});
+    case CheckFailure::Why::RoundUnfinished:
+        return Write(EVENTLOG_WARNING_TYPE, MSG_ROUND_UNFINISHED,
+                     {failure.check, since, texts::Decimal(settings.failAfter)});
+    }
+}
+
+void EventLog::CheckPassesAgain(std::wstring_view check) {
+    Write(EVENTLOG_INFORMATION_TYPE, MSG_CHECK_PASSES_AGAIN, {check});
+}
+
+void EventLog::WouldStop(std::wstring_view check, std::uint64_t since) {
+    Write(EVENTLOG_WARNING_TYPE, MSG_WOULD_STOP, {check, LocalTime(since)});
+}
+
+void EventLog::PulsesStopped(std::wstring_view check, std::uint64_t since) {
+    Write(EVENTLOG_ERROR_TYPE, MSG_PULSES_STOPPED_BY_CHECK, {check, LocalTime(since)});
+}
+
+void EventLog::LastRunStoppedByCheck(std::wstring_view check, std::uint64_t when) {
+    Write(EVENTLOG_WARNING_TYPE, MSG_LAST_RUN_STOPPED_BY_CHECK, {check, LocalTime(when)});
+}
+
+void EventLog::LastRunEndedWithoutStop(std::uint64_t lastPulse) {
+    Write(EVENTLOG_WARNING_TYPE, MSG_LAST_RUN_NOT_STOPPED, {LocalTime(lastPulse)});
+}
+
+void EventLog::TooManyStops(std::uint32_t stops) {
+    Write(EVENTLOG_WARNING_TYPE, MSG_TOO_MANY_STOPS, {texts::Decimal(stops)});
+}
+
+void EventLog::RecordUnreadable(unsigned long error) {
+    Write(EVENTLOG_WARNING_TYPE, MSG_RECORD_UNREADABLE, {RunRecordPath(), texts::Decimal(error)});
+}
+
+void EventLog::StopsUnknown() { Write(EVENTLOG_WARNING_TYPE, MSG_STOPS_UNKNOWN, {}); }
+
+void EventLog::ChecksActAgain() { Write(EVENTLOG_INFORMATION_TYPE, MSG_CHECKS_ACT_AGAIN, {}); }
+
+void EventLog::RecordNotWritten(unsigned long error) {
+    Write(EVENTLOG_WARNING_TYPE, MSG_RECORD_NOT_WRITTEN, {RunRecordPath(), texts::Decimal(error)});
+}
+
+void EventLog::Write(WORD type, DWORD id, std::initializer_list<std::wstring_view> strings) {
+    const std::vector<std::wstring> values(strings.begin(), strings.end());
+    // An entry is the same as another when its number and what it is about (its first string)
+    // are: "14 (logger.exe)".
+    std::wstring key = texts::Decimal(id & 0xffff);
+    if (!values.empty()) key += L" (" + values.front() + L")";
+    const std::int64_t nowMs = static_cast<std::int64_t>(TickCount64());
+    Locked locked(lock_);
+    if (!Registered(nowMs)) return;
+    WriteDueCounts(nowMs);
+    if (repeats_.Admit(key, nowMs)) Send(type, id, values);
+}
+
+void EventLog::WriteRepeatCounts(RepeatCounts which) {
+    const std::int64_t nowMs = static_cast<std::int64_t>(TickCount64());
+    Locked locked(lock_);
+    if (!Registered(nowMs)) return;
+    // At the end every minute counts as over.
+    WriteDueCounts(which == RepeatCounts::All ? std::numeric_limits<std::int64_t>::max() : nowMs);
+}
+
+void EventLog::WriteDueCounts(std::int64_t nowMs) {
+    for (const RepeatLimit::Held& held : repeats_.Due(nowMs)) {
+        Send(EVENTLOG_INFORMATION_TYPE, MSG_REPEATED, {held.key, texts::Decimal(held.count)});
+    }
+}
+
+void EventLog::Send(WORD type, DWORD id, const std::vector<std::wstring>& strings) {
+    std::vector<const wchar_t*> pointers;
+    for (const std::wstring& text : strings) pointers.push_back(text.c_str());
+    ReportEventW(source_.get(), type, 0, id, nullptr, static_cast<WORD>(pointers.size()), 0,
+                 pointers.empty() ? nullptr : pointers.data(), nullptr);
+}
+
+void EventLog::LastPulseBefore(std::uint64_t lastPulse, std::uint64_t secondsAgo) {
+    Write(EVENTLOG_INFORMATION_TYPE, MSG_LAST_PULSE_BEFORE, {LocalTime(lastPulse), texts::Decimal(secondsAgo)});
+}
+
+void EventLog::DrillStarts(std::uint64_t lastPulse, std::uint32_t timeout) {
+    Write(EVENTLOG_WARNING_TYPE, MSG_DRILL_STARTS, {LocalTime(lastPulse), texts::Decimal(timeout)});
+}
+
+void EventLog::DrillFailed(std::uint64_t lastPulse, std::uint64_t waited, std::uint32_t timeout) {
+    Write(EVENTLOG_ERROR_TYPE, MSG_DRILL_FAILED, {LocalTime(lastPulse), texts::Decimal(waited), texts::Decimal(timeout)});
+}
+
+void EventLog::DrillEndedByStop() { Write(EVENTLOG_WARNING_TYPE, MSG_DRILL_ENDED_BY_STOP, {}); }
+
+void EventLog::DrillPassed(std::uint64_t lastPulse, std::uint64_t serviceStart, std::uint64_t windowsStart,
+                           std::uint64_t seconds) {
+    Write(EVENTLOG_INFORMATION_TYPE, MSG_DRILL_PASSED,
+          {LocalTime(lastPulse), LocalTime(serviceStart), LocalTime(windowsStart), texts::Decimal(seconds)});
+}
+
+void EventLog::DrillRefused(DrillAnswer why) {
+    Write(EVENTLOG_WARNING_TYPE, MSG_DRILL_REFUSED, {texts::Decimal(static_cast<unsigned long>(why))});
+}
+
+}  // namespace kelvarid

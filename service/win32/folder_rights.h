@@ -1,0 +1,40 @@
+// The rights of the service's two folders, set whole: owner Administrators, an access list of
+// its own that inherits nothing from above, and everything in the folder inheriting only from
+// it. Whatever was there before goes: a user who made the folder first keeps no entry and no
+// ownership, so that he can neither replace serline.dll where the service loads it from nor
+// plant a record. Windows' own security functions, which every Windows has.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/handles.h"
+
+namespace kelvarid {
+
+enum class ServiceFolder {
+    // The program's folder, in service mode: administrators and SYSTEM change it; users and the
+    // service's account read and run what is there.
+    Program,
+    // The record's folder: administrators and SYSTEM change it, the service's account writes
+    // its record there, nobody else even reads it.
+    Record,
+};
+
+// The descriptor that SetServiceFolderRights applies to `folder` itself; empty when it cannot
+// be made (GetLastError says why).
+UniqueDescriptor ServiceFolderDescriptor(ServiceFolder folder);
+
+// 0 when `path` and everything in it have their rights, else the system's error number.
+unsigned long SetServiceFolderRights(const std::wstring& path, ServiceFolder folder);
+
+// The record's folder, made with its rights when missing; 0 or the system's error number.
+unsigned long MakeRecordFolder();
+
+// The installed service's own access list: only administrators and SYSTEM may send it its own
+// controls (a drill stops the pulses), start or stop it; users may only see its state. 0 or
+// the system's error number.
+unsigned long SetServiceControlRights();
+
+}  // namespace kelvarid

@@ -1,0 +1,52 @@
+// The health checks as the service runs them: a round at the start and every 10 s on a thread
+// of their own, so that no check ever delays a pulse edge; the pulsing thread asks before every
+// rise. Both threads reach the decisions (HealthMonitor) under one lock, held only while they
+// decide, never while a round looks at processes and files.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+
+#include "platform/handles.h"
+#include "service/health_monitor.h"
+#include "service/service_pulses.h"
+#include "service/win32/run_record_file.h"
+
+namespace kelvarid {
+
+class HealthChecks final : public PulseGuard {
+public:
+    explicit HealthChecks(HealthLog& log);
+    HealthChecks(const HealthChecks&) = delete;
+    HealthChecks& operator=(const HealthChecks&) = delete;
+
+    // Logs why the last run ended and starts the rounds; false when their thread cannot be made
+    // (the pulses go on without checks).
+    bool Start();
+    // STOP: the rounds end and the record says that the run ended with a STOP. False when a
+    // round still hangs: its thread may wake later, so this object must then outlive the service
+    // (the caller leaves it undeleted; the process ends soon after).
+    bool Stop();
+
+    RiseAnswer AtRise() override;
+    void PulseEnded() override;
+    // An administrator's drill (on the service's thread, as the control handler asks for it).
+    DrillAnswer StartDrill();
+    // Milliseconds until the drill's timeout; none without a drill.
+    std::optional<std::int64_t> DrillDueInMs();
+
+private:
+    static DWORD WINAPI RunRounds(void* self);
+    void Round();
+
+    CriticalSection lock_;
+    RunRecordFile record_;
+    HealthMonitor monitor_;
+    UniqueHandle stopEvent_;
+    UniqueHandle thread_;
+    bool stopped_ = false;  // under lock_: a round that wakes after STOP decides nothing
+};
+
+}  // namespace kelvarid

@@ -1,0 +1,13 @@
+// What a round of health checks looks at in Windows: the running processes and the heartbeat
+// files' last writes.
+#pragma once
+
+#include "service/health_monitor.h"
+
+namespace kelvarid {
+
+// One round: whether a process of each image name runs, in any session, and when each file was
+// last written (none for a file that is missing or cannot be read).
+RoundObservation ObserveRound(const HealthSettings& settings);
+
+}  // namespace kelvarid

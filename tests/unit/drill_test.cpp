@@ -1,0 +1,99 @@
+// An administrator's drill on a clock the tests set, as the monitor answers at every rise.
+#include <gtest/gtest.h>
+
+#include "tests/unit/service_fakes.h"
+
+namespace kelvarid::testing {
+namespace {
+
+// An administrator's drill: the rises held from its start until the circuit resets the machine
+// or DrillTimeout after the last good pulse, and what the next start says.
+HealthSettings DrillingFor(std::uint32_t seconds) {
+    HealthSettings settings;
+    settings.drillTimeout = seconds;
+    return settings;
+}
+
+TEST(HealthDrill, HoldsEveryRiseUntilItsTimeoutAfterTheLastPulseThenFailsOnceAndThePulsesResume) {
+    HealthRig rig(DrillingFor(60));
+    rig.monitor.Begin();
+    rig.Round(0, {});
+    rig.monitor.PulseEnded(HealthRig::At(0.5));
+    EXPECT_FALSE(rig.LeftOutAt(1));
+    ASSERT_EQ(rig.monitor.StartDrill(HealthRig::At(10)), DrillAnswer::Started);
+    EXPECT_EQ(rig.Only(L"Drill"), (Journal{L"DrillStarts after 0s for 60 s"}));
+    ASSERT_TRUE(rig.store.stored);
+    EXPECT_EQ(rig.store.stored->drillStarted, kWallAtStart + 10 * kSecond) << "a reset would forget the drill";
+
+    EXPECT_TRUE(rig.LeftOutAt(60.4));
+    EXPECT_EQ(rig.monitor.DrillDueInMs(HealthRig::At(60)), 500);
+    EXPECT_FALSE(rig.LeftOutAt(60.5));
+    EXPECT_EQ(rig.Only(L"DrillFailed"), (Journal{L"DrillFailed after 0s, waited 60 of 60 s"}));
+    EXPECT_EQ(rig.store.stored->drillStarted, 0u) << "the next start would say the drill passed";
+    EXPECT_EQ(DrillAllowedBy(*rig.store.stored), DrillAnswer::Started) << "a failed drill still refuses the next";
+    EXPECT_FALSE(rig.monitor.DrillDueInMs(HealthRig::At(61)));
+    EXPECT_FALSE(rig.LeftOutAt(121));
+    EXPECT_TRUE(rig.RaiseAt(121));
+    EXPECT_EQ(rig.Only(L"DrillFailed").size(), 1u);
+}
+
+TEST(HealthDrill, IsRefusedWhileAnotherRunsWhenTheChecksHoldAndWhenTheRecordCannotCarryIt) {
+    HealthRig drilling(DrillingFor(600));
+    drilling.monitor.Begin();
+    ASSERT_EQ(drilling.monitor.StartDrill(HealthRig::At(5)), DrillAnswer::Started);
+    EXPECT_EQ(drilling.monitor.StartDrill(HealthRig::At(6)), DrillAnswer::AlreadyRunning);
+    EXPECT_EQ(drilling.Only(L"Drill"), (Journal{L"DrillStarts after never for 600 s", L"DrillRefused 2"}));
+    // --drill reads the same answers from the record the service has written.
+    EXPECT_EQ(DrillAllowedBy(*drilling.store.stored), DrillAnswer::AlreadyRunning);
+    // No pulse in this run yet: the timeout counts from the drill's start.
+    EXPECT_EQ(drilling.monitor.DrillDueInMs(HealthRig::At(6)), 599'000);
+
+    HealthRig held(ActingAtOnce({L"logger.exe"}));
+    held.monitor.Begin();
+    held.Rounds(0, 130, {false});
+    ASSERT_FALSE(held.RaiseAt(130));
+    EXPECT_EQ(held.monitor.StartDrill(HealthRig::At(131)), DrillAnswer::ChecksHold);
+    EXPECT_EQ(held.Only(L"Drill"), (Journal{L"DrillRefused 1"}));
+    EXPECT_EQ(DrillAllowedBy(*held.store.stored), DrillAnswer::ChecksHold);
+
+    HealthRig unwritable(DrillingFor(600));
+    unwritable.monitor.Begin();
+    unwritable.store.error = 5;
+    EXPECT_EQ(unwritable.monitor.StartDrill(HealthRig::At(5)), DrillAnswer::NotRecorded);
+    EXPECT_FALSE(unwritable.LeftOutAt(6)) << "a drill that a reset would forget held a rise";
+    EXPECT_EQ(unwritable.Only(L"Drill"), (Journal{L"DrillRefused 3"}));
+}
+
+TEST(HealthDrill, TheStartAfterTheResetSaysItPassedWithTheGapAndAStopEndsIt) {
+    HealthRig run(DrillingFor(600));
+    run.monitor.Begin();
+    run.monitor.PulseEnded(HealthRig::At(100));
+    ASSERT_EQ(run.monitor.StartDrill(HealthRig::At(110)), DrillAnswer::Started);
+
+    // The circuit resets the machine: Windows starts 165 s after the first run's start, the
+    // service 30 s later, 95 s after the last pulse. Under Wine "Windows" started long before.
+    struct Case {
+        std::int64_t windowsUpMs;
+        std::wstring windows;
+    };
+    for (const Case& test : {Case{30'000, L"165s"}, Case{400'000, L"never"}}) {
+        Journal journal;
+        RecordingHealthLog log{journal};
+        FakeStore store;
+        store.stored = run.store.stored;
+        HealthMonitor next(log, store, {test.windowsUpMs, kWallAtStart + 195 * kSecond});
+        next.Begin();
+        EXPECT_EQ(journal, (Journal{L"LastPulseBefore 100s, 95 s ago",
+                                    L"DrillPassed after 100s, started 195s, Windows " + test.windows + L", 95 s"}));
+        EXPECT_EQ(store.stored->drillStarted, 0u) << "a later reset would pass the drill again";
+    }
+
+    // A STOP ends the drill: logged, and the next start says nothing of it.
+    run.monitor.Stopped();
+    EXPECT_EQ(run.Only(L"DrillEnded"), (Journal{L"DrillEndedByStop"}));
+    EXPECT_EQ(run.store.stored->drillStarted, 0u);
+    EXPECT_FALSE(run.LeftOutAt(800));
+}
+
+}  // namespace
+}  // namespace kelvarid::testing
