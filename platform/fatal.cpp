@@ -61,8 +61,9 @@ void Fatal(std::wstring_view what) {
     ExitProcess(kFatalExitCode);
 }
 
-void FatalWithLastError(std::wstring_view what) {
-    const DWORD error = GetLastError();
+void FatalWithLastError(std::wstring_view what) { FatalWithError(what, GetLastError()); }
+
+void FatalWithError(std::wstring_view what, unsigned long error) {
     std::wstring text(what);
     text += L"\n\n";
     wchar_t* system = nullptr;

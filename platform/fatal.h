@@ -24,6 +24,8 @@ using FatalReporter = void (*)(std::wstring_view what, void* context);
 void SetFatalReporter(FatalReporter reporter, void* context);
 
 [[noreturn]] void Fatal(std::wstring_view what);
+// The same, with the system's text for `error` added.
+[[noreturn]] void FatalWithError(std::wstring_view what, unsigned long error);
 // The same, with the system's text for GetLastError() added.
 [[noreturn]] void FatalWithLastError(std::wstring_view what);
 

@@ -13,9 +13,7 @@ void FatalOn(const SerialLibraryFailure& failure) {
     switch (failure.kind) {
     case SerialLibraryFailure::Kind::None: return;
     case SerialLibraryFailure::Kind::NoProgramFolder: Fatal(texts::kNoProgramFolder);
-    case SerialLibraryFailure::Kind::NotLoaded:
-        SetLastError(failure.error);
-        FatalWithLastError(texts::SerialLibraryNotLoaded(failure.path));
+    case SerialLibraryFailure::Kind::NotLoaded: FatalWithError(texts::SerialLibraryNotLoaded(failure.path), failure.error);
     case SerialLibraryFailure::Kind::LacksFunction: Fatal(texts::FunctionMissing(kSerialLibraryName, failure.FunctionName()));
     }
 }
