@@ -21,12 +21,17 @@ DrillAnswer DrillAllowedBy(const RunRecord& record) {
     return DrillAnswer::Started;
 }
 
-bool Drill::PassedInLastRun(const RunRecord& last, Instant start) {
+bool Drill::JudgeLastRun(const RunRecord& last, Instant start, WindowsRun run) {
     if (last.drillStarted == 0 || last.endedWithStop) return false;
-    // The steady clock counts from Windows' start.
-    const std::uint64_t windowsStart = start.wall - static_cast<std::uint64_t>(start.steadyMs) * kFileTimeUnitsPerMs;
-    log_.DrillPassed(last.lastPulse, start.wall, windowsStart > last.lastPulse ? windowsStart : 0,
-                     SecondsBetween(last.lastPulse, start.wall));
+    // The steady count goes on from Windows' start: only shown, it decides nothing.
+    const std::uint64_t windowsStart = start.wall - static_cast<std::uint64_t>(start.uptimeMs) * kFileTimeUnitsPerMs;
+    // Without the mark, the clocks: Windows started after the last pulse.
+    const bool restarted = run == WindowsRun::Unknown ? windowsStart > last.lastPulse : run == WindowsRun::New;
+    if (!restarted) {
+        log_.DrillEndedWithoutReset(last.lastPulse);
+        return true;
+    }
+    log_.DrillPassed(last.lastPulse, start.wall, windowsStart, SecondsBetween(last.lastPulse, start.wall));
     return true;
 }
 
@@ -70,6 +75,13 @@ std::optional<std::int64_t> Drill::DueInMs(Instant now) const {
 // DrillTimeout after the last good pulse; with none in this run, after the drill's start.
 std::int64_t Drill::DeadlineMs() const {
     return lastPulse_.value_or(*start_).steadyMs + static_cast<std::int64_t>(settings_.drillTimeout) * 1000;
+}
+
+void Drill::RecordLost() {
+    if (!start_) return;
+    start_.reset();
+    records_.Record().drillStarted = 0;
+    log_.DrillRefused(DrillAnswer::NotRecorded);
 }
 
 void Drill::Stopped() {

@@ -32,9 +32,10 @@ public:
     Drill(HealthLog& log, RunRecordKeeper& records, const HealthSettings& settings)
         : log_(log), records_(records), settings_(settings) {}
 
-    // At the start, the record the last run left: true when a drill of it waited for the reset
-    // that came (logged as passed, with the gap); `start` is this run's start.
-    bool PassedInLastRun(const RunRecord& last, Instant start);
+    // At the start, the record the last run left: true when a drill of it was waiting for a
+    // reset, which is then logged: passed when Windows started again, with the gap; else ended
+    // without one. `start` is this run's start.
+    bool JudgeLastRun(const RunRecord& last, Instant start, WindowsRun run);
     // Asked for: no rise until the circuit resets the machine, or until DrillTimeout seconds
     // after the last good pulse, when the pulses resume. A refusal is logged.
     DrillAnswer Start(Instant now);
@@ -46,6 +47,9 @@ public:
     void PulseEnded(Instant now) { lastPulse_ = now; }
     // STOP ends a drill that runs (logged); the owner saves the record.
     void Stopped();
+    // A write of the record failed: a drill that runs may not be carried across the reset, so
+    // it ends (logged as refused for that).
+    void RecordLost();
 
 private:
     DrillAnswer Begin(Instant now);

@@ -17,7 +17,7 @@ std::uint64_t SecondsBetween(std::uint64_t earlier, std::uint64_t later) {
 
 }  // namespace
 
-void HealthMonitor::Begin() {
+void HealthMonitor::Begin(WindowsRun run) {
     RunRecord& record = records_.Record();
     const StoredRecord last = records_.Load();
     if (last.state == StoredRecord::State::Unreadable) {
@@ -26,7 +26,7 @@ void HealthMonitor::Begin() {
     }
     if (last.state == StoredRecord::State::Read) {
         record = last.record;
-        LogLastRun(last.record);
+        LogLastRun(last.record, run);
     }
     record.endedWithStop = false;
     record.stoppedBy.clear();
@@ -35,9 +35,18 @@ void HealthMonitor::Begin() {
     records_.Save();
 }
 
-void HealthMonitor::LogLastRun(const RunRecord& last) {
-    if (last.lastPulse != 0) log_.LastPulseBefore(last.lastPulse, SecondsBetween(last.lastPulse, start_.wall));
-    if (drill_.PassedInLastRun(last, start_) || last.endedWithStop) return;
+void HealthMonitor::LogLastRun(const RunRecord& last, WindowsRun run) {
+    if (last.lastPulse != 0) {
+        // Within one run of Windows the steady count measures the gap; across a start of
+        // Windows only the system's time can.
+        const bool sameCount = run == WindowsRun::Same && last.lastPulseUptimeMs != 0 &&
+                               start_.uptimeMs >= last.lastPulseUptimeMs;
+        const std::uint64_t seconds = sameCount
+                                          ? static_cast<std::uint64_t>(start_.uptimeMs - last.lastPulseUptimeMs) / 1000
+                                          : SecondsBetween(last.lastPulse, start_.wall);
+        log_.LastPulseBefore(last.lastPulse, seconds);
+    }
+    if (drill_.JudgeLastRun(last, start_, run) || last.endedWithStop) return;
     if (!last.stoppedBy.empty()) {
         log_.LastRunStoppedByCheck(last.stoppedBy, last.stoppedAt);
         return;
@@ -112,7 +121,13 @@ bool HealthMonitor::MayRaise(Instant now) {
 void HealthMonitor::PulseEnded(Instant now) {
     drill_.PulseEnded(now);
     records_.Record().lastPulse = now.wall;
-    records_.Save();
+    records_.Record().lastPulseUptimeMs = now.uptimeMs;
+    records_.SavePulse(now.steadyMs);
+}
+
+void HealthMonitor::RecordWritten(unsigned long error) {
+    records_.Written(error);
+    if (error != 0) drill_.RecordLost();
 }
 
 void HealthMonitor::Stopped() {

@@ -1,8 +1,8 @@
 // The health checks' decisions: which check fails since when, whether the next rise may come,
 // the grace after the start, the stops by checks in a row, and what goes into the record of the
 // runs; an administrator's drill (drill.h) is asked first at every rise. Plain C++ on a clock
-// it is given: the checks' thread and the pulsing thread of the service (win32/health_checks.cpp)
-// call it under one lock.
+// it is given, which counts no time asleep (AwakeClock): the checks' thread, the pulsing thread
+// and the record's writer (win32/health_checks.cpp) call it under one lock.
 #pragma once
 
 #include <cstdint>
@@ -34,10 +34,11 @@ public:
     HealthMonitor(HealthLog& log, RunRecordStore& store, Instant start)
         : log_(log), records_(log, store), start_(start) {}
 
-    // The service has started: logs why the last run ended, when not with a STOP, and marks
-    // this run as going on. A record that cannot be read counts as the limit on stops in a
-    // row reached: a reset loop must not begin again because its count was lost.
-    void Begin();
+    // The service has started, in a new run of Windows or not: logs how long the pulses were
+    // away and why the last run ended, when not with a STOP, and marks this run as going on. A
+    // record that cannot be read counts as the limit on stops in a row reached: a reset loop
+    // must not begin again because its count was lost.
+    void Begin(WindowsRun run);
     // A round of checks begins with the settings read for it and what of them was not usable.
     void RoundStarted(const HealthSettings& settings, const std::vector<SettingProblem>& problems, Instant now);
     // The round that began last has seen this.
@@ -49,6 +50,9 @@ public:
     void PulseEnded(Instant now);
     // STOP: the run ends as an administrator ended it; a drill with it.
     void Stopped();
+    // The outcome of a write of the record that the store finished later: 0, or the system's
+    // error number.
+    void RecordWritten(unsigned long error);
 
     // An administrator's drill: see Drill.
     DrillAnswer StartDrill(Instant now) { return drill_.Start(now); }
@@ -70,7 +74,7 @@ private:
 
     // False when the checks stop the pulses; from then on always false.
     bool MayRaise(Instant now);
-    void LogLastRun(const RunRecord& last);
+    void LogLastRun(const RunRecord& last, WindowsRun run);
     void Update(const std::wstring& check, bool passed, CheckFailure::Why why, Instant since);
     bool HeartbeatPasses(const std::wstring& file, const std::optional<std::uint64_t>& written, Instant now,
                          CheckFailure::Why& why);

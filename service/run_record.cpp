@@ -1,5 +1,7 @@
 #include "service/run_record.h"
 
+#include <algorithm>
+
 #include "platform/messages.h"
 
 namespace kelvarid {
@@ -12,6 +14,7 @@ constexpr std::wstring_view kStopsInRow = L"StopsInRow";
 constexpr std::wstring_view kStoppedBy = L"StoppedBy";
 constexpr std::wstring_view kStoppedAt = L"StoppedAt";
 constexpr std::wstring_view kDrillStarted = L"DrillStarted";
+constexpr std::wstring_view kLastPulseUptime = L"LastPulseUptime";
 
 std::optional<std::uint64_t> ParseDecimal(std::wstring_view text, std::uint64_t most) {
     if (text.empty() || text.size() > 20) return std::nullopt;
@@ -29,8 +32,9 @@ void Line(std::wstring& text, std::wstring_view name, std::wstring_view value) {
     text.append(name).append(L"=").append(value).append(L"\r\n");
 }
 
-constexpr unsigned kAllLines = 0x1f;     // each line but DrillStarted's
+constexpr unsigned kAllLines = 0x1f;     // each line but DrillStarted's and LastPulseUptime's
 constexpr unsigned kDrillStartedLine = 0x20;
+constexpr unsigned kLastPulseUptimeLine = 0x40;
 
 // One NAME=value line into the record; false for a line that is not one of its own, or is
 // there twice.
@@ -59,6 +63,11 @@ bool ReadLine(std::wstring_view name, std::wstring_view value, RunRecord& record
         if (time) record.drillStarted = *time;
         return time && once(kDrillStartedLine);
     }
+    if (name == kLastPulseUptime) {
+        const std::optional<std::uint64_t> uptime = ParseDecimal(value, 0x7fffffffffffffffull);
+        if (uptime) record.lastPulseUptimeMs = static_cast<std::int64_t>(*uptime);
+        return uptime && once(kLastPulseUptimeLine);
+    }
     const bool lastPulse = name == kLastPulse;
     if (!lastPulse && name != kStoppedAt) return false;
     if (time) (lastPulse ? record.lastPulse : record.stoppedAt) = *time;
@@ -67,18 +76,40 @@ bool ReadLine(std::wstring_view name, std::wstring_view value, RunRecord& record
 
 }  // namespace
 
-bool RunRecordKeeper::Save() {
-    const unsigned long error = store_.Save(record_);
+bool RunRecordKeeper::Save() { return Hand(RecordWrite::Guard); }
+
+void RunRecordKeeper::SavePulse(std::int64_t steadyMs) {
+    if (pulseSavedMs_ && steadyMs - *pulseSavedMs_ < kPulseRecordIntervalMs) return;
+    pulseSavedMs_ = steadyMs;
+    Hand(RecordWrite::Pulse);
+}
+
+bool RunRecordKeeper::Hand(RecordWrite how) {
+    const std::optional<unsigned long> outcome = store_.Save(record_, how);
+    if (outcome) Written(*outcome);
+    return !outcome || *outcome == 0;
+}
+
+void RunRecordKeeper::Written(unsigned long error) {
     writable_ = error == 0;
     if (error != 0 && !errorLogged_) log_.RecordNotWritten(error);
     errorLogged_ = errorLogged_ || error != 0;
-    return writable_;
+}
+
+StoredRecord WithLeftover(const StoredRecord& stored, const std::optional<RunRecord>& leftover) {
+    if (!leftover) return stored;
+    if (stored.state != StoredRecord::State::Read) return {StoredRecord::State::Read, *leftover, 0};
+    StoredRecord merged = stored;
+    if (leftover->lastPulse > stored.record.lastPulse) merged.record = *leftover;
+    merged.record.stopsInRow = std::max(stored.record.stopsInRow, leftover->stopsInRow);
+    return merged;
 }
 
 std::wstring EncodeRunRecord(const RunRecord& record) {
     std::wstring text;
-    // First: the lines of a record from before drills are all there is after it, so that no
-    // record cut short looks whole.
+    // First: the lines that an older record lacks; all there is after them are the lines every
+    // record has, so that no record cut short looks whole.
+    Line(text, kLastPulseUptime, texts::Decimal(static_cast<std::uint64_t>(record.lastPulseUptimeMs)));
     Line(text, kDrillStarted, texts::Decimal(record.drillStarted));
     Line(text, kLastPulse, texts::Decimal(record.lastPulse));
     Line(text, kEndedWithStop, record.endedWithStop ? L"1" : L"0");

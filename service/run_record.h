@@ -20,6 +20,9 @@ struct RunRecord {
     std::wstring stoppedBy;       // the check that stopped the pulses of the last run; "" for none
     std::uint64_t stoppedAt = 0;  // UTC, as a FILETIME, when it did
     std::uint64_t drillStarted = 0;  // UTC, as a FILETIME, when the drill began; 0 for none
+    // Milliseconds from Windows' start to the last good pulse's fall: the gap to the next start
+    // within the same run of Windows, whatever the system's time did; 0 for none.
+    std::int64_t lastPulseUptimeMs = 0;
 
     bool operator==(const RunRecord&) const = default;
 };
@@ -35,17 +38,32 @@ struct StoredRecord {
     unsigned long error = 0;  // when Unreadable: the system's error number; 0 for a text that is no record
 };
 
+// How a record is written.
+enum class RecordWrite {
+    // What keeps the limit and the drill: on the disk at once, in the record's place, so that a
+    // reset at any moment leaves the old record or the new, never half of one.
+    Guard,
+    // Only the last pulse's time is new: written beside the record without forcing the disk. A
+    // hard reset may lose it; the record itself never.
+    Pulse,
+};
+
 class RunRecordStore {
 public:
     virtual ~RunRecordStore() = default;
     // The record, none when there is none yet, or what kept it from being read.
     virtual StoredRecord Load() = 0;
-    // 0 when written, else the system's error number.
-    virtual unsigned long Save(const RunRecord& record) = 0;
+    // Hands a copy over to be written. The outcome, 0 or the system's error number; none when it
+    // comes later, through RunRecordKeeper::Written.
+    virtual std::optional<unsigned long> Save(const RunRecord& record, RecordWrite how) = 0;
 };
 
-// This run's record as the health checks and the drill keep it: changed here, then saved. The
-// first save that fails is logged; while saves fail, nothing that needs the record may act.
+// The last pulse's time is handed over at most this often.
+inline constexpr std::int64_t kPulseRecordIntervalMs = 60 * 1000;
+
+// This run's record as the health checks and the drill keep it: changed here, then handed to
+// the store, which writes it elsewhere: nothing waits for a disk. The first write that fails is
+// logged; while writes fail, nothing that needs the record may act.
 class RunRecordKeeper {
 public:
     RunRecordKeeper(HealthLog& log, RunRecordStore& store) : log_(log), store_(store) {}
@@ -53,23 +71,37 @@ public:
     StoredRecord Load() { return store_.Load(); }
     RunRecord& Record() { return record_; }
     const RunRecord& Record() const { return record_; }
-    // False when the store did not take it.
+    // What guards: false when the store said at once that it failed.
     bool Save();
-    // Whether the last save worked.
+    // A good pulse's time: handed over unless one was within the last minute of `steadyMs`.
+    void SavePulse(std::int64_t steadyMs);
+    // The outcome of a write: 0, or the system's error number.
+    void Written(unsigned long error);
+    // Whether the last write worked, as far as is known.
     bool Writable() const { return writable_; }
 
 private:
+    bool Hand(RecordWrite how);
+
     HealthLog& log_;
     RunRecordStore& store_;
     RunRecord record_;
     bool writable_ = true;
     bool errorLogged_ = false;
+    std::optional<std::int64_t> pulseSavedMs_;
 };
+
+// What was found of the record and of a new one beside it that a reset may have left (written
+// but never put in the record's place, or a pulse's time not yet in it): the newer of the two,
+// the new one when the record is missing or cannot be read, and in any case the higher count of
+// stops in a row.
+StoredRecord WithLeftover(const StoredRecord& stored, const std::optional<RunRecord>& leftover);
 
 // The record as text, a NAME=value line each, for an administrator to read.
 std::wstring EncodeRunRecord(const RunRecord& record);
 // None for a text that is not a whole record: every line there once, each ended. A record
-// written before drills were known has no DrillStarted line, and is whole without it.
+// written before drills were known has no DrillStarted line and no LastPulseUptime line, and is
+// whole without them.
 std::optional<RunRecord> DecodeRunRecord(std::wstring_view text);
 
 }  // namespace kelvarid

@@ -79,10 +79,13 @@ public:
     virtual void DrillFailed(std::uint64_t lastPulse, std::uint64_t waited, std::uint32_t timeout) = 0;
     virtual void DrillEndedByStop() = 0;
     virtual void DrillRefused(DrillAnswer why) = 0;
-    // At the start after a drill's reset: the last pulse, this start, Windows' own start where
-    // it is later than the last pulse (else 0), and the seconds from the last pulse to this start.
+    // At the start after a drill's reset: the last pulse, this start, Windows' own start, and
+    // the seconds from the last pulse to this start.
     virtual void DrillPassed(std::uint64_t lastPulse, std::uint64_t serviceStart, std::uint64_t windowsStart,
                              std::uint64_t seconds) = 0;
+    // At the start after a drill: the service started again, but Windows did not; the last
+    // pulse before it.
+    virtual void DrillEndedWithoutReset(std::uint64_t lastPulse) = 0;
 };
 
 }  // namespace kelvarid

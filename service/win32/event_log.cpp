@@ -225,6 +225,10 @@ void EventLog::DrillPassed(std::uint64_t lastPulse, std::uint64_t serviceStart, 
           {LocalTime(lastPulse), LocalTime(serviceStart), LocalTime(windowsStart), texts::Decimal(seconds)});
 }
 
+void EventLog::DrillEndedWithoutReset(std::uint64_t lastPulse) {
+    Write(EVENTLOG_ERROR_TYPE, MSG_DRILL_WITHOUT_RESET, {LocalTime(lastPulse)});
+}
+
 void EventLog::DrillRefused(DrillAnswer why) {
     Write(EVENTLOG_WARNING_TYPE, MSG_DRILL_REFUSED, {texts::Decimal(static_cast<unsigned long>(why))});
 }

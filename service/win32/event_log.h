@@ -64,6 +64,7 @@ public:
     void DrillPassed(std::uint64_t lastPulse, std::uint64_t serviceStart, std::uint64_t windowsStart,
                      std::uint64_t seconds) override;
     void DrillRefused(DrillAnswer why) override;
+    void DrillEndedWithoutReset(std::uint64_t lastPulse) override;
 
 private:
     void Write(WORD type, DWORD id, std::initializer_list<std::wstring_view> strings);

@@ -1,8 +1,8 @@
 #include "service/win32/health_checks.h"
 
-#include "platform/tick_count.h"
 #include "service/win32/health_probes.h"
 #include "service/win32/registry_settings.h"
+#include "service/win32/windows_run.h"
 
 namespace kelvarid {
 
@@ -11,23 +11,21 @@ namespace {
 constexpr DWORD kRoundIntervalMs = 10000;
 // At STOP, a round that hangs is not waited for longer: the process ends with it.
 constexpr DWORD kRoundEndWaitMs = 2000;
-
-// Now, on the steady clock and the system's.
-Instant Now() {
-    FILETIME wall;
-    GetSystemTimeAsFileTime(&wall);
-    return {static_cast<std::int64_t>(TickCount64()),
-            (static_cast<std::uint64_t>(wall.dwHighDateTime) << 32) | wall.dwLowDateTime};
-}
+// Nor the record's last write, which says that the run ended with a STOP.
+constexpr DWORD kLastWriteWaitMs = 3000;
 
 }  // namespace
 
-HealthChecks::HealthChecks(HealthLog& log) : monitor_(log, record_, Now()) {}
+HealthChecks::HealthChecks(HealthLog& log, MachineClock& clock)
+    : clock_(clock), monitor_(log, record_, clock.Now()) {}
 
 bool HealthChecks::Start() {
+    // Without its thread every write fails at once: the checks only watch.
+    (void)record_.Start();
+    const WindowsRun run = MarkWindowsRun();
     {
         Locked locked(lock_);
-        monitor_.Begin();
+        monitor_.Begin(run);
     }
     stopEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!stopEvent_) return false;
@@ -38,30 +36,37 @@ bool HealthChecks::Start() {
 bool HealthChecks::Stop() {
     if (stopEvent_) SetEvent(stopEvent_.get());
     const bool ended = !thread_ || WaitForSingleObject(thread_.get(), kRoundEndWaitMs) == WAIT_OBJECT_0;
+    {
+        Locked locked(lock_);
+        stopped_ = true;
+        monitor_.Stopped();
+    }
+    return record_.Finish(kLastWriteWaitMs) && ended;
+}
+
+void HealthChecks::Written(unsigned long error) {
     Locked locked(lock_);
-    stopped_ = true;
-    monitor_.Stopped();
-    return ended;
+    monitor_.RecordWritten(error);
 }
 
 RiseAnswer HealthChecks::AtRise() {
     Locked locked(lock_);
-    return monitor_.AtRise(Now());
+    return monitor_.AtRise(clock_.Now());
 }
 
 DrillAnswer HealthChecks::StartDrill() {
     Locked locked(lock_);
-    return monitor_.StartDrill(Now());
+    return monitor_.StartDrill(clock_.Now());
 }
 
 std::optional<std::int64_t> HealthChecks::DrillDueInMs() {
     Locked locked(lock_);
-    return monitor_.DrillDueInMs(Now());
+    return monitor_.DrillDueInMs(clock_.Now());
 }
 
 void HealthChecks::PulseEnded() {
     Locked locked(lock_);
-    monitor_.PulseEnded(Now());
+    monitor_.PulseEnded(clock_.Now());
 }
 
 DWORD WINAPI HealthChecks::RunRounds(void* self) {
@@ -78,13 +83,13 @@ void HealthChecks::Round() {
     {
         Locked locked(lock_);
         if (stopped_) return;
-        monitor_.RoundStarted(settings, problems, Now());
+        monitor_.RoundStarted(settings, problems, clock_.Now());
     }
     if (settings.mode == HealthMode::Off) return;
     const RoundObservation seen = ObserveRound(settings);
     Locked locked(lock_);
     if (stopped_) return;
-    monitor_.RoundFinished(seen, Now());
+    monitor_.RoundFinished(seen, clock_.Now());
 }
 
 }  // namespace kelvarid

@@ -1,7 +1,8 @@
 // The health checks as the service runs them: a round at the start and every 10 s on a thread
 // of their own, so that no check ever delays a pulse edge; the pulsing thread asks before every
-// rise. Both threads reach the decisions (HealthMonitor) under one lock, held only while they
-// decide, never while a round looks at processes and files.
+// rise; the record is written on a thread of its own too. The three threads reach the decisions
+// (HealthMonitor) under one lock, held only while they decide, never while a round looks at
+// processes and files, nor while the record is written.
 #pragma once
 
 #include <windows.h>
@@ -12,13 +13,14 @@
 #include "platform/handles.h"
 #include "service/health_monitor.h"
 #include "service/service_pulses.h"
+#include "service/win32/machine_clock.h"
 #include "service/win32/run_record_file.h"
 
 namespace kelvarid {
 
-class HealthChecks final : public PulseGuard {
+class HealthChecks final : public PulseGuard, private RecordWritten {
 public:
-    explicit HealthChecks(HealthLog& log);
+    HealthChecks(HealthLog& log, MachineClock& clock);
     HealthChecks(const HealthChecks&) = delete;
     HealthChecks& operator=(const HealthChecks&) = delete;
 
@@ -26,8 +28,8 @@ public:
     // (the pulses go on without checks).
     bool Start();
     // STOP: the rounds end and the record says that the run ended with a STOP. False when a
-    // round still hangs: its thread may wake later, so this object must then outlive the service
-    // (the caller leaves it undeleted; the process ends soon after).
+    // round or a write still hangs: its thread may wake later, so this object must then outlive
+    // the service (the caller leaves it undeleted; the process ends soon after).
     bool Stop();
 
     RiseAnswer AtRise() override;
@@ -40,9 +42,11 @@ public:
 private:
     static DWORD WINAPI RunRounds(void* self);
     void Round();
+    void Written(unsigned long error) override;
 
+    MachineClock& clock_;
     CriticalSection lock_;
-    RunRecordFile record_;
+    RecordWriter record_{*this};
     HealthMonitor monitor_;
     UniqueHandle stopEvent_;
     UniqueHandle thread_;

@@ -16,6 +16,7 @@
 #include "service/win32/drill_request.h"
 #include "service/win32/event_log.h"
 #include "service/win32/folder_rights.h"
+#include "service/win32/machine_clock.h"
 #include "service/win32/service_work.h"
 
 namespace {
@@ -43,6 +44,7 @@ public:
     }
     WorkSignals Signals() const { return {stop_.get(), resume_.get(), drill_.get()}; }
     EventLog& Log() { return log_; }
+    MachineClock& Clock() { return clock_; }
 
     void SetStatus(DWORD state, DWORD waitHintMs = 0) {
         status_.dwCurrentState = state;
@@ -71,9 +73,7 @@ private:
             return NO_ERROR;
         }
         if (control == SERVICE_CONTROL_POWEREVENT) {
-            // Written here: the machine may sleep before the service's thread gets to run.
-            if (eventType == PBT_APMSUSPEND) host.log_.Suspending();
-            if (eventType == PBT_APMRESUMEAUTOMATIC) SetEvent(host.resume_.get());
+            host.OnPower(eventType);
             return NO_ERROR;
         }
         if (control == SERVICE_CONTROL_INTERROGATE) return NO_ERROR;
@@ -84,9 +84,26 @@ private:
         return ERROR_CALL_NOT_IMPLEMENTED;
     }
 
+    // Here, not on the service's thread: the machine may sleep before that gets to run, and a
+    // round of checks may run after the wake before it does.
+    void OnPower(DWORD eventType) {
+        if (eventType == PBT_APMSUSPEND) {
+            clock_.Suspending();
+            log_.Suspending();
+            return;
+        }
+        // Every way a sleep can end, or (XP) be called off.
+        if (eventType == PBT_APMRESUMEAUTOMATIC || eventType == PBT_APMRESUMESUSPEND ||
+            eventType == PBT_APMRESUMECRITICAL || eventType == PBT_APMQUERYSUSPENDFAILED) {
+            clock_.Resumed();
+        }
+        if (eventType == PBT_APMRESUMEAUTOMATIC) SetEvent(resume_.get());
+    }
+
     SERVICE_STATUS_HANDLE statusHandle_ = nullptr;
     SERVICE_STATUS status_{SERVICE_WIN32_OWN_PROCESS, SERVICE_START_PENDING, 0, NO_ERROR, 0, 0, 0};
     EventLog log_;
+    MachineClock clock_;
     UniqueHandle stop_;
     UniqueHandle resume_;  // the machine has woken from sleep
     UniqueHandle drill_;   // an administrator asks for a drill
@@ -114,7 +131,7 @@ void WINAPI ServiceMain(DWORD, wchar_t**) {
         host.StopWithCode(kAlreadyRunningExitCode);
         return;
     }
-    PulseUntilStopped(host.Log(), host.Signals(), host);
+    PulseUntilStopped(host.Log(), host.Signals(), host, host.Clock());
     host.SetStatus(SERVICE_STOPPED);
 }
 

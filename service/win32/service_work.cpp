@@ -53,10 +53,10 @@ void RunAhead(EventLog& log) {
 
 }  // namespace
 
-void PulseUntilStopped(EventLog& log, const WorkSignals& signals, WorkStates& states) {
+void PulseUntilStopped(EventLog& log, const WorkSignals& signals, WorkStates& states, MachineClock& clock) {
     WaitableCountdown timer1;
     ServiceLine serialLine(log);
-    auto health = std::make_unique<HealthChecks>(log);
+    auto health = std::make_unique<HealthChecks>(log, clock);
     ServicePulses pulses(ConfiguredPort(log), serialLine, log, timer1, *health);
     SetFatalCleanup(&StopPulses, &pulses);
     RunAhead(log);

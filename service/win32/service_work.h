@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "service/win32/event_log.h"
+#include "service/win32/machine_clock.h"
 
 namespace kelvarid {
 
@@ -26,7 +27,8 @@ struct WorkSignals {
 
 // Pulses until STOP; returns with the line lowered. Once the health checks hold a rise back,
 // the line stays low and the service waits for STOP: it keeps running, so that no recovery
-// action of the service manager starts the pulses again.
-void PulseUntilStopped(EventLog& log, const WorkSignals& signals, WorkStates& states);
+// action of the service manager starts the pulses again. The checks read `clock`, which the
+// host tells of every suspend and wake.
+void PulseUntilStopped(EventLog& log, const WorkSignals& signals, WorkStates& states, MachineClock& clock);
 
 }  // namespace kelvarid

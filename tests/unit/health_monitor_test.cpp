@@ -10,7 +10,7 @@ namespace {
 
 TEST(HealthActs, NotWithinTheGraceThenAtTheFirstRiseAfterItAndNeverAgain) {
     HealthRig rig(Acting({L"logger.exe"}));
-    rig.monitor.Begin();
+    rig.Begin();
     rig.Rounds(0, 590, {false});
     EXPECT_TRUE(rig.RaiseAt(130)) << "a check acted within the grace";
     EXPECT_TRUE(rig.RaiseAt(599.9));
@@ -31,7 +31,7 @@ TEST(HealthActs, NotWithinTheGraceThenAtTheFirstRiseAfterItAndNeverAgain) {
 TEST(HealthActs, OnlyAfterFailingForFailAfterWithNoPassBetween) {
     HealthSettings settings = ActingAtOnce({L"logger.exe"});
     HealthRig rig(settings);
-    rig.monitor.Begin();
+    rig.Begin();
     rig.Rounds(0, 100, {false});
     rig.Round(110, {true});
     rig.Rounds(120, 230, {false});
@@ -47,7 +47,7 @@ TEST(HealthActs, WatchOnlyLogsOnceThatItWouldHaveStoppedAndNeverHoldsARise) {
     HealthSettings settings = ActingAtOnce({L"logger.exe"});
     settings.mode = HealthMode::Watch;
     HealthRig rig(settings);
-    rig.monitor.Begin();
+    rig.Begin();
     for (double t = 0; t < 1000; t += 10) {
         rig.Round(t, {false});
         EXPECT_TRUE(rig.RaiseAt(t + 5)) << "at " << t + 5 << " s";
@@ -60,7 +60,7 @@ TEST(HealthActs, WatchOnlyLogsOnceThatItWouldHaveStoppedAndNeverHoldsARise) {
 TEST(HealthActs, TheLongestFailingCheckIsTheOneNamed) {
     HealthSettings settings = ActingAtOnce({L"a.exe", L"b.exe"});
     HealthRig rig(settings);
-    rig.monitor.Begin();
+    rig.Begin();
     rig.Rounds(0, 50, {true, false});
     rig.Rounds(60, 200, {false, false});
     EXPECT_FALSE(rig.RaiseAt(200));
@@ -70,7 +70,7 @@ TEST(HealthActs, TheLongestFailingCheckIsTheOneNamed) {
 TEST(HealthActs, ARoundThatDoesNotFinishCountsAsFailedFromItsStart) {
     HealthSettings settings = ActingAtOnce({L"logger.exe"});
     HealthRig rig(settings);
-    rig.monitor.Begin();
+    rig.Begin();
     rig.Rounds(0, 690, {true});
     rig.monitor.RoundStarted(rig.settings, {}, HealthRig::At(700));  // and never finishes
     EXPECT_TRUE(rig.RaiseAt(819.9));
@@ -84,7 +84,7 @@ TEST(HealthActs, ARoundThatFinishesLateEndsTheFailureOfTheRound) {
     HealthSettings settings = ActingAtOnce({L"logger.exe"});
     settings.mode = HealthMode::Watch;
     HealthRig rig(settings);
-    rig.monitor.Begin();
+    rig.Begin();
     rig.monitor.RoundStarted(rig.settings, {}, HealthRig::At(0));
     EXPECT_TRUE(rig.RaiseAt(130));
     rig.monitor.RoundFinished({{true}, {}}, HealthRig::At(140));
@@ -96,7 +96,7 @@ TEST(HealthHeartbeat, AFileFailsWhenItHasNotChangedForTheMaximumAgeOnTheSteadyCl
     settings.heartbeatMaxAge = 60;
     settings.failAfter = 30;
     HealthRig rig(settings);
-    rig.monitor.Begin();
+    rig.Begin();
     // Written long before the start: its age still counts from the start.
     const std::uint64_t old = kWallAtStart - 86400 * kSecond;
     for (double t = 0; t < 60; t += 10) rig.Round(t, {}, {old});
@@ -116,7 +116,7 @@ TEST(HealthHeartbeat, AChangeOfTheSystemTimeNeverMakesACheckFail) {
     HealthSettings settings = ActingAtOnce({}, {L"C:\\Data\\beat.txt"});
     settings.heartbeatMaxAge = 60;
     HealthRig rig(settings);
-    rig.monitor.Begin();
+    rig.Begin();
     // The writer stamps the file with the system's time, which is set back a day, then a year
     // ahead, while the steady clock goes on.
     std::uint64_t wall = kWallAtStart;
@@ -135,7 +135,7 @@ TEST(HealthHeartbeat, AChangeOfTheSystemTimeNeverMakesACheckFail) {
 TEST(HealthHeartbeat, AMissingFileFailsAtOnce) {
     HealthSettings settings = ActingAtOnce({}, {L"C:\\Data\\beat.txt"});
     HealthRig rig(settings);
-    rig.monitor.Begin();
+    rig.Begin();
     rig.Round(0, {}, {std::nullopt});
     EXPECT_EQ(rig.Only(L"Fails"), (Journal{L"Fails C:\\Data\\beat.txt since 0s"}));
     EXPECT_FALSE(rig.RaiseAt(120));
@@ -145,7 +145,7 @@ TEST(HealthLimit, AfterTheStopsInARowTheChecksOnlyWatchUntilAnHourOfPassingCheck
     HealthSettings settings = ActingAtOnce({L"logger.exe"});
     HealthRig rig(settings);
     rig.store.stored = RunRecord{0, false, 3, L"logger.exe", kWallAtStart - kSecond};
-    rig.monitor.Begin();
+    rig.Begin();
     rig.Rounds(0, 200, {false});
     EXPECT_TRUE(rig.RaiseAt(200)) << "a fourth stop in a row";
     EXPECT_EQ(rig.Only(L"TooManyStops"), (Journal{L"TooManyStops 3"}));
@@ -169,7 +169,7 @@ TEST(HealthLimit, AGoodHourBetweenTwoStopsMeansTheyAreNotInARow) {
     HealthSettings settings = Acting({L"logger.exe"});
     HealthRig rig(settings);
     rig.store.stored = RunRecord{0, true, 2, L"", 0};
-    rig.monitor.Begin();
+    rig.Begin();
     rig.Rounds(0, 3600, {true});
     EXPECT_EQ(rig.store.stored->stopsInRow, 0u);
     EXPECT_TRUE(rig.Only(L"ActAgain").empty()) << "the checks were never only watching";
@@ -192,20 +192,37 @@ TEST(HealthRecord, TheNextStartSaysWhyTheLastRunEndedUnlessItWasAStop) {
     for (const Case& test : cases) {
         HealthRig rig(HealthSettings{});
         rig.store.stored = test.last;
-        rig.monitor.Begin();
+        rig.Begin();
         EXPECT_EQ(rig.journal, test.expected);
         EXPECT_FALSE(rig.store.stored->endedWithStop) << "the new run is not marked as going on";
         EXPECT_TRUE(rig.store.stored->stoppedBy.empty());
         EXPECT_EQ(rig.store.stored->stopsInRow, test.last.stopsInRow);
     }
     HealthRig first(HealthSettings{});
-    first.monitor.Begin();
+    first.Begin();
     EXPECT_TRUE(first.journal.empty()) << "the first run ever: " << first.journal.front();
+}
+
+// Within one run of Windows the gap is the steady count's, whatever the system's time did
+// meanwhile (here it was set an hour ahead); across a start of Windows only the clock knows it.
+TEST(HealthRecord, TheGapSinceTheLastPulseComesFromTheSteadyCountWhileWindowsRanOn) {
+    RunRecord last{kWallAtStart - 3600 * kSecond, true, 0, L"", 0};
+    last.lastPulseUptimeMs = 470'000;
+    for (const auto& [run, gap] : {std::pair{WindowsRun::Same, L"30 s ago"}, std::pair{WindowsRun::New, L"3600 s ago"},
+                                  std::pair{WindowsRun::Unknown, L"3600 s ago"}}) {
+        Journal journal;
+        RecordingHealthLog log{journal};
+        FakeStore store;
+        store.stored = last;
+        HealthMonitor next(log, store, {500'000, kWallAtStart, 500'000});
+        next.Begin(run);
+        EXPECT_EQ(journal, (Journal{L"LastPulseBefore -3600s, " + std::wstring(gap)}));
+    }
 }
 
 TEST(HealthRecord, KeepsTheLastGoodPulseAndAStop) {
     HealthRig rig(HealthSettings{});
-    rig.monitor.Begin();
+    rig.Begin();
     rig.monitor.PulseEnded(HealthRig::At(61));
     EXPECT_EQ(rig.store.stored->lastPulse, kWallAtStart + 61 * kSecond);
     rig.monitor.Stopped();
@@ -216,17 +233,91 @@ TEST(HealthRecord, ARecordThatCannotBeWrittenIsLoggedOnceAndTheChecksOnlyWatch) 
     HealthSettings settings = ActingAtOnce({L"logger.exe"});
     HealthRig rig(settings);
     rig.store.error = 5;
-    rig.monitor.Begin();
+    rig.Begin();
     rig.Rounds(0, 200, {false});
-    for (double t = 61; t < 200; t += 60) rig.monitor.PulseEnded(HealthRig::At(t));
+    for (double t = 61; t < 200; t += 60.5) rig.monitor.PulseEnded(HealthRig::At(t));
     EXPECT_TRUE(rig.RaiseAt(200));
     EXPECT_EQ(rig.Only(L"RecordNotWritten"), (Journal{L"RecordNotWritten 5"}));
     EXPECT_EQ(rig.Only(L"WouldStop"), (Journal{L"WouldStop logger.exe since 0s"}));
 
     // Writable again: the checks act.
     rig.store.error = 0;
-    rig.monitor.PulseEnded(HealthRig::At(201));
+    rig.monitor.PulseEnded(HealthRig::At(242.5));
     EXPECT_FALSE(rig.RaiseAt(260));
+}
+
+// The record is written elsewhere, its outcome told later: nothing waits for it. What keeps the
+// limit and the drill goes to the disk at once; a pulse's time without forcing it, at most once
+// a minute; a write that fails later is logged once, the checks then only watch, and a drill
+// that the record may not carry ends.
+TEST(HealthRecord, OnlyWhatGuardsIsWrittenThroughAndAWriteThatFailsLaterStopsTheChecksActing) {
+    HealthRig rig(ActingAtOnce({L"logger.exe"}));
+    rig.store.later = true;
+    rig.Begin();
+    rig.Rounds(0, 100, {true});
+    for (double t = 0.5; t < 200; t += 30) rig.monitor.PulseEnded(HealthRig::At(t));
+    using enum RecordWrite;
+    EXPECT_EQ(rig.store.writes, (std::vector<RecordWrite>{Guard, Pulse, Pulse, Pulse, Pulse}));
+    EXPECT_EQ(rig.store.stored->lastPulseUptimeMs, 180'500);
+
+    rig.monitor.RecordWritten(112);
+    rig.monitor.RecordWritten(112);
+    EXPECT_EQ(rig.Only(L"Record"), (Journal{L"RecordNotWritten 112"}));
+    rig.Rounds(110, 300, {false});
+    EXPECT_TRUE(rig.RaiseAt(300)) << "the checks acted with a record that cannot be written";
+
+    HealthRig drill(HealthSettings{});
+    drill.store.later = true;
+    drill.Begin();
+    ASSERT_EQ(drill.monitor.StartDrill(HealthRig::At(10)), DrillAnswer::Started);
+    EXPECT_EQ(drill.store.writes.back(), RecordWrite::Guard);
+    drill.monitor.RecordWritten(112);
+    EXPECT_TRUE(drill.RaiseAt(20)) << "a drill that the record may not carry left a rise out";
+    EXPECT_EQ(drill.Only(L"DrillRefused"), (Journal{L"DrillRefused 3"}));
+
+    HealthRig stop(ActingAtOnce({L"logger.exe"}));
+    stop.store.later = true;
+    stop.Begin();
+    stop.Rounds(0, 130, {false});
+    EXPECT_FALSE(stop.RaiseAt(130)) << "the checks waited for the record before they held the rise";
+    EXPECT_EQ(stop.store.writes.back(), RecordWrite::Guard);
+    EXPECT_EQ(stop.store.stored->stopsInRow, 1u);
+}
+
+// A sleep is no time for a check to fail in: the clock the monitor reads leaves it out, and a
+// round that was under way when the machine slept is judged on what it finds after the wake.
+// The grace after the start counts no sleep either.
+TEST(HealthSleep, ARoundUnderWayWhileTheMachineSleepsIsJudgedAfterTheWake) {
+    for (const double roundAt : {610.0 /* after the grace */, 310.0 /* within it */}) {
+        HealthRig rig(Acting({L"logger.exe"}));  // 600 s of grace, FailAfter 120 s
+        AwakeClock clock;
+        const auto at = [&clock](double seconds) {
+            const auto ms = static_cast<std::int64_t>(seconds * 1000);
+            return clock.Now(ms, kWallAtStart + static_cast<std::uint64_t>(seconds * kSecond));
+        };
+        rig.Begin();
+        for (double t = 0; t < roundAt; t += 10) {
+            rig.monitor.RoundStarted(rig.settings, rig.problems, at(t));
+            rig.monitor.RoundFinished({{true}, {}}, at(t));
+        }
+        rig.monitor.RoundStarted(rig.settings, rig.problems, at(roundAt));
+        clock.Suspending(static_cast<std::int64_t>(roundAt * 1000) + 1000);
+        const double wake = roundAt + 7200;
+        EXPECT_EQ(rig.monitor.AtRise(at(wake - 100)), RiseAnswer::Raise) << roundAt << ": asleep";
+        clock.Resumed(static_cast<std::int64_t>(wake * 1000));
+        EXPECT_EQ(rig.monitor.AtRise(at(wake)), RiseAnswer::Raise) << roundAt << ": the sleep counted";
+        rig.monitor.RoundFinished({{true}, {}}, at(wake + 1));
+        EXPECT_TRUE(rig.Only(L"Fails").empty()) << roundAt << ": " << rig.Only(L"Fails").front();
+
+        // Awake, time counts again: a round that hangs now fails after FailAfter, and acts once
+        // 600 s awake have passed since the start.
+        rig.monitor.RoundStarted(rig.settings, rig.problems, at(wake + 10));
+        EXPECT_EQ(rig.monitor.AtRise(at(wake + 129)), RiseAnswer::Raise) << roundAt;
+        const double awakeAt131 = roundAt + 1 + 130;  // awake seconds since the start at wake + 131
+        EXPECT_EQ(rig.monitor.AtRise(at(wake + 131)), awakeAt131 >= 600 ? RiseAnswer::Hold : RiseAnswer::Raise)
+            << roundAt;
+        EXPECT_EQ(rig.monitor.AtRise(at(wake + 600)), RiseAnswer::Hold) << roundAt << ": the checks never acted";
+    }
 }
 
 // A record that is there but cannot be read, whatever kept it from being read, and the next
@@ -235,7 +326,7 @@ TEST(HealthRecord, AnUnreadableRecordCountsAsTheLimitReachedAcrossResetsUntilAGo
     for (const unsigned long error : {0ul, 5ul}) {
         HealthRig rig(ActingAtOnce({L"logger.exe"}));
         rig.store.unreadable = error;
-        rig.monitor.Begin();
+        rig.Begin();
         rig.Rounds(0, 200, {false});
         EXPECT_TRUE(rig.RaiseAt(200)) << "the checks acted with the stops in a row unknown";
         EXPECT_EQ(rig.Only(L"Record"), (Journal{L"RecordUnreadable " + std::to_wstring(error)}));
@@ -247,7 +338,7 @@ TEST(HealthRecord, AnUnreadableRecordCountsAsTheLimitReachedAcrossResetsUntilAGo
         // The machine resets before a good hour: the record written since keeps the limit.
         HealthRig next(ActingAtOnce({L"logger.exe"}));
         next.store.stored = rig.store.stored;
-        next.monitor.Begin();
+        next.Begin();
         next.Rounds(0, 200, {false});
         EXPECT_TRUE(next.RaiseAt(200));
         next.Rounds(210, 210 + 3600, {true});
@@ -260,7 +351,7 @@ TEST(HealthRecord, AnUnreadableRecordCountsAsTheLimitReachedAcrossResetsUntilAGo
 
 TEST(HealthRecord, AMissingRecordIsTheFirstRunAndTheChecksActAtOnce) {
     HealthRig rig(ActingAtOnce({L"logger.exe"}));
-    rig.monitor.Begin();
+    rig.Begin();
     rig.Rounds(0, 200, {false});
     EXPECT_FALSE(rig.RaiseAt(200));
     EXPECT_TRUE(rig.Only(L"Record").empty());
@@ -269,7 +360,7 @@ TEST(HealthRecord, AMissingRecordIsTheFirstRunAndTheChecksActAtOnce) {
 TEST(HealthSettingsInForce, SettingsAndProblemsAreLoggedWhenTheyChangeNotEveryRound) {
     HealthRig rig(Acting({L"logger.exe"}));
     rig.problems = {{SettingProblem::Kind::BadValue, L"FailAfter", L"5", L"120"}};
-    rig.monitor.Begin();
+    rig.Begin();
     rig.Rounds(0, 100, {true});
     EXPECT_EQ(rig.journal, (Journal{L"Bad FailAfter 5 -> 120", L"Settings mode 2"}));
 
@@ -286,7 +377,7 @@ TEST(HealthSettingsInForce, SettingsAndProblemsAreLoggedWhenTheyChangeNotEveryRo
 TEST(HealthSettingsInForce, ChecksSwitchedOffForgetTheirFailures) {
     HealthSettings settings = ActingAtOnce({L"logger.exe"});
     HealthRig rig(settings);
-    rig.monitor.Begin();
+    rig.Begin();
     rig.Rounds(0, 100, {false});
     rig.settings.mode = HealthMode::Off;
     rig.Round(110, {});

@@ -83,6 +83,7 @@ public:
             std::to_wstring(timeout) + L" s");
     }
     void DrillEndedByStop() override { Add(L"DrillEndedByStop"); }
+    void DrillEndedWithoutReset(std::uint64_t lastPulse) override { Add(L"DrillWithoutReset after " + Seconds(lastPulse)); }
     void DrillRefused(DrillAnswer why) override { Add(L"DrillRefused " + std::to_wstring(static_cast<int>(why))); }
     void DrillPassed(std::uint64_t lastPulse, std::uint64_t serviceStart, std::uint64_t windowsStart,
                      std::uint64_t seconds) override {
@@ -106,15 +107,18 @@ public:
         if (!stored) return {};
         return {StoredRecord::State::Read, *stored, 0};
     }
-    unsigned long Save(const RunRecord& record) override {
+    // As the service's writer would have written it; the outcome at once, or none while `later`.
+    std::optional<unsigned long> Save(const RunRecord& record, RecordWrite how) override {
         if (error == 0) stored = record;
-        ++saves;
+        writes.push_back(how);
+        if (later) return std::nullopt;
         return error;
     }
     std::optional<RunRecord> stored;
     std::optional<unsigned long> unreadable;  // the error Load reports instead of a record
     unsigned long error = 0;
-    int saves = 0;
+    bool later = false;
+    std::vector<RecordWrite> writes;
 };
 
 inline HealthSettings Acting(std::vector<std::wstring> processes, std::vector<std::wstring> files = {}) {
@@ -137,8 +141,11 @@ struct HealthRig {
     explicit HealthRig(HealthSettings chosen) : settings(std::move(chosen)) {}
 
     static Instant At(double seconds) {
-        return {static_cast<std::int64_t>(seconds * 1000), kWallAtStart + static_cast<std::uint64_t>(seconds * kSecond)};
+        const auto ms = static_cast<std::int64_t>(seconds * 1000);
+        return {ms, kWallAtStart + static_cast<std::uint64_t>(seconds * kSecond), ms};
     }
+    // The service's start, in a new run of Windows unless said otherwise.
+    void Begin(WindowsRun run = WindowsRun::New) { monitor.Begin(run); }
     // A whole round at `seconds`: the processes running as given, the files written at those times.
     void Round(double seconds, std::vector<bool> running, std::vector<std::optional<std::uint64_t>> written = {}) {
         monitor.RoundStarted(settings, problems, At(seconds));

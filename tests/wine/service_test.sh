@@ -3,11 +3,14 @@
 # prefix's start with nobody logged on to the service's deletion. COM1 to COM4 are
 # pseudo-terminals; strace shows the opens (Wine's server opens a port's device) and the breaks
 # (TIOCSBRK raises the line, TIOCCBRK lowers it) and, with WINEDEBUG=+eventlog, Wine prints what
-# the service reports to the event log: the message number and its strings.
-#   service_test.sh <build folder> <source folder>
+# the service reports to the event log: the message number and its strings. In two parts, which
+# run side by side in prefixes of their own: boot (the library, the ports, the health checks,
+# the record) and drill (an administrator's drill, with and without a reset).
+#   service_test.sh <build folder> <source folder> boot|drill
 set -u
 build=$1
 source=$2
+part=$3
 export WINEPREFIX="${WINEPREFIX:?the Wine prefix, which ctest names}"
 ports="$WINEPREFIX/ports"  # where the prefix maps COM1 to COM4
 . "$build/product/product.env"  # the service's name and keys, the exit codes
@@ -128,220 +131,254 @@ rm -rf "$record_folder"
 mkdir -p "$record_folder"
 exe=$(printf 'Z:%s' "$work/program/kelvarid-service.exe" | tr '/' '\\')
 
-# Without its library the service cannot pulse: the failure goes to the log once, the service
-# keeps running (a process that ended would be started again and again) and pulses once the
-# library is back, at the next rise: it is looked for before every one.
-mkdir "$work/nolibrary"
-cp "$build/kelvarid-service.exe" "$work/nolibrary/"
-wineserver -k 2>/dev/null; wineserver -w
-trace="$work/trace-nolibrary"; out="$work/out-nolibrary"
-boot
-await_boot
-"$W" sc create "$service_name" binPath= "$(printf 'Z:%s' "$work/nolibrary/kelvarid-service.exe" | tr '/' '\\')" \
-    start= demand >/dev/null 2>&1
-"$W" sc start "$service_name" >/dev/null 2>&1
-for _ in $(seq 100); do grep -q "ReportEventW (.*,$MSG_LIBRARY_NOT_LOADED," "$out" && break; sleep 0.2; done
-await mentioned "$MSG_LIBRARY_NOT_LOADED" serline.dll || fail "no entry naming the missing serline.dll"
-# The first rise, due 5 ms after the start, fails: the library is put back after it.
-await grep -q "ReportEventW (.*,$MSG_PULSE_FAILED," "$out" || fail "no entry that the first pulse failed"
-wait_for_state RUNNING || fail "the service without its library does not run: $(state)"
-cp "$build/serline.dll" "$work/nolibrary/"
-back=$(date +%s.%N)
-wait_for_raises COM1 1 65 || fail "no rise on COM1 within 65 s of serline.dll being put back"
-library_to_rise=$(calc "$(breaks | grep ' COM1 raise$' | head -n 1 | cut -d' ' -f1) - $back")
-await mentioned "$MSG_LIBRARY_LOADED" serline.dll || fail "no entry that serline.dll was loaded"
-[ "$(grep -c "ReportEventW (.*,$MSG_LIBRARY_NOT_LOADED," "$out")" = 1 ] || fail "the missing library was logged more than once"
-stop_service
-await last_break_is COM1 lower || fail "the line of COM1 was left raised"
-"$W" sc delete "$service_name" >/dev/null 2>&1
-trace="$work/trace"; out="$work/out"
-
-# The service as the installer makes it, then the prefix shut down.
-wineserver -k 2>/dev/null; wineserver -w
-"$W" sc delete "$service_name" >/dev/null 2>&1
-"$W" sc create "$service_name" binPath= "$exe" start= auto obj= "NT AUTHORITY\\LocalService" >"$work/create" 2>&1 ||
-    { cat "$work/create"; echo "FAIL: sc create"; exit 1; }
-"$W" sc failure "$service_name" reset= 86400 actions= restart/5000/restart/30000/restart/300000 >/dev/null 2>&1
-set_port COM2
-"$W" reg query "HKLM\\$KELVARID_SERVICE_KEY" >"$work/key" 2>&1
-grep -q 'FailureActions' "$work/key" && failure_actions=kept || failure_actions="not kept"
-wineserver -k 2>/dev/null; wineserver -w
-
-# The machine starts: a persistent server, as no program keeps it up, and one program that
-# ends at once. The service must start by itself and pulse on COM2, the configured port.
-started=$(date +%s.%N)
-boot
-
-wait_for_raises COM2 1 60 || fail "no break on COM2 within 60 s of the start"
-first=$(breaks | grep ' COM2 raise$' | head -n 1 | cut -d' ' -f1)
-boot_to_break=$(calc "$first - $started")
-# Every port the library opens it sets up (SetCommState) in the service's own process: the trace
-# must show that of COM2 to prove that it would show another port's.
-grep -Eq "ioctl\([0-9]+<$com2>, .*TCSETS" "$trace" || fail "the trace shows no set-up of COM2, so it cannot show one of another port"
-touched_since 0 COM1 COM3 COM4 && fail "a port other than COM2 was opened or driven"
-await logged "$MSG_STARTED" COM2 || fail "no entry that the service started on COM2"
-service=$(pulser COM2)
-[ -n "$service" ] || fail "the process that pulses cannot be found"
-# ES_CONTINUOUS | ES_SYSTEM_REQUIRED (Wine notes the call under warn+ntdll), and no entry that
-# the priority could not be raised.
-grep -q 'NtSetThreadExecutionState (0x80000001,' "$out" || fail "the service does not keep the machine awake"
-grep -q "ReportEventW (.*,$MSG_PRIORITY_NOT_RAISED," "$out" && fail "the service's priority was not raised"
-
-# While it runs: its account and controls, and kelvarid.exe refusing to start beside it.
-WINEDEBUG=-all "$W" "$build/tests/wine/e2e_service.exe" --gtest_filter='ServiceRunning.*' >"$work/running" 2>&1 ||
-    { cat "$work/running"; fail "the checks of the running service failed"; }
-
-# STOP: the line ends lowered and the process is gone.
-stop_service
-for _ in $(seq 50); do [ -d "/proc/$service" ] || break; sleep 0.1; done
-[ -d "/proc/$service" ] && fail "the service's process still runs after STOP"
-await last_break_is COM2 lower || fail "the line of COM2 was left raised"
-await logged "$MSG_STOPPED" COM2 || fail "no entry that the service stopped"
-
-# A Port value that names no port: logged, and COM1 is used. Stopped 100 ms after it reports
-# RUNNING, in the high phase of its first pulse: the stop lowers the line, long before the
-# fall due at +500 ms.
-set_port COM9
-WINEDEBUG=-all "$W" "$build/tests/wine/e2e_service.exe" --gtest_filter='ServiceControl.*' >"$work/control" 2>&1 ||
-    { cat "$work/control"; fail "the start and stop within the first pulse failed"; }
-await last_break_is COM1 lower || fail "the line of COM1 was left raised"
-[ "$(raises COM1)" = 1 ] || fail "with Port=COM9, $(raises COM1) breaks on COM1 instead of one"
-await logged "$MSG_BAD_PORT_VALUE" COM9 || fail "the wrong Port value was not logged"
-await logged "$MSG_BAD_PORT_VALUE" COM1 || fail "the log does not say that COM1 is used instead"
-rise1=$(breaks | grep ' COM1 raise$' | cut -d' ' -f1)
-lowered1=$(breaks | grep ' COM1 lower$' | awk -v r="$rise1" '$1 > r { printf "%.0f", ($1 - r) * 1000; exit }')
-[ -n "$lowered1" ] && [ "$lowered1" -lt 450 ] || fail "STOP in the high phase did not lower the line (down after ${lowered1:-?} ms)"
-
-# Its port missing (COM3), the others there: no rise goes anywhere, no other port is opened,
-# and the failure is logged once. Then the process is killed: its recovery action would start
-# it again after 5 s.
-kill "$socat3"; rm -f "$ports/com3"
-set_port COM3
-from=$(mark)
-"$W" sc start "$service_name" >/dev/null 2>&1
-await logged "$MSG_PORT_NOT_OPENED" COM3 || fail "no entry that COM3 cannot be opened"
-await logged "$MSG_PULSE_FAILED" - || fail "no entry that the first rise, due 5 ms after the start, failed"
-touched_since "$from" COM1 COM2 COM4 && fail "with COM3 missing, another port was opened or driven"
-killed=$("$W" --pids '[k]elvarid-service.exe' | head -n 1)
-[ -n "$killed" ] || fail "the service's process cannot be found"
-kill -9 "$killed"
-# Its recovery action, where kept, starts it again after 5 s: given 15 s to show.
-restarted_elsewhere() { "$W" --pids '[k]elvarid-service.exe' | grep -qvx "$killed"; }
-for _ in $(seq 150); do restarted_elsewhere && break; sleep 0.1; done
-if restarted_elsewhere; then
-    restarted="restarted by its recovery action"
-elif [ "$failure_actions" = kept ]; then
-    fail "the killed service was not started again although its recovery actions are kept"
-else
-    restarted="not restarted: Wine keeps no recovery actions (sc failure stores nothing) and says $(state)"
-fi
-
-# Health checks. Wine keeps a killed service RUNNING: its next start comes with the next boot
-# of the prefix, as the service starts with the machine. The service watches logger.exe (the
-# test's holder program), acts after 10 s of failure, with no grace; COM1.
-set_port COM1
-set_value HealthChecks REG_DWORD 2
-set_value Processes REG_MULTI_SZ logger.exe
-set_value FailAfter REG_DWORD 10
-set_value StartupGrace REG_DWORD 0
-cp "$build/tests/wine/instance_holder.exe" "$work/logger.exe"
-reset_and_boot act
-wait_for_raises COM1 1 60 || fail "the service with health checks did not pulse on COM1 at boot"
-# Started once the prefix is up (else its Wine would start the prefix untraced). Should the
-# first round come before it, the check fails and passes again, which the run allows.
-"$W" "$work/logger.exe" --nothing >/dev/null 2>&1 &
-# The killed run ended without a STOP: this start says so, with the time of its last pulse.
-await mentioned "$MSG_LAST_RUN_NOT_STOPPED" 'L"' || fail "no entry that the killed run ended without a stop"
-await logged "$MSG_HEALTH_SETTINGS" logger.exe || fail "no entry of the health checks' settings"
-logger_runs() { [ -n "$("$W" --pids "[l]ogger.exe")" ]; }
-await logger_runs || fail "logger.exe did not start"
-# The watched program dies: the check fails within a round (10 s), acts after FailAfter (10 s),
-# and the next rise, 60.5 s after the first, does not come. The line stays low.
-sleep 11  # a round that sees it running: a failure from before it started is over
-kill -9 $("$W" --pids "[l]ogger.exe")
-await logged "$MSG_PROCESS_NOT_RUNNING" logger.exe || fail "no entry that logger.exe does not run"
-for _ in $(seq 700); do grep -q "ReportEventW (.*,$MSG_PULSES_STOPPED_BY_CHECK," "$out" && break; sleep 0.1; done
-await logged "$MSG_PULSES_STOPPED_BY_CHECK" logger.exe || fail "the pulses did not stop at the rise after logger.exe died"
-sleep 1  # the rise held back would have come with the entry
-[ "$(raises COM1)" = 1 ] || fail "the line was raised after the checks stopped the pulses ($(raises COM1) rises)"
-last_break_is COM1 lower || fail "the line of COM1 is not low after the checks stopped the pulses"
-[ "$(state)" = RUNNING ] || fail "the service ended when its checks stopped the pulses: $(state)"
-
-# The circuit resets the machine. The next run, watching only, says that the checks stopped
-# the last one; it logs the dead program and a heartbeat file that stops changing, and pulses.
-touch "$work/beat.txt"
-set_value HealthChecks REG_DWORD 1
-set_value HeartbeatFiles REG_MULTI_SZ "$(printf 'Z:%s' "$work/beat.txt" | tr '/' '\\')"
-set_value HeartbeatMaxAge REG_DWORD 10
-reset_and_boot watch
-wait_for_raises COM1 1 60 || fail "watching only, the service did not pulse on COM1 at boot"
-await logged "$MSG_LAST_RUN_STOPPED_BY_CHECK" logger.exe || fail "the next start does not say that logger.exe stopped the pulses"
-# The heartbeat goes on for 20 s, then stops.
-for _ in $(seq 10); do touch "$work/beat.txt"; sleep 2; done
-mentioned "$MSG_HEARTBEAT_UNCHANGED" beat.txt && fail "the heartbeat file failed while it changed every 2 s"
-for _ in $(seq 300); do mentioned "$MSG_HEARTBEAT_UNCHANGED" beat.txt && break; sleep 0.1; done
-mentioned "$MSG_HEARTBEAT_UNCHANGED" beat.txt || fail "no entry that the heartbeat file stopped changing"
-for _ in $(seq 700); do grep -q "ReportEventW (.*,$MSG_WOULD_STOP," "$out" && break; sleep 0.1; done
-await logged "$MSG_WOULD_STOP" logger.exe || fail "watching only, no entry that the pulses would have stopped"
-wait_for_raises COM1 2 5 || fail "watching only, the pulses stopped: $(raises COM1) rises"
-stop_service "the health checks"
-await last_break_is COM1 lower || fail "the line of COM1 was left raised"
-tr -d '\000' <"$record_folder/$KELVARID_RECORD_FILE" | grep -q 'EndedWithStop=1' ||
-    fail "the record does not say that the run ended with a STOP"
-
-# An administrator's drill, asked for by the service's program in a console. Refused while the
-# service does not run, with its own exit code.
-drill() { "$W" "$work/program/kelvarid-service.exe" --drill >"$work/drill-$1" 2>&1; echo $?; }
-# The service started, and its first pulse over; $before: the rises on COM1 before it.
-start_and_pulse_once() {
-    before=$(raises COM1)
+# The library, the ports, the health checks, the record.
+boot_part() {
+    # Without its library the service cannot pulse: the failure goes to the log once, the service
+    # keeps running (a process that ended would be started again and again) and pulses once the
+    # library is back, at the next rise: it is looked for before every one.
+    mkdir "$work/nolibrary"
+    cp "$build/kelvarid-service.exe" "$work/nolibrary/"
+    wineserver -k 2>/dev/null; wineserver -w
+    trace="$work/trace-nolibrary"; out="$work/out-nolibrary"
+    boot
+    await_boot
+    "$W" sc create "$service_name" binPath= "$(printf 'Z:%s' "$work/nolibrary/kelvarid-service.exe" | tr '/' '\\')" \
+        start= demand >/dev/null 2>&1
     "$W" sc start "$service_name" >/dev/null 2>&1
-    wait_for_raises COM1 $((before + 1)) 10 || fail "the service did not pulse at its start"
-    await last_break_is COM1 lower || fail "the first pulse did not end"
+    for _ in $(seq 100); do grep -q "ReportEventW (.*,$MSG_LIBRARY_NOT_LOADED," "$out" && break; sleep 0.2; done
+    await mentioned "$MSG_LIBRARY_NOT_LOADED" serline.dll || fail "no entry naming the missing serline.dll"
+    # The first rise, due 5 ms after the start, fails: the library is put back after it.
+    await grep -q "ReportEventW (.*,$MSG_PULSE_FAILED," "$out" || fail "no entry that the first pulse failed"
+    wait_for_state RUNNING || fail "the service without its library does not run: $(state)"
+    cp "$build/serline.dll" "$work/nolibrary/"
+    back=$(date +%s.%N)
+    wait_for_raises COM1 1 65 || fail "no rise on COM1 within 65 s of serline.dll being put back"
+    library_to_rise=$(calc "$(breaks | grep ' COM1 raise$' | head -n 1 | cut -d' ' -f1) - $back")
+    await mentioned "$MSG_LIBRARY_LOADED" serline.dll || fail "no entry that serline.dll was loaded"
+    [ "$(grep -c "ReportEventW (.*,$MSG_LIBRARY_NOT_LOADED," "$out")" = 1 ] || fail "the missing library was logged more than once"
+    stop_service
+    await last_break_is COM1 lower || fail "the line of COM1 was left raised"
+    "$W" sc delete "$service_name" >/dev/null 2>&1
+    trace="$work/trace"; out="$work/out"
+
+    # The service as the installer makes it, then the prefix shut down.
+    wineserver -k 2>/dev/null; wineserver -w
+    "$W" sc delete "$service_name" >/dev/null 2>&1
+    "$W" sc create "$service_name" binPath= "$exe" start= auto obj= "NT AUTHORITY\\LocalService" >"$work/create" 2>&1 ||
+        { cat "$work/create"; echo "FAIL: sc create"; exit 1; }
+    "$W" sc failure "$service_name" reset= 86400 actions= restart/5000/restart/30000/restart/300000 >/dev/null 2>&1
+    set_port COM2
+    "$W" reg query "HKLM\\$KELVARID_SERVICE_KEY" >"$work/key" 2>&1
+    grep -q 'FailureActions' "$work/key" && failure_actions=kept || failure_actions="not kept"
+    wineserver -k 2>/dev/null; wineserver -w
+
+    # The machine starts: a persistent server, as no program keeps it up, and one program that
+    # ends at once. The service must start by itself and pulse on COM2, the configured port.
+    started=$(date +%s.%N)
+    boot
+
+    wait_for_raises COM2 1 60 || fail "no break on COM2 within 60 s of the start"
+    first=$(breaks | grep ' COM2 raise$' | head -n 1 | cut -d' ' -f1)
+    boot_to_break=$(calc "$first - $started")
+    # Every port the library opens it sets up (SetCommState) in the service's own process: the trace
+    # must show that of COM2 to prove that it would show another port's.
+    grep -Eq "ioctl\([0-9]+<$com2>, .*TCSETS" "$trace" || fail "the trace shows no set-up of COM2, so it cannot show one of another port"
+    touched_since 0 COM1 COM3 COM4 && fail "a port other than COM2 was opened or driven"
+    await logged "$MSG_STARTED" COM2 || fail "no entry that the service started on COM2"
+    service=$(pulser COM2)
+    [ -n "$service" ] || fail "the process that pulses cannot be found"
+    # ES_CONTINUOUS | ES_SYSTEM_REQUIRED (Wine notes the call under warn+ntdll), and no entry that
+    # the priority could not be raised.
+    grep -q 'NtSetThreadExecutionState (0x80000001,' "$out" || fail "the service does not keep the machine awake"
+    grep -q "ReportEventW (.*,$MSG_PRIORITY_NOT_RAISED," "$out" && fail "the service's priority was not raised"
+
+    # While it runs: its account and controls, and kelvarid.exe refusing to start beside it.
+    WINEDEBUG=-all "$W" "$build/tests/wine/e2e_service.exe" --gtest_filter='ServiceRunning.*' >"$work/running" 2>&1 ||
+        { cat "$work/running"; fail "the checks of the running service failed"; }
+
+    # STOP: the line ends lowered and the process is gone.
+    stop_service
+    for _ in $(seq 50); do [ -d "/proc/$service" ] || break; sleep 0.1; done
+    [ -d "/proc/$service" ] && fail "the service's process still runs after STOP"
+    await last_break_is COM2 lower || fail "the line of COM2 was left raised"
+    await logged "$MSG_STOPPED" COM2 || fail "no entry that the service stopped"
+
+    # A Port value that names no port: logged, and COM1 is used. Stopped 100 ms after it reports
+    # RUNNING, in the high phase of its first pulse: the stop lowers the line, long before the
+    # fall due at +500 ms.
+    set_port COM9
+    WINEDEBUG=-all "$W" "$build/tests/wine/e2e_service.exe" --gtest_filter='ServiceControl.*' >"$work/control" 2>&1 ||
+        { cat "$work/control"; fail "the start and stop within the first pulse failed"; }
+    await last_break_is COM1 lower || fail "the line of COM1 was left raised"
+    [ "$(raises COM1)" = 1 ] || fail "with Port=COM9, $(raises COM1) breaks on COM1 instead of one"
+    await logged "$MSG_BAD_PORT_VALUE" COM9 || fail "the wrong Port value was not logged"
+    await logged "$MSG_BAD_PORT_VALUE" COM1 || fail "the log does not say that COM1 is used instead"
+    rise1=$(breaks | grep ' COM1 raise$' | cut -d' ' -f1)
+    lowered1=$(breaks | grep ' COM1 lower$' | awk -v r="$rise1" '$1 > r { printf "%.0f", ($1 - r) * 1000; exit }')
+    [ -n "$lowered1" ] && [ "$lowered1" -lt 450 ] || fail "STOP in the high phase did not lower the line (down after ${lowered1:-?} ms)"
+
+    # Its port missing (COM3), the others there: no rise goes anywhere, no other port is opened,
+    # and the failure is logged once. Then the process is killed: its recovery action would start
+    # it again after 5 s.
+    kill "$socat3"; rm -f "$ports/com3"
+    set_port COM3
+    from=$(mark)
+    "$W" sc start "$service_name" >/dev/null 2>&1
+    await logged "$MSG_PORT_NOT_OPENED" COM3 || fail "no entry that COM3 cannot be opened"
+    await logged "$MSG_PULSE_FAILED" - || fail "no entry that the first rise, due 5 ms after the start, failed"
+    touched_since "$from" COM1 COM2 COM4 && fail "with COM3 missing, another port was opened or driven"
+    killed=$("$W" --pids '[k]elvarid-service.exe' | head -n 1)
+    [ -n "$killed" ] || fail "the service's process cannot be found"
+    kill -9 "$killed"
+    # Its recovery action, where kept, starts it again after 5 s: given 15 s to show.
+    restarted_elsewhere() { "$W" --pids '[k]elvarid-service.exe' | grep -qvx "$killed"; }
+    for _ in $(seq 150); do restarted_elsewhere && break; sleep 0.1; done
+    if restarted_elsewhere; then
+        restarted="restarted by its recovery action"
+    elif [ "$failure_actions" = kept ]; then
+        fail "the killed service was not started again although its recovery actions are kept"
+    else
+        restarted="not restarted: Wine keeps no recovery actions (sc failure stores nothing) and says $(state)"
+    fi
+
+    # Health checks. Wine keeps a killed service RUNNING: its next start comes with the next boot
+    # of the prefix, as the service starts with the machine. The service watches logger.exe (the
+    # test's holder program), acts after 10 s of failure, with no grace; COM1.
+    set_port COM1
+    set_value HealthChecks REG_DWORD 2
+    set_value Processes REG_MULTI_SZ logger.exe
+    set_value FailAfter REG_DWORD 10
+    set_value StartupGrace REG_DWORD 0
+    cp "$build/tests/wine/instance_holder.exe" "$work/logger.exe"
+    reset_and_boot act
+    wait_for_raises COM1 1 60 || fail "the service with health checks did not pulse on COM1 at boot"
+    # Started once the prefix is up (else its Wine would start the prefix untraced). Should the
+    # first round come before it, the check fails and passes again, which the run allows.
+    "$W" "$work/logger.exe" --nothing >/dev/null 2>&1 &
+    # The killed run ended without a STOP: this start says so, with the time of its last pulse.
+    await mentioned "$MSG_LAST_RUN_NOT_STOPPED" 'L"' || fail "no entry that the killed run ended without a stop"
+    await logged "$MSG_HEALTH_SETTINGS" logger.exe || fail "no entry of the health checks' settings"
+    logger_runs() { [ -n "$("$W" --pids "[l]ogger.exe")" ]; }
+    await logger_runs || fail "logger.exe did not start"
+    # The watched program dies: the check fails within a round (10 s), acts after FailAfter (10 s),
+    # and the next rise, 60.5 s after the first, does not come. The line stays low.
+    sleep 11  # a round that sees it running: a failure from before it started is over
+    kill -9 $("$W" --pids "[l]ogger.exe")
+    await logged "$MSG_PROCESS_NOT_RUNNING" logger.exe || fail "no entry that logger.exe does not run"
+    for _ in $(seq 700); do grep -q "ReportEventW (.*,$MSG_PULSES_STOPPED_BY_CHECK," "$out" && break; sleep 0.1; done
+    await logged "$MSG_PULSES_STOPPED_BY_CHECK" logger.exe || fail "the pulses did not stop at the rise after logger.exe died"
+    sleep 1  # the rise held back would have come with the entry
+    [ "$(raises COM1)" = 1 ] || fail "the line was raised after the checks stopped the pulses ($(raises COM1) rises)"
+    last_break_is COM1 lower || fail "the line of COM1 is not low after the checks stopped the pulses"
+    [ "$(state)" = RUNNING ] || fail "the service ended when its checks stopped the pulses: $(state)"
+
+    # The circuit resets the machine. The next run, watching only, says that the checks stopped
+    # the last one; it logs the dead program and a heartbeat file that stops changing, and pulses.
+    touch "$work/beat.txt"
+    set_value HealthChecks REG_DWORD 1
+    set_value HeartbeatFiles REG_MULTI_SZ "$(printf 'Z:%s' "$work/beat.txt" | tr '/' '\\')"
+    set_value HeartbeatMaxAge REG_DWORD 10
+    # The record cannot be written (where a new one goes, a folder stands): the pulses keep their
+    # rhythm, the log says so once, and the checks only watch.
+    mkdir "$record_folder/$KELVARID_RECORD_FILE.new"
+    reset_and_boot watch
+    wait_for_raises COM1 1 60 || fail "watching only, the service did not pulse on COM1 at boot"
+    await logged "$MSG_LAST_RUN_STOPPED_BY_CHECK" logger.exe || fail "the next start does not say that logger.exe stopped the pulses"
+    # The heartbeat goes on for 20 s, then stops.
+    for _ in $(seq 10); do touch "$work/beat.txt"; sleep 2; done
+    mentioned "$MSG_HEARTBEAT_UNCHANGED" beat.txt && fail "the heartbeat file failed while it changed every 2 s"
+    for _ in $(seq 300); do mentioned "$MSG_HEARTBEAT_UNCHANGED" beat.txt && break; sleep 0.1; done
+    mentioned "$MSG_HEARTBEAT_UNCHANGED" beat.txt || fail "no entry that the heartbeat file stopped changing"
+    for _ in $(seq 700); do grep -q "ReportEventW (.*,$MSG_WOULD_STOP," "$out" && break; sleep 0.1; done
+    await logged "$MSG_WOULD_STOP" logger.exe || fail "watching only, no entry that the pulses would have stopped"
+    wait_for_raises COM1 3 70 || fail "watching only, with the record unwritable, the pulses stopped: $(raises COM1) rises"
+    await last_break_is COM1 lower || fail "the third pulse did not end"
+    [ "$(grep -c "ReportEventW (.*,$MSG_RECORD_NOT_WRITTEN," "$out")" = 1 ] ||
+        fail "not one entry that the record cannot be written: $(grep -c "ReportEventW (.*,$MSG_RECORD_NOT_WRITTEN," "$out")"
+    # Each rise 60.5 s after the one before, each pulse 500 ms long, within the timers' drift.
+    rhythm=$(breaks | grep ' COM1 ' | awk '$4 == "raise" { if (r) printf "%.3f ", $1 - r; r = $1 } $4 == "lower" && r { printf "(%.3f) ", $1 - r }')
+    echo "$rhythm" | awk '{ for (i = 1; i <= NF; i++) { v = $i; gsub(/[()]/, "", v)
+            if ($i ~ /^\(/ && (v < 0.45 || v > 0.6)) exit 1; if ($i !~ /^\(/ && (v < 60.4 || v > 60.7)) exit 1 } }' ||
+        fail "with the record unwritable the pulses lost their rhythm: $rhythm"
+    rmdir "$record_folder/$KELVARID_RECORD_FILE.new"
+    stop_service "the health checks"
+    await last_break_is COM1 lower || fail "the line of COM1 was left raised"
+    tr -d '\000' <"$record_folder/$KELVARID_RECORD_FILE" | grep -q 'EndedWithStop=1' ||
+        fail "the record does not say that the run ended with a STOP"
+    echo "PASS: without serline.dll logged once and running, first rise $library_to_rise s after it was put back;" \
+        "first break on COM2 $boot_to_break s after the prefix started, no other port opened; STOP lowered the line and ended" \
+        "the process; Port=COM9 logged and COM1 used, lowered by STOP $lowered1 ms after its rise; COM3 missing logged" \
+        "and no other port opened or driven; killed: $restarted; logger.exe killed: the next rise held back, the run after it" \
+        "says why, watches and keeps pulsing; the stale heartbeat file logged; with the record unwritable, logged once and" \
+        "the rises and falls (s after each rise) $rhythm" >"$work/pass"
 }
-code=$(drill stopped)
-[ "$code" = "$KELVARID_DRILL_EXIT_SERVICE_NOT_RUNNING" ] || fail "--drill with the service stopped ended with $code: $(cat "$work/drill-stopped")"
-grep -q "does not run" "$work/drill-stopped" || fail "--drill did not say why: '$(cat "$work/drill-stopped")'"
 
-# No reset comes: no rise until DrillTimeout (90 s, longer than the 60 s between pulses) after
-# the last pulse, then one at once, and the error entry.
-set_value HealthChecks REG_DWORD 0
-set_value DrillTimeout REG_DWORD 90
-start_and_pulse_once
-code=$(drill timeout)
-[ "$code" = 0 ] || fail "--drill ended with $code: $(cat "$work/drill-timeout")"
-await mentioned "$MSG_DRILL_STARTS" 'L"90"' || fail "no entry that the drill started, with its timeout"
-last_fall=$(breaks | grep ' COM1 lower$' | tail -n 1 | cut -d' ' -f1)
-wait_for_raises COM1 $((before + 2)) 100 || fail "no rise came after the drill's timeout"
-drill_gap=$(calc "$(breaks | grep ' COM1 raise$' | tail -n 1 | cut -d' ' -f1) - $last_fall")
-awk "BEGIN { exit !($drill_gap >= 89.9 && $drill_gap < 92) }" || fail "the rise after the drill came $drill_gap s after the last pulse, not 90 s"
-await mentioned "$MSG_DRILL_FAILED" 'L"90"' || fail "no error entry that the drill failed after 90 s"
-stop_service "the drill"
+# An administrator's drill.
+drill_part() {
+    # The service as the installer makes it, on COM1, in a prefix that has started as a
+    # machine boots.
+    wineserver -k 2>/dev/null; wineserver -w
+    boot
+    await_boot
+    "$W" sc create "$service_name" binPath= "$exe" start= auto obj= "NT AUTHORITY\\LocalService" >"$work/create" 2>&1 ||
+        { cat "$work/create"; fail "sc create"; }
+    set_port COM1
+    # The drill is asked for by the service's program in a console. Refused while the service does
+    # not run, with its own exit code.
+    drill() { "$W" "$work/program/kelvarid-service.exe" --drill >"$work/drill-$1" 2>&1; echo $?; }
+    # The service started, and its first pulse over; $before: the rises on COM1 before it.
+    start_and_pulse_once() {
+        before=$(raises COM1)
+        "$W" sc start "$service_name" >/dev/null 2>&1
+        wait_for_raises COM1 $((before + 1)) 10 || fail "the service did not pulse at its start"
+        await last_break_is COM1 lower || fail "the first pulse did not end"
+    }
+    code=$(drill stopped)
+    [ "$code" = "$KELVARID_DRILL_EXIT_SERVICE_NOT_RUNNING" ] || fail "--drill with the service stopped ended with $code: $(cat "$work/drill-stopped")"
+    grep -q "does not run" "$work/drill-stopped" || fail "--drill did not say why: '$(cat "$work/drill-stopped")'"
 
-# The circuit resets the machine during a drill: the next start says that it passed, with the
-# seconds from the last pulse. A second drill meanwhile is refused.
-start_and_pulse_once
-code=$(drill reset)
-[ "$code" = 0 ] || fail "--drill ended with $code: $(cat "$work/drill-reset")"
-code=$(drill again)
-[ "$code" = "$KELVARID_DRILL_EXIT_ALREADY_RUNNING" ] || fail "a second drill ended with $code: $(cat "$work/drill-again")"
-reset_and_boot drill
-wait_for_raises COM1 1 60 || fail "the service did not pulse after the drill's reset"
-await mentioned "$MSG_DRILL_PASSED" 'L"' || fail "the start after the reset does not say that the drill passed"
-passed_after=$(strings_of "$MSG_DRILL_PASSED" | sed -n '4s/.*L"\([0-9]*\)".*/\1/p')
-[ -n "$passed_after" ] || fail "the entry of the passed drill gives no seconds"
-await mentioned "$MSG_LAST_PULSE_BEFORE" 'L"' || fail "the start does not say when the last pulse was"
-stop_service "the drill's reset"
+    # No reset comes: no rise until DrillTimeout (90 s, longer than the 60 s between pulses) after
+    # the last pulse, then one at once, and the error entry.
+    set_value HealthChecks REG_DWORD 0
+    set_value DrillTimeout REG_DWORD 90
+    start_and_pulse_once
+    code=$(drill timeout)
+    [ "$code" = 0 ] || fail "--drill ended with $code: $(cat "$work/drill-timeout")"
+    await mentioned "$MSG_DRILL_STARTS" 'L"90"' || fail "no entry that the drill started, with its timeout"
+    last_fall=$(breaks | grep ' COM1 lower$' | tail -n 1 | cut -d' ' -f1)
+    wait_for_raises COM1 $((before + 2)) 100 || fail "no rise came after the drill's timeout"
+    drill_gap=$(calc "$(breaks | grep ' COM1 raise$' | tail -n 1 | cut -d' ' -f1) - $last_fall")
+    awk "BEGIN { exit !($drill_gap >= 89.9 && $drill_gap < 92) }" || fail "the rise after the drill came $drill_gap s after the last pulse, not 90 s"
+    await mentioned "$MSG_DRILL_FAILED" 'L"90"' || fail "no error entry that the drill failed after 90 s"
+    stop_service "the drill"
+
+    # The circuit resets the machine during a drill: the next start says that it passed, with the
+    # seconds from the last pulse. A second drill meanwhile is refused.
+    start_and_pulse_once
+    code=$(drill reset)
+    [ "$code" = 0 ] || fail "--drill ended with $code: $(cat "$work/drill-reset")"
+    code=$(drill again)
+    [ "$code" = "$KELVARID_DRILL_EXIT_ALREADY_RUNNING" ] || fail "a second drill ended with $code: $(cat "$work/drill-again")"
+    reset_and_boot drill
+    wait_for_raises COM1 1 60 || fail "the service did not pulse after the drill's reset"
+    await mentioned "$MSG_DRILL_PASSED" 'L"' || fail "the start after the reset does not say that the drill passed"
+    passed_after=$(strings_of "$MSG_DRILL_PASSED" | sed -n '4s/.*L"\([0-9]*\)".*/\1/p')
+    [ -n "$passed_after" ] || fail "the entry of the passed drill gives no seconds"
+    await mentioned "$MSG_LAST_PULSE_BEFORE" 'L"' || fail "the start does not say when the last pulse was"
+    stop_service "the drill's reset"
+    echo "PASS: --drill refused while stopped ($KELVARID_DRILL_EXIT_SERVICE_NOT_RUNNING); a drill with no reset: the next" \
+        "rise $drill_gap s after the last pulse, logged as failed; a drill and a reset: passed, $passed_after s from the last" \
+        "pulse to the service's start" >"$work/pass"
+}
+
+case "$part" in
+    boot) boot_part ;;
+    drill) drill_part ;;
+    *) fail "no part $part: boot or drill" ;;
+esac
 
 # Deleted, it is gone from the service manager and the registry.
 "$W" sc delete "$service_name" >/dev/null 2>&1
 "$W" reg query "HKLM\\$KELVARID_SERVICE_KEY" >/dev/null 2>&1 && fail "the service's key is left"
 "$W" sc query "$service_name" 2>/dev/null | grep -q SERVICE_NAME && fail "sc query still finds the service"
-
-echo "PASS: without serline.dll logged once and running, first rise $library_to_rise s after it was put back;" \
-    "first break on COM2 $boot_to_break s after the prefix started, no other port opened; STOP lowered the line and ended" \
-    "the process; Port=COM9 logged and COM1 used, lowered by STOP $lowered1 ms after its rise; COM3 missing logged" \
-    "and no other port opened or driven; killed: $restarted; logger.exe killed: the next rise held back, the run after it" \
-    "says why, watches and keeps pulsing; the stale heartbeat file logged; --drill refused while stopped (21); a drill" \
-    "with no reset: the next rise $drill_gap s after the last pulse, logged as failed; a drill and a reset: passed," \
-    "$passed_after s from the last pulse to the service's start"
+cat "$work/pass"
