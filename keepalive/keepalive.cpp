@@ -7,6 +7,7 @@
 namespace kelvarid {
 
 bool KeepAlive::Open(int port) {
+    if (port == kNoPort) return false;  // none configured: nothing is asked of the library
     // "COM1,1200,N,8,1", put together without std::string, which would grow the programs by
     // its narrow half for this one string.
     char settings[32] = {};

@@ -9,8 +9,8 @@ int PortFromSetting(const PortValue& value, ServiceLog& log) {
     const bool read = value.state == PortValue::State::Read;
     const int port = read ? PortFromName(value.text) : kNoPort;
     if (port != kNoPort) return port;
-    log.BadPortValue(read ? std::wstring_view(value.text) : std::wstring_view(L"?"), PortName(kDefaultPort));
-    return kDefaultPort;
+    log.BadPortValue(read ? std::wstring_view(value.text) : std::wstring_view(L"?"));
+    return kNoPort;
 }
 
 }  // namespace kelvarid

@@ -14,11 +14,13 @@ struct PortValue {
     std::wstring text;  // when Read
 };
 
-// With no Port value, and with one that names no port, the service drives the first port, as
-// the window program does at every start.
+// With no Port value the service drives the first port, as the window program does at every
+// start.
 inline constexpr int kDefaultPort = 0;
 
-// The configured port; a value that names none is logged and the default is used.
+// The configured port. A value that names none, or cannot be read, is logged and names no port
+// at all (kNoPort): the service touches no port but its own, and another may hold a modem or a
+// UPS's cable.
 int PortFromSetting(const PortValue& value, ServiceLog& log);
 
 }  // namespace kelvarid

@@ -22,7 +22,7 @@ public:
     virtual void PulseFailed(std::wstring_view port) = 0;      // where the failed pulse went; once until one works
     virtual void PulsesWorkAgain(std::wstring_view port) = 0;
     virtual void Stopped(std::wstring_view port) = 0;
-    virtual void BadPortValue(std::wstring_view value, std::wstring_view used) = 0;
+    virtual void BadPortValue(std::wstring_view value) = 0;  // names no port: none is opened
     virtual void AlreadyRunning(std::wstring_view holder) = 0;
     virtual void Fatal(std::wstring_view what) = 0;
     // The machine goes to sleep; it has woken and the pulses go to `port` again.

@@ -6,7 +6,7 @@ namespace kelvarid {
 
 void ServiceReport::PortChosen(int port, bool opened, int pulsePort) {
     log_.Started(PortName(pulsePort));
-    if (!opened) log_.PortNotOpened(PortName(port));
+    if (!opened && port != kNoPort) log_.PortNotOpened(PortName(port));
 }
 
 void ServiceReport::ChosenPortOpenedLater(int port) { log_.PortOpenedLater(PortName(port)); }

@@ -71,9 +71,7 @@ void EventLog::PulsesWorkAgain(std::wstring_view port) {
 
 void EventLog::Stopped(std::wstring_view port) { Write(EVENTLOG_INFORMATION_TYPE, MSG_STOPPED, {PortOrNone(port)}); }
 
-void EventLog::BadPortValue(std::wstring_view value, std::wstring_view used) {
-    Write(EVENTLOG_WARNING_TYPE, MSG_BAD_PORT_VALUE, {value, used});
-}
+void EventLog::BadPortValue(std::wstring_view value) { Write(EVENTLOG_ERROR_TYPE, MSG_BAD_PORT_VALUE, {value}); }
 
 void EventLog::AlreadyRunning(std::wstring_view holder) {
     Write(EVENTLOG_ERROR_TYPE, MSG_ALREADY_RUNNING, {holder});

@@ -27,7 +27,7 @@ public:
     void PulseFailed(std::wstring_view port) override;
     void PulsesWorkAgain(std::wstring_view port) override;
     void Stopped(std::wstring_view port) override;
-    void BadPortValue(std::wstring_view value, std::wstring_view used) override;
+    void BadPortValue(std::wstring_view value) override;
     void AlreadyRunning(std::wstring_view holder) override;
     void Fatal(std::wstring_view what) override;
     void Suspending() override;

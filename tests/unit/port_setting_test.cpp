@@ -22,7 +22,7 @@ TEST(PortValue, AnythingElseNamesNoPort) {
     }
 }
 
-TEST(PortSetting, NoValueIsTheFirstPortAValueNamingNoneIsLoggedAndTheFirstPortUsed) {
+TEST(PortSetting, NoValueIsTheFirstPortAValueNamingNoneIsLoggedAndNamesNoPort) {
     struct Case {
         PortValue value;
         int port;
@@ -31,8 +31,8 @@ TEST(PortSetting, NoValueIsTheFirstPortAValueNamingNoneIsLoggedAndTheFirstPortUs
     const Case cases[] = {
         {{PortValue::State::Missing, L""}, 0, {}},
         {{PortValue::State::Read, L" com3 "}, 2, {}},
-        {{PortValue::State::Read, L"COM9"}, 0, {L"Log BadPortValue COM9 -> COM1"}},
-        {{PortValue::State::Unreadable, L""}, 0, {L"Log BadPortValue ? -> COM1"}},
+        {{PortValue::State::Read, L"COM9"}, kNoPort, {L"Log BadPortValue COM9"}},
+        {{PortValue::State::Unreadable, L""}, kNoPort, {L"Log BadPortValue ?"}},
     };
     for (const Case& test : cases) {
         Journal journal;

@@ -25,9 +25,7 @@ public:
     void PulseFailed(std::wstring_view port) override { Add(L"PulseFailed", port); }
     void PulsesWorkAgain(std::wstring_view port) override { Add(L"PulsesWorkAgain", port); }
     void Stopped(std::wstring_view port) override { Add(L"Stopped", port); }
-    void BadPortValue(std::wstring_view value, std::wstring_view used) override {
-        Add(L"BadPortValue", std::wstring(value) + L" -> " + std::wstring(used));
-    }
+    void BadPortValue(std::wstring_view value) override { Add(L"BadPortValue", value); }
     void AlreadyRunning(std::wstring_view holder) override { Add(L"AlreadyRunning", holder); }
     void Fatal(std::wstring_view what) override { Add(L"Fatal", what); }
     void Suspending() override { Add(L"Suspending", L""); }

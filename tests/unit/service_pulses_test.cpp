@@ -124,6 +124,18 @@ TEST(ServiceStartUp, WithNoPortAtAllThePulsesGoNowhereAndTheLogSaysSo) {
     EXPECT_EQ(rig.pulses.PulsePortName(), L"");
 }
 
+// A Port value that names no port: nothing is opened or driven, whatever ports there are; the
+// first failed pulse says that no pulse reaches any port.
+TEST(ServiceStartUp, WithNoPortConfiguredNoPortIsOpenedOrDriven) {
+    ServiceRig rig(kNoPort, {L"COM1", L"COM2", L"COM3", L"COM4"});
+    rig.Start();
+    rig.Pulse();
+    rig.Pulse();
+    EXPECT_TRUE(rig.Only(L"OPENCOM").empty()) << rig.Only(L"OPENCOM").front();
+    EXPECT_TRUE(rig.Only(L"TXD").empty()) << rig.Only(L"TXD").front();
+    EXPECT_EQ(rig.Only(L"Log "), (Journal{L"Log Started ", L"Log PulseFailed "}));
+}
+
 TEST(ServicePulses, Timer1CountsDownTheWindowsScheduleFromStartOn) {
     ServiceRig rig(0, {L"COM1"});
     rig.Start();
