@@ -96,6 +96,7 @@ VIFileVersion "${VI_VERSION}"
 
 Var ServiceMode  ; 1: at boot, as a service; 0: at log-on, with the window
 Var ServicePort  ; one of the ports, PORT_1 to PORT_4
+Var InstalledPortBad  ; 1: the installed service's Port value names no port
 Var InstalledMode  ; what is there before: 1 the service, 0 the log-on start, "" nothing
 Var ProgramRuns  ; 1 while kelvarid.exe runs and listens for an installer's request to make way
 Var Pulser  ; after a failure: which pulser was put back, for the message
@@ -140,6 +141,8 @@ LangString ModeService ${LANG_CZECH} "Při startu, jako služba, ještě před p
 LangString ModePort ${LANG_ENGLISH} "Port of the circuit:"
 LangString ModePort ${LANG_CZECH} "Port obvodu:"
 LangString BadOption ${LANG_ENGLISH} "Not understood: $R9. Use /SERVICE or /LOGON, with the service /PORT=${PORT_1}, /PORT=${PORT_2}, /PORT=${PORT_3} or /PORT=${PORT_4}; write /D= last and without quotes."
+LangString BadInstalledPort ${LANG_ENGLISH} "The installed service's Port value names none of the ports ${PORT_1} to ${PORT_4}, so the service opens no port. Nothing was changed: run the installer again with /PORT= and the port the circuit is on."
+LangString BadInstalledPort ${LANG_CZECH} "Hodnota Port nainstalované služby nepojmenovává žádný z portů ${PORT_1} až ${PORT_4}, služba tedy žádný port neotevírá. Nic se nezměnilo: spusťte instalátor znovu s /PORT= a portem, na kterém je obvod."
 LangString BadOption ${LANG_CZECH} "Nesrozumitelné: $R9. Použijte /SERVICE nebo /LOGON, se službou /PORT=${PORT_1}, /PORT=${PORT_2}, /PORT=${PORT_3} nebo /PORT=${PORT_4}; /D= pište naposledy a bez uvozovek."
 LangString ServiceWillStop ${LANG_ENGLISH} "Kelvarid runs as a service. It will be stopped now: without its pulses the reset circuit will restart this computer unless it is disconnected or Kelvarid runs again in time."
 LangString ServiceWillStop ${LANG_CZECH} "Kelvarid běží jako služba. Nyní bude zastaven: bez jeho pulzů obvod tento počítač restartuje, pokud ho neodpojíte nebo pokud Kelvarid včas znovu nepoběží."
@@ -455,12 +458,24 @@ FunctionEnd
 ; What is installed: the service (with its port), the start at log-on, or nothing.
 Function ReadInstalled
   StrCpy $InstalledMode ""
+  StrCpy $InstalledPortBad 0
   StrCpy $ServicePort "${PORT_1}"
   ReadRegStr $0 HKLM "${SERVICE_KEY}" "ImagePath"
   ${If} $0 != ""
     StrCpy $InstalledMode 1
+    ; Read as the service reads it: a missing value is the first port; one that names none is
+    ; never written back as another port.
+    ClearErrors
     ReadRegStr $R1 HKLM "${PARAMETERS_KEY}" "${PORT_VALUE}"
+    ${If} ${Errors}
+      ReadRegDWORD $R2 HKLM "${PARAMETERS_KEY}" "${PORT_VALUE}"
+      ${IfNot} ${Errors}
+        StrCpy $InstalledPortBad 1  ; a number where the port's name belongs
+      ${EndIf}
+      Return
+    ${EndIf}
     Call TakePort
+    StrCpy $InstalledPortBad $0
     Return
   ${EndIf}
   ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "UninstallString"
@@ -480,12 +495,33 @@ FunctionEnd
 
 ; Leaves $0 at 0 when $R1 names a port, which becomes $ServicePort, else at 1.
 Function TakePort
-  ; Compared without regard to case; the port is written as Windows names it.
+  ; The service's own rule: blanks and tabs around the name do not count, nor does case; the
+  ; port is written as Windows names it.
+  Call TrimBlanks
   !insertmacro TAKE_PORT ${PORT_1}
   !insertmacro TAKE_PORT ${PORT_2}
   !insertmacro TAKE_PORT ${PORT_3}
   !insertmacro TAKE_PORT ${PORT_4}
   StrCpy $0 1
+FunctionEnd
+
+; $R1 without the blanks and tabs at either end.
+Function TrimBlanks
+  Push $2
+  front:
+    StrCpy $2 $R1 1
+    StrCmp $2 " " +2
+    StrCmp $2 "$\t" 0 back
+    StrCpy $R1 $R1 "" 1
+    Goto front
+  back:
+    StrCpy $2 $R1 1 -1
+    StrCmp $2 " " +2
+    StrCmp $2 "$\t" 0 done
+    StrCpy $R1 $R1 -1
+    Goto back
+  done:
+  Pop $2
 FunctionEnd
 
 ; /SERVICE or /LOGON, /PORT=<port> from the command line, and a quoted "/D=FOLDER", which NSIS
@@ -518,6 +554,11 @@ Function ReadStartMode
   ClearErrors
   ${GetOptions} $R0 "/PORT=" $R1
   ${If} ${Errors}
+    ; The service kept with a Port value that names no port: only /PORT= may replace it.
+    ${If} $ServiceMode = 1
+    ${AndIf} $InstalledPortBad = 1
+      !insertmacro STOP "$(BadInstalledPort)" ${EXIT_BAD_PORT}
+    ${EndIf}
     Return
   ${EndIf}
   StrCpy $R9 "/PORT=$R1"

@@ -9,14 +9,14 @@ namespace kelvarid {
 namespace {
 
 // Under the account's own hive (HKEY_USERS\S-1-5-19 for LocalService): only its own account and
-// administrators can change it, and the service needs no rights elsewhere. The volatile key
-// lies under a lasting one, as the registry requires.
-constexpr wchar_t kParentKey[] = L"Software\\Kelvarid";
-constexpr wchar_t kMarkKey[] = L"WindowsRun";
+// administrators can change it, and the service needs no rights elsewhere. Right under Software,
+// which every hive has, so that nothing lasting is made: the key goes with the next start of
+// Windows, and nothing of it stays on the disk.
+constexpr wchar_t kMarkKey[] = L"Software\\KelvaridWindowsRun";
 
 UniqueKey CreateKey(HKEY parent, const wchar_t* name, DWORD options, DWORD* disposition) {
     HKEY made = nullptr;
-    if (RegCreateKeyExW(parent, name, 0, nullptr, options, KEY_CREATE_SUB_KEY, nullptr, &made, disposition) !=
+    if (RegCreateKeyExW(parent, name, 0, nullptr, options, KEY_QUERY_VALUE, nullptr, &made, disposition) !=
         ERROR_SUCCESS) {
         return UniqueKey();
     }
@@ -30,10 +30,8 @@ WindowsRun MarkWindowsRun() {
     HKEY opened = nullptr;
     if (RegOpenCurrentUser(KEY_CREATE_SUB_KEY, &opened) != ERROR_SUCCESS) return WindowsRun::Unknown;
     const UniqueKey user(opened);
-    const UniqueKey parent = CreateKey(user.get(), kParentKey, REG_OPTION_NON_VOLATILE, nullptr);
-    if (!parent) return WindowsRun::Unknown;
     DWORD disposition = 0;
-    const UniqueKey mark = CreateKey(parent.get(), kMarkKey, REG_OPTION_VOLATILE, &disposition);
+    const UniqueKey mark = CreateKey(user.get(), kMarkKey, REG_OPTION_VOLATILE, &disposition);
     if (!mark) return WindowsRun::Unknown;
     return disposition == REG_OPENED_EXISTING_KEY ? WindowsRun::Same : WindowsRun::New;
 }

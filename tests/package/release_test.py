@@ -862,6 +862,20 @@ def service_mode_and_folders(wine, build, target):
             check(kept == settings, f"the upgrade with {' '.join(options)} left the settings {kept}, not {settings}")
             check(not os.path.exists(startup_link), "a Startup shortcut beside the service")
 
+        # The installed Port read as the service reads it (blanks around it, any case) and written
+        # back as Windows names it; one that names no port is refused with its own code, before
+        # anything changes, and never turned into another port.
+        wine.run("reg", "add", PARAMETERS_KEY, "/v", PORT_VALUE, "/d", " com3\t", "/f")
+        code = wine.run(setup, "/S").returncode
+        check(code == 0, f"the upgrade over Port ' com3<tab>' ended with {code}")
+        expect_service("COM3")
+        wine.run("reg", "add", PARAMETERS_KEY, "/v", PORT_VALUE, "/d", "COM9", "/f")
+        files_now, registry_now = snapshot(wine)
+        code = wine.run(setup, "/S").returncode
+        check(code == exit_code("BAD_PORT"), f"the upgrade over Port COM9 ended with {code}")
+        check(snapshot(wine) == (files_now, registry_now), "the refused upgrade over Port COM9 changed the prefix")
+        check(service_state(wine) == "RUNNING", "the refused upgrade stopped the service")
+
         # /LOGON: started at log-on, the service is gone with everything of its own.
         code = wine.run(setup, "/S", "/LOGON").returncode
         check(code == 0, f"the silent installer with /LOGON over the service ended with {code}")
