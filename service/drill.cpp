@@ -35,13 +35,31 @@ bool Drill::JudgeLastRun(const RunRecord& last, Instant start, WindowsRun run) {
     return true;
 }
 
-DrillAnswer Drill::Start(Instant now) {
-    const DrillAnswer answer = Begin(now);
+std::optional<std::uint64_t> ParseDrillRequest(std::wstring_view text) {
+    if (text.empty() || text.size() > 20) return std::nullopt;
+    std::uint64_t time = 0;
+    for (const wchar_t c : text) {
+        if (c < L'0' || c > L'9') return std::nullopt;
+        const std::uint64_t digit = static_cast<std::uint64_t>(c - L'0');
+        if (time > (~std::uint64_t{0} - digit) / 10) return std::nullopt;
+        time = time * 10 + digit;
+    }
+    return time;
+}
+
+DrillAnswer Drill::Start(Instant now, std::optional<std::uint64_t> request) {
+    const DrillAnswer answer = Begin(now, request);
     if (answer != DrillAnswer::Started) log_.DrillRefused(answer);
     return answer;
 }
 
-DrillAnswer Drill::Begin(Instant now) {
+DrillAnswer Drill::Begin(Instant now, std::optional<std::uint64_t> request) {
+    // A fresh request that has not started a drill yet: made within its life before or after
+    // now, as the system's time says (--drill made it a moment ago on this machine's clock).
+    constexpr std::uint64_t life = kDrillRequestLifeSeconds * 1000 * kFileTimeUnitsPerMs;
+    if (!request || *request + life < now.wall || *request > now.wall + life || request == lastRequest_) {
+        return DrillAnswer::NotAsked;
+    }
     RunRecord& record = records_.Record();
     if (const DrillAnswer refusal = DrillAllowedBy(record); refusal != DrillAnswer::Started) return refusal;
     record.drillStarted = now.wall;
@@ -50,6 +68,7 @@ DrillAnswer Drill::Begin(Instant now) {
         return DrillAnswer::NotRecorded;
     }
     start_ = now;
+    lastRequest_ = request;
     log_.DrillStarts(record.lastPulse, settings_.drillTimeout);
     return DrillAnswer::Started;
 }

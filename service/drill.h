@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "service/health_settings.h"
 #include "service/instant.h"
@@ -20,7 +21,18 @@ enum class DrillAnswer : int {
     ChecksHold = 1,      // the health checks have stopped the pulses already
     AlreadyRunning = 2,  // another drill waits for its reset
     NotRecorded = 3,     // the record, which must carry the drill across the reset, cannot be written
+    NotAsked = 4,        // no administrator's request came with the control
 };
+
+// Where --drill, run by an administrator, puts its request before it sends the service the
+// control: a string value under the Parameters key, which only administrators and SYSTEM can
+// write. The control alone only says "look": whoever may send it cannot start a drill with it.
+inline constexpr wchar_t kDrillRequestValue[] = L"DrillRequest";
+// A request is the system's time (a FILETIME, in decimal) it was made at, and counts for so long.
+inline constexpr std::uint64_t kDrillRequestLifeSeconds = 60;
+
+// The request's time, none for a text that is not one.
+std::optional<std::uint64_t> ParseDrillRequest(std::wstring_view text);
 
 // What the record of the running service says of a new drill: Started when nothing in it
 // stands in the way. The service decides by it, and so does --drill before it asks.
@@ -36,9 +48,11 @@ public:
     // reset, which is then logged: passed when Windows started again, with the gap; else ended
     // without one. `start` is this run's start.
     bool JudgeLastRun(const RunRecord& last, Instant start, WindowsRun run);
-    // Asked for: no rise until the circuit resets the machine, or until DrillTimeout seconds
-    // after the last good pulse, when the pulses resume. A refusal is logged.
-    DrillAnswer Start(Instant now);
+    // Asked for, with the request found beside the control (none: there was none): no rise
+    // until the circuit resets the machine, or until DrillTimeout seconds after the last good
+    // pulse, when the pulses resume. A request counts once, and only while it is fresh. A
+    // refusal is logged.
+    DrillAnswer Start(Instant now, std::optional<std::uint64_t> request);
     // At a rise: true while the drill leaves it out. At its timeout the drill fails (logged)
     // and this says false from then on.
     bool LeavesOutRise(Instant now);
@@ -52,7 +66,7 @@ public:
     void RecordLost();
 
 private:
-    DrillAnswer Begin(Instant now);
+    DrillAnswer Begin(Instant now, std::optional<std::uint64_t> request);
     std::int64_t DeadlineMs() const;
 
     HealthLog& log_;
@@ -60,6 +74,7 @@ private:
     const HealthSettings& settings_;
     std::optional<Instant> lastPulse_;  // the last good pulse of this run
     std::optional<Instant> start_;      // while a drill waits for its reset
+    std::optional<std::uint64_t> lastRequest_;  // the request that started a drill last
 };
 
 }  // namespace kelvarid

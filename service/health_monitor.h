@@ -55,7 +55,7 @@ public:
     void RecordWritten(unsigned long error);
 
     // An administrator's drill: see Drill.
-    DrillAnswer StartDrill(Instant now) { return drill_.Start(now); }
+    DrillAnswer StartDrill(Instant now, std::optional<std::uint64_t> request) { return drill_.Start(now, request); }
     std::optional<std::int64_t> DrillDueInMs(Instant now) const { return drill_.DueInMs(now); }
 
     const HealthSettings& Settings() const { return settings_; }

@@ -76,6 +76,21 @@ std::vector<std::wstring> Entries(const RawValue& raw, const wchar_t* name, bool
 
 bool IsImageName(std::wstring_view entry) { return IsNamePart(entry) && EndsWithExe(entry); }
 
+bool IsProcessEntry(std::wstring_view entry) {
+    return IsImageName(entry) || (IsFullLocalPath(entry) && EndsWithExe(entry));
+}
+
+std::wstring_view FileNameOf(std::wstring_view entry) {
+    const std::size_t slash = entry.rfind(L'\\');
+    return slash == std::wstring_view::npos ? entry : entry.substr(slash + 1);
+}
+
+bool ProcessIsMeant(std::wstring_view entry, std::wstring_view imageName, const std::optional<std::wstring>& imagePath) {
+    if (FileNameOf(entry) != imageName) return false;
+    if (FileNameOf(entry).size() == entry.size()) return true;  // a name: any process of it
+    return imagePath && *imagePath == entry;
+}
+
 bool IsFullLocalPath(std::wstring_view entry) {
     if (entry.size() < 4 || !std::iswalpha(entry[0]) || entry[0] > 0x7f || entry[1] != L':' || entry[2] != L'\\') {
         return false;
@@ -94,7 +109,7 @@ HealthSettings ReadHealthSettings(const RawHealthValues& raw, std::vector<Settin
     const HealthSettings defaults;
     HealthSettings settings;
     settings.mode = static_cast<HealthMode>(Number(raw.healthChecks, kHealthChecks, 0, 2, 0, problems));
-    settings.processes = Entries(raw.processes, kProcesses, &IsImageName, problems);
+    settings.processes = Entries(raw.processes, kProcesses, &IsProcessEntry, problems);
     settings.heartbeatFiles = Entries(raw.heartbeatFiles, kHeartbeatFiles, &IsFullLocalPath, problems);
     settings.heartbeatMaxAge = Number(raw.heartbeatMaxAge, kHeartbeatMaxAge, 10, kAny, defaults.heartbeatMaxAge, problems);
     settings.failAfter = Number(raw.failAfter, kFailAfter, 10, kAny, defaults.failAfter, problems);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,7 +16,7 @@ enum class HealthMode : std::uint32_t { Off = 0, Watch = 1, Act = 2 };
 
 struct HealthSettings {
     HealthMode mode = HealthMode::Off;
-    std::vector<std::wstring> processes;       // image names: "logger.exe"
+    std::vector<std::wstring> processes;       // image names, "logger.exe", or full paths of them
     std::vector<std::wstring> heartbeatFiles;  // full local paths
     std::uint32_t heartbeatMaxAge = 180;       // seconds
     std::uint32_t failAfter = 120;             // seconds a check fails before it acts
@@ -75,6 +76,15 @@ HealthSettings ReadHealthSettings(const RawHealthValues& raw, std::vector<Settin
 
 // "logger.exe": a file name that ends in .exe, with no folder, drive or wildcard.
 bool IsImageName(std::wstring_view entry);
+// A Processes entry: an image name, or the full local path of one ("C:\App\logger.exe").
+bool IsProcessEntry(std::wstring_view entry);
+// The file name at the end of a path; the whole of a name.
+std::wstring_view FileNameOf(std::wstring_view entry);
+// Whether a running process is the one a Processes entry means: for an image name, any process
+// of that name; for a full path, only one whose image is that very file, as far as its path
+// could be read (none: it could not, and the process is not taken for the one meant). Every
+// text already in one case.
+bool ProcessIsMeant(std::wstring_view entry, std::wstring_view imageName, const std::optional<std::wstring>& imagePath);
 // "C:\Data\beat.txt": a drive letter, a colon, a backslash and a file name; no UNC or relative
 // path, no device path, no wildcard, no "." or ".." part.
 bool IsFullLocalPath(std::wstring_view entry);

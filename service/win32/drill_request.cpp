@@ -2,10 +2,13 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/handles.h"
+#include "platform/messages.h"
 #include "product.h"
 #include "service/drill.h"
 #include "service/service_command.h"
@@ -60,6 +63,41 @@ bool IsAdministrator() {
     return CheckTokenMembership(nullptr, administrators.get(), &member) != FALSE && member != FALSE;
 }
 
+// The request beside the control, under the Parameters key, which only administrators and
+// SYSTEM can write: the service starts a drill only for it. Its time, none when it cannot be put.
+std::optional<std::uint64_t> PutRequest() {
+    HKEY made = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, product::kParametersKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
+                        nullptr, &made, nullptr) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    const UniqueKey key(made);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const std::uint64_t time = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    const std::wstring text = texts::Decimal(time);
+    const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+    if (RegSetValueExW(key.get(), kDrillRequestValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return time;
+}
+
+// Answered or not, the request goes: nothing of it is left for later.
+void TakeBackRequest() {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, product::kParametersKey, 0, KEY_SET_VALUE, &opened) != ERROR_SUCCESS) return;
+    const UniqueKey key(opened);
+    RegDeleteValueW(key.get(), kDrillRequestValue);
+}
+
+// A refusal after the request was put: it is taken back first.
+int RefuseAsked(std::wstring_view why, int code) {
+    TakeBackRequest();
+    return Refuse(why, code);
+}
+
 bool DrillRecorded() {
     const StoredRecord stored = RunRecordFile().Load();
     return stored.state == StoredRecord::State::Read && stored.record.drillStarted != 0;
@@ -83,17 +121,19 @@ int RequestDrill() {
     const DrillAnswer answer = stored.state == StoredRecord::State::Read ? DrillAllowedBy(stored.record) : DrillAnswer::Started;
     if (answer == DrillAnswer::ChecksHold) return Refuse(texts::kDrillChecksHold, product::kDrillChecksHold);
     if (answer == DrillAnswer::AlreadyRunning) return Refuse(texts::kDrillAlreadyRunning, product::kDrillAlreadyRunning);
+    if (!PutRequest()) return Refuse(texts::kDrillNotStarted, product::kDrillNotStarted);
     if (!ControlService(service.get(), kDrillControl, &status)) {
-        return Refuse(texts::kDrillNotStarted, product::kDrillNotStarted);
+        return RefuseAsked(texts::kDrillNotStarted, product::kDrillNotStarted);
     }
     for (DWORD waited = 0; waited < kServiceAnswerMs; waited += kRecordPollMs) {
         if (DrillRecorded()) {
+            TakeBackRequest();
             Say(texts::kDrillStarted);
             return product::kDrillStarted;
         }
         Sleep(kRecordPollMs);
     }
-    return Refuse(texts::kDrillNotStarted, product::kDrillNotStarted);
+    return RefuseAsked(texts::kDrillNotStarted, product::kDrillNotStarted);
 }
 
 }  // namespace kelvarid

@@ -54,9 +54,9 @@ RiseAnswer HealthChecks::AtRise() {
     return monitor_.AtRise(clock_.Now());
 }
 
-DrillAnswer HealthChecks::StartDrill() {
+DrillAnswer HealthChecks::StartDrill(std::optional<std::uint64_t> request) {
     Locked locked(lock_);
-    return monitor_.StartDrill(clock_.Now());
+    return monitor_.StartDrill(clock_.Now(), request);
 }
 
 std::optional<std::int64_t> HealthChecks::DrillDueInMs() {

@@ -34,8 +34,9 @@ public:
 
     RiseAnswer AtRise() override;
     void PulseEnded() override;
-    // An administrator's drill (on the service's thread, as the control handler asks for it).
-    DrillAnswer StartDrill();
+    // An administrator's drill (on the service's thread, as the control handler asks for it),
+    // with the request found under the Parameters key.
+    DrillAnswer StartDrill(std::optional<std::uint64_t> request);
     // Milliseconds until the drill's timeout; none without a drill.
     std::optional<std::int64_t> DrillDueInMs();
 

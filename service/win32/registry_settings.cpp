@@ -7,6 +7,7 @@
 #include "platform/handles.h"
 #include "platform/registry.h"
 #include "product.h"
+#include "service/drill.h"
 #include "service/port_setting.h"
 
 namespace kelvarid {
@@ -49,6 +50,12 @@ RawValue ReadValue(HKEY key, const wchar_t* name) {
 }
 
 }  // namespace
+
+std::optional<std::uint64_t> ReadDrillRequest() {
+    std::wstring text;
+    if (ReadMachineString(product::kParametersKey, kDrillRequestValue, text) != ERROR_SUCCESS) return std::nullopt;
+    return ParseDrillRequest(text);
+}
 
 int ConfiguredPort(ServiceLog& log) {
     PortValue value;

@@ -2,6 +2,9 @@
 // value, and the health checks' values, read again before every round.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
 #include "service/health_settings.h"
 #include "service/service_log.h"
 
@@ -12,5 +15,8 @@ int ConfiguredPort(ServiceLog& log);
 
 // The health checks' values as they stand; a missing key is no values at all.
 RawHealthValues ReadRawHealthValues();
+
+// An administrator's request for a drill (service/drill.h); none when there is none.
+std::optional<std::uint64_t> ReadDrillRequest();
 
 }  // namespace kelvarid

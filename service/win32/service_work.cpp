@@ -78,7 +78,7 @@ void PulseUntilStopped(EventLog& log, const WorkSignals& signals, WorkStates& st
             log.Resumed(pulses.PulsePortName());
             pulses.Resume();
         } else if (woken == kDrill) {
-            (void)health->StartDrill();  // a refusal is logged
+            (void)health->StartDrill(ReadDrillRequest());  // a refusal is logged
         } else if (woken == kDrillDue) {
             // A timer set for a drill that has ended since is let be.
             if (health->DrillDueInMs()) pulses.Resume();

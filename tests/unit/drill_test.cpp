@@ -20,7 +20,7 @@ TEST(HealthDrill, HoldsEveryRiseUntilItsTimeoutAfterTheLastPulseThenFailsOnceAnd
     rig.Round(0, {});
     rig.monitor.PulseEnded(HealthRig::At(0.5));
     EXPECT_FALSE(rig.LeftOutAt(1));
-    ASSERT_EQ(rig.monitor.StartDrill(HealthRig::At(10)), DrillAnswer::Started);
+    ASSERT_EQ(rig.DrillAt(10), DrillAnswer::Started);
     EXPECT_EQ(rig.Only(L"Drill"), (Journal{L"DrillStarts after 0s for 60 s"}));
     ASSERT_TRUE(rig.store.stored);
     EXPECT_EQ(rig.store.stored->drillStarted, kWallAtStart + 10 * kSecond) << "a reset would forget the drill";
@@ -40,8 +40,8 @@ TEST(HealthDrill, HoldsEveryRiseUntilItsTimeoutAfterTheLastPulseThenFailsOnceAnd
 TEST(HealthDrill, IsRefusedWhileAnotherRunsWhenTheChecksHoldAndWhenTheRecordCannotCarryIt) {
     HealthRig drilling(DrillingFor(600));
     drilling.Begin();
-    ASSERT_EQ(drilling.monitor.StartDrill(HealthRig::At(5)), DrillAnswer::Started);
-    EXPECT_EQ(drilling.monitor.StartDrill(HealthRig::At(6)), DrillAnswer::AlreadyRunning);
+    ASSERT_EQ(drilling.DrillAt(5), DrillAnswer::Started);
+    EXPECT_EQ(drilling.DrillAt(6), DrillAnswer::AlreadyRunning);
     EXPECT_EQ(drilling.Only(L"Drill"), (Journal{L"DrillStarts after never for 600 s", L"DrillRefused 2"}));
     // --drill reads the same answers from the record the service has written.
     EXPECT_EQ(DrillAllowedBy(*drilling.store.stored), DrillAnswer::AlreadyRunning);
@@ -52,23 +52,47 @@ TEST(HealthDrill, IsRefusedWhileAnotherRunsWhenTheChecksHoldAndWhenTheRecordCann
     held.Begin();
     held.Rounds(0, 130, {false});
     ASSERT_FALSE(held.RaiseAt(130));
-    EXPECT_EQ(held.monitor.StartDrill(HealthRig::At(131)), DrillAnswer::ChecksHold);
+    EXPECT_EQ(held.DrillAt(131), DrillAnswer::ChecksHold);
     EXPECT_EQ(held.Only(L"Drill"), (Journal{L"DrillRefused 1"}));
     EXPECT_EQ(DrillAllowedBy(*held.store.stored), DrillAnswer::ChecksHold);
 
     HealthRig unwritable(DrillingFor(600));
     unwritable.Begin();
     unwritable.store.error = 5;
-    EXPECT_EQ(unwritable.monitor.StartDrill(HealthRig::At(5)), DrillAnswer::NotRecorded);
+    EXPECT_EQ(unwritable.DrillAt(5), DrillAnswer::NotRecorded);
     EXPECT_FALSE(unwritable.LeftOutAt(6)) << "a drill that a reset would forget held a rise";
     EXPECT_EQ(unwritable.Only(L"Drill"), (Journal{L"DrillRefused 3"}));
+}
+
+// The control alone, which whoever may send it to the service can send, starts nothing: only a
+// fresh request that an administrator put where only administrators can write, and only once.
+TEST(HealthDrill, StartsOnlyForAFreshRequestOnce) {
+    HealthRig rig(DrillingFor(600));
+    rig.Begin();
+    const std::uint64_t minute = 60 * kSecond;
+    EXPECT_EQ(rig.monitor.StartDrill(HealthRig::At(100), std::nullopt), DrillAnswer::NotAsked);
+    EXPECT_EQ(rig.monitor.StartDrill(HealthRig::At(100), HealthRig::At(100).wall - minute - 1), DrillAnswer::NotAsked)
+        << "a request left from long ago started a drill";
+    EXPECT_EQ(rig.monitor.StartDrill(HealthRig::At(100), HealthRig::At(100).wall + minute + 1), DrillAnswer::NotAsked);
+    EXPECT_FALSE(rig.LeftOutAt(101));
+    EXPECT_EQ(rig.Only(L"Drill"), (Journal{L"DrillRefused 4", L"DrillRefused 4", L"DrillRefused 4"}));
+
+    const std::uint64_t request = HealthRig::At(95).wall;
+    ASSERT_EQ(rig.monitor.StartDrill(HealthRig::At(110), request), DrillAnswer::Started);
+    rig.monitor.Stopped();  // the drill ends; its request is spent
+    EXPECT_EQ(rig.monitor.StartDrill(HealthRig::At(120), request), DrillAnswer::NotAsked);
+
+    EXPECT_EQ(ParseDrillRequest(L"134000000000000000"), 134'000'000'000'000'000ull);
+    for (const wchar_t* text : {L"", L"-1", L"12x", L"99999999999999999999", L" 1"}) {
+        EXPECT_FALSE(ParseDrillRequest(text)) << text;
+    }
 }
 
 TEST(HealthDrill, TheStartAfterTheResetSaysItPassedWithTheGapAndAStopEndsIt) {
     HealthRig run(DrillingFor(600));
     run.Begin();
     run.monitor.PulseEnded(HealthRig::At(100));
-    ASSERT_EQ(run.monitor.StartDrill(HealthRig::At(110)), DrillAnswer::Started);
+    ASSERT_EQ(run.DrillAt(110), DrillAnswer::Started);
 
     // The service starts again 195 s after the first run's start, 95 s after the last pulse.
     // Whether Windows started again in between is the mark's to say; only without it do the

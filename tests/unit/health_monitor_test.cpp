@@ -269,7 +269,7 @@ TEST(HealthRecord, OnlyWhatGuardsIsWrittenThroughAndAWriteThatFailsLaterStopsThe
     HealthRig drill(HealthSettings{});
     drill.store.later = true;
     drill.Begin();
-    ASSERT_EQ(drill.monitor.StartDrill(HealthRig::At(10)), DrillAnswer::Started);
+    ASSERT_EQ(drill.DrillAt(10), DrillAnswer::Started);
     EXPECT_EQ(drill.store.writes.back(), RecordWrite::Guard);
     drill.monitor.RecordWritten(112);
     EXPECT_TRUE(drill.RaiseAt(20)) << "a drill that the record may not carry left a rise out";

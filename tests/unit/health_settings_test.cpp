@@ -72,25 +72,41 @@ TEST(HealthSettingsRead, AWrongTypeOrAValueOutOfRangeIsNamedAndItsDefaultUsed) {
 TEST(HealthSettingsRead, EntriesThatAreNotImageNamesOrFullLocalPathsAreLeftOut) {
     RawHealthValues raw;
     raw.healthChecks = Dword(2);
-    raw.processes = List({L"Logger.EXE", L"C:\\bin\\logger.exe", L"logger", L"log*.exe", L"..\\x.exe", L"", L"server.exe"});
+    raw.processes = List({L"Logger.EXE", L"C:\\bin\\logger.exe", L"logger", L"log*.exe", L"..\\x.exe", L"", L"server.exe",
+                          L"C:\\bin\\logger.txt", L"\\\\server\\bin\\logger.exe"});
     raw.heartbeatFiles = List({L"C:\\Data\\beat.txt", L"\\\\server\\share\\beat.txt", L"beat.txt", L"C:beat.txt",
                                L"C:\\Data\\..\\beat.txt", L"\\\\?\\C:\\beat.txt", L"C:\\Data\\", L"d:\\Měření\\tep.log"});
     std::vector<SettingProblem> problems;
     const HealthSettings settings = ReadHealthSettings(raw, problems);
     EXPECT_EQ(settings.mode, HealthMode::Act);
-    EXPECT_EQ(settings.processes, (std::vector<std::wstring>{L"Logger.EXE", L"server.exe"}));
+    EXPECT_EQ(settings.processes, (std::vector<std::wstring>{L"Logger.EXE", L"C:\\bin\\logger.exe", L"server.exe"}));
     EXPECT_EQ(settings.heartbeatFiles, (std::vector<std::wstring>{L"C:\\Data\\beat.txt", L"d:\\Měření\\tep.log"}));
     std::vector<std::wstring> leftOut;
     for (const SettingProblem& problem : problems) {
         EXPECT_EQ(problem.kind, SettingProblem::Kind::BadEntry);
         leftOut.push_back(problem.value + L":" + problem.found);
     }
-    EXPECT_EQ(leftOut, (std::vector<std::wstring>{L"Processes:C:\\bin\\logger.exe", L"Processes:logger",
-                                                   L"Processes:log*.exe", L"Processes:..\\x.exe",
+    EXPECT_EQ(leftOut, (std::vector<std::wstring>{L"Processes:logger", L"Processes:log*.exe", L"Processes:..\\x.exe",
+                                                   L"Processes:C:\\bin\\logger.txt",
+                                                   L"Processes:\\\\server\\bin\\logger.exe",
                                                    L"HeartbeatFiles:\\\\server\\share\\beat.txt",
                                                    L"HeartbeatFiles:beat.txt", L"HeartbeatFiles:C:beat.txt",
                                                    L"HeartbeatFiles:C:\\Data\\..\\beat.txt",
                                                    L"HeartbeatFiles:\\\\?\\C:\\beat.txt", L"HeartbeatFiles:C:\\Data\\"}));
+}
+
+// A full path names one file: a copy of another program under the watched name, started from
+// anywhere else, is not the program meant; a path that could not be read is not taken for it.
+TEST(HealthProcesses, AFullPathPassesOnlyForAProcessWhoseImageIsThatFile) {
+    const std::wstring path = L"C:\\APP\\LOGGER.EXE";
+    EXPECT_TRUE(ProcessIsMeant(path, L"LOGGER.EXE", std::wstring(L"C:\\APP\\LOGGER.EXE")));
+    EXPECT_FALSE(ProcessIsMeant(path, L"LOGGER.EXE", std::wstring(L"C:\\USERS\\EVE\\TEMP\\LOGGER.EXE")));
+    EXPECT_FALSE(ProcessIsMeant(path, L"LOGGER.EXE", std::nullopt));
+    EXPECT_FALSE(ProcessIsMeant(path, L"NOTEPAD.EXE", std::wstring(L"C:\\APP\\LOGGER.EXE")));
+    // A name alone: any process of that name, wherever its image lies.
+    EXPECT_TRUE(ProcessIsMeant(L"LOGGER.EXE", L"LOGGER.EXE", std::nullopt));
+    EXPECT_TRUE(ProcessIsMeant(L"LOGGER.EXE", L"LOGGER.EXE", std::wstring(L"C:\\USERS\\EVE\\TEMP\\LOGGER.EXE")));
+    EXPECT_FALSE(ProcessIsMeant(L"LOGGER.EXE", L"SERVER.EXE", std::nullopt));
 }
 
 TEST(HealthSettingsRead, ActingWithNoUsableCheckMeansNoChecksAndIsLogged) {

@@ -142,6 +142,8 @@ struct HealthRig {
         const auto ms = static_cast<std::int64_t>(seconds * 1000);
         return {ms, kWallAtStart + static_cast<std::uint64_t>(seconds * kSecond), ms};
     }
+    // An administrator's drill at `seconds`, asked for then.
+    DrillAnswer DrillAt(double seconds) { return monitor.StartDrill(At(seconds), At(seconds).wall); }
     // The service's start, in a new run of Windows unless said otherwise.
     void Begin(WindowsRun run = WindowsRun::New) { monitor.Begin(run); }
     // A whole round at `seconds`: the processes running as given, the files written at those times.

@@ -119,6 +119,17 @@ TEST(ServiceRunning, TheProgramSaysTheServiceRunsOpensNoPortAndExitsWithFour) {
     EXPECT_TRUE(program.Calls().empty()) << "kelvarid.exe called its library beside the service";
 }
 
+// Anyone the service manager lets send the service its own control sends only the control: no
+// request of an administrator comes with it. service_test.sh reads the refusal from the log.
+TEST(ServiceDrillControl, TheControlIsTakenAndItsRefusalLogged) {
+    const UniqueService manager = Manager();
+    ASSERT_TRUE(manager) << "no service manager, error " << GetLastError();
+    const UniqueService service(OpenServiceW(manager.get(), kName, SERVICE_USER_DEFINED_CONTROL | SERVICE_QUERY_STATUS));
+    ASSERT_TRUE(service) << "no service Kelvarid, error " << GetLastError();
+    SERVICE_STATUS status{};
+    ASSERT_TRUE(ControlService(service.get(), 128, &status)) << "error " << GetLastError();
+}
+
 // The first rise comes as the service reports RUNNING; a STOP 100 ms later falls into its
 // 500 ms high phase. service_test.sh reads from the line when it came down.
 TEST(ServiceControl, AStopInTheFirstPulseEndsTheServiceWithoutAnError) {

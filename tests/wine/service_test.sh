@@ -110,6 +110,8 @@ stop_service() {  # [what it stops after, for that report]
 }
 # Runs a check until it holds, for at most 10 s: what a test reads comes after its cause.
 await() { for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done; return 1; }
+# The same for at most 25 s: a change of the settings shows at the round after next.
+await_rounds() { for _ in $(seq 250); do "$@" && return 0; sleep 0.1; done; return 1; }
 last_break_is() { [ "$(breaks | grep " $1 " | tail -n 1 | cut -d' ' -f4)" = "$2" ]; }  # <port> raise|lower
 # The strings of every entry <message id>, a line each. Wine prints an entry's strings after it,
 # on lines of the same thread: the service's two threads may write between them.
@@ -299,6 +301,21 @@ boot_part() {
     mentioned "$MSG_HEARTBEAT_UNCHANGED" beat.txt || fail "no entry that the heartbeat file stopped changing"
     for _ in $(seq 700); do grep -q "ReportEventW (.*,$MSG_WOULD_STOP," "$out" && break; sleep 0.1; done
     await logged "$MSG_WOULD_STOP" logger.exe || fail "watching only, no entry that the pulses would have stopped"
+    # A full path names one program: a copy of another under the watched name, run from elsewhere,
+    # passes the name but not the path; the program at that path does.
+    mkdir "$work/real"
+    cp "$build/tests/wine/instance_holder.exe" "$work/real/logger.exe"
+    set_value Processes REG_MULTI_SZ "logger.exe\\0$(printf 'Z:%s' "$work/real/logger.exe" | tr '/' '\\')"
+    "$W" "$work/logger.exe" --nothing >/dev/null 2>&1 &
+    await_rounds logged "$MSG_CHECK_PASSES_AGAIN" logger.exe ||
+        fail "the copy named logger.exe did not pass the name"
+    await_rounds mentioned "$MSG_PROCESS_NOT_RUNNING" 'real\\logger.exe' ||
+        fail "the copy named logger.exe passed for the full path of another"
+    mentioned "$MSG_CHECK_PASSES_AGAIN" 'real\\logger.exe' && fail "the full path passed before its program ran"
+    "$W" "$work/real/logger.exe" --nothing >/dev/null 2>&1 &
+    await_rounds mentioned "$MSG_CHECK_PASSES_AGAIN" 'real\\logger.exe' ||
+        fail "the program at the full path did not pass it"
+    kill -9 $("$W" --pids "[l]ogger.exe") 2>/dev/null
     wait_for_raises COM1 3 70 || fail "watching only, with the record unwritable, the pulses stopped: $(raises COM1) rises"
     await last_break_is COM1 lower || fail "the third pulse did not end"
     [ "$(grep -c "ReportEventW (.*,$MSG_RECORD_NOT_WRITTEN," "$out")" = 1 ] ||
@@ -350,6 +367,11 @@ drill_part() {
     set_value HealthChecks REG_DWORD 0
     set_value DrillTimeout REG_DWORD 90
     start_and_pulse_once
+    # The control alone, as anyone it is let through for may send it: no drill, a refusal (4).
+    WINEDEBUG=-all "$W" "$build/tests/wine/e2e_service.exe" --gtest_filter='ServiceDrillControl.*' >"$work/control" 2>&1 ||
+        { cat "$work/control"; fail "the service's drill control could not be sent"; }
+    await logged "$MSG_DRILL_REFUSED" 4 || fail "the control alone was not refused as not asked for (4)"
+    grep -q "ReportEventW (.*,$MSG_DRILL_STARTS," "$out" && fail "the control alone started a drill"
     code=$(drill timeout)
     [ "$code" = 0 ] || fail "--drill ended with $code: $(cat "$work/drill-timeout")"
     await mentioned "$MSG_DRILL_STARTS" 'L"90"' || fail "no entry that the drill started, with its timeout"
