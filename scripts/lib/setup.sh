@@ -129,9 +129,10 @@ use_target() {
 # The groups of a target's Wine tests that scripts/test runs side by side, each in a prefix of
 # its own, as the build gives every test the prefix of its group by its labels: the tests
 # labelled slow (whole 60.5 s cycles), boot (the service from the prefix started as a machine
-# boots), drill (the service's drills) and package (installers) in build/wine-TARGET-slow, -boot,
-# -drill and -package; the rest in build/wine-TARGET.
-wine_lanes="main slow boot drill package"
+# boots), side (what runs beside those: the service without its library and its drills, the
+# installer's folders) and package (installers) in build/wine-TARGET-slow, -boot, -side and
+# -package; the rest in build/wine-TARGET.
+wine_lanes="main slow boot side package"
 
 # Points WINEPREFIX at one group's prefix of the current target.
 use_lane() {

@@ -14,7 +14,7 @@ export DISPLAY="$3"
 log=$4
 
 case "$lane" in
-    main) selection="-LE ^(slow|boot|drill|package)\$" ;;
+    main) selection="-LE ^(slow|boot|side|package)\$" ;;
     *) selection="-L ^$lane\$" ;;
 esac
 started=$(date +%s)

@@ -791,11 +791,19 @@ def upgrade_while_the_program_runs(wine, setup, entry):
 
 
 def test_service_mode(build, source, objdump, target):
+    service_mode(Wine(build, source, target), build, target)
+
+
+def test_folders(build, source, objdump, target):
+    """The service's program in folders of its own choosing, in a prefix of its own."""
     wine = Wine(build, source, target)
-    service_mode_and_folders(wine, build, target)
+    remove_leftovers(wine)
+    files_before, registry_before = snapshot(wine)
+    test_service_folders(wine, release_file(build, target, SETUP), files_before, registry_before,
+                         os.path.join(wine.prefix, "ports"))
 
 
-def service_mode_and_folders(wine, build, target):
+def service_mode(wine, build, target):
     setup = release_file(build, target, SETUP)
     startup_folder = remove_leftovers(wine)
     if wine.reg_values(SERVICE_KEY) is not None:
@@ -920,8 +928,6 @@ def service_mode_and_folders(wine, build, target):
     check(wine.reg_values(SERVICE_KEY) is None, "the uninstaller left the service")
     check_prefix_as_before(wine, files_before, registry_before)
 
-    test_service_folders(wine, setup, files_before, registry_before, os.path.join(wine.prefix, "ports"))
-
 
 # --- the two targets' installers in one prefix ----------------------------------------------
 
@@ -1001,5 +1007,5 @@ if __name__ == "__main__":
         test_other(build, source, objdump, target, sys.argv[6])
     else:
         {"zip": test_zip, "binaries": test_binaries, "installer": test_installer,
-         "service": test_service_mode}[case](build, source, objdump, target)
+         "service": test_service_mode, "folders": test_folders}[case](build, source, objdump, target)
     finish()

@@ -4,9 +4,9 @@
 # pseudo-terminals; strace shows the opens (Wine's server opens a port's device) and the breaks
 # (TIOCSBRK raises the line, TIOCCBRK lowers it) and, with WINEDEBUG=+eventlog, Wine prints what
 # the service reports to the event log: the message number and its strings. In two parts, which
-# run side by side in prefixes of their own: boot (the library, the ports, the health checks,
-# the record) and drill (an administrator's drill, with and without a reset).
-#   service_test.sh <build folder> <source folder> boot|drill
+# run side by side in prefixes of their own: boot (the ports, the health checks, the record) and
+# side (the library missing, an administrator's drill with and without a reset).
+#   service_test.sh <build folder> <source folder> boot|side
 set -u
 build=$1
 source=$2
@@ -133,36 +133,8 @@ rm -rf "$record_folder"
 mkdir -p "$record_folder"
 exe=$(printf 'Z:%s' "$work/program/kelvarid-service.exe" | tr '/' '\\')
 
-# The library, the ports, the health checks, the record.
+# From the boot: the ports, the health checks, the record.
 boot_part() {
-    # Without its library the service cannot pulse: the failure goes to the log once, the service
-    # keeps running (a process that ended would be started again and again) and pulses once the
-    # library is back, at the next rise: it is looked for before every one.
-    mkdir "$work/nolibrary"
-    cp "$build/kelvarid-service.exe" "$work/nolibrary/"
-    wineserver -k 2>/dev/null; wineserver -w
-    trace="$work/trace-nolibrary"; out="$work/out-nolibrary"
-    boot
-    await_boot
-    "$W" sc create "$service_name" binPath= "$(printf 'Z:%s' "$work/nolibrary/kelvarid-service.exe" | tr '/' '\\')" \
-        start= demand >/dev/null 2>&1
-    "$W" sc start "$service_name" >/dev/null 2>&1
-    for _ in $(seq 100); do grep -q "ReportEventW (.*,$MSG_LIBRARY_NOT_LOADED," "$out" && break; sleep 0.2; done
-    await mentioned "$MSG_LIBRARY_NOT_LOADED" serline.dll || fail "no entry naming the missing serline.dll"
-    # The first rise, due 5 ms after the start, fails: the library is put back after it.
-    await grep -q "ReportEventW (.*,$MSG_PULSE_FAILED," "$out" || fail "no entry that the first pulse failed"
-    wait_for_state RUNNING || fail "the service without its library does not run: $(state)"
-    cp "$build/serline.dll" "$work/nolibrary/"
-    back=$(date +%s.%N)
-    wait_for_raises COM1 1 65 || fail "no rise on COM1 within 65 s of serline.dll being put back"
-    library_to_rise=$(calc "$(breaks | grep ' COM1 raise$' | head -n 1 | cut -d' ' -f1) - $back")
-    await mentioned "$MSG_LIBRARY_LOADED" serline.dll || fail "no entry that serline.dll was loaded"
-    [ "$(grep -c "ReportEventW (.*,$MSG_LIBRARY_NOT_LOADED," "$out")" = 1 ] || fail "the missing library was logged more than once"
-    stop_service
-    await last_break_is COM1 lower || fail "the line of COM1 was left raised"
-    "$W" sc delete "$service_name" >/dev/null 2>&1
-    trace="$work/trace"; out="$work/out"
-
     # The service as the installer makes it, then the prefix shut down.
     wineserver -k 2>/dev/null; wineserver -w
     "$W" sc delete "$service_name" >/dev/null 2>&1
@@ -330,16 +302,44 @@ boot_part() {
     await last_break_is COM1 lower || fail "the line of COM1 was left raised"
     tr -d '\000' <"$record_folder/$KELVARID_RECORD_FILE" | grep -q 'EndedWithStop=1' ||
         fail "the record does not say that the run ended with a STOP"
-    echo "PASS: without serline.dll logged once and running, first rise $library_to_rise s after it was put back;" \
-        "first break on COM2 $boot_to_break s after the prefix started, no other port opened; STOP lowered the line and ended" \
+    echo "PASS: first break on COM2 $boot_to_break s after the prefix started, no other port opened; STOP lowered the line and ended" \
         "the process; lowered by STOP $lowered1 ms after its rise; Port=COM9 logged and no port touched; COM3 missing logged" \
         "and no other port opened or driven; killed: $restarted; logger.exe killed: the next rise held back, the run after it" \
-        "says why, watches and keeps pulsing; the stale heartbeat file logged; with the record unwritable, logged once and" \
+        "says why, watches and keeps pulsing; the stale heartbeat file logged; a full path passed only for its own program;" \
+        "with the record unwritable, logged once and" \
         "the rises and falls (s after each rise) $rhythm" >"$work/pass"
 }
 
-# An administrator's drill.
-drill_part() {
+# Without the library; an administrator's drill.
+side_part() {
+    # Without its library the service cannot pulse: the failure goes to the log once, the service
+    # keeps running (a process that ended would be started again and again) and pulses once the
+    # library is back, at the next rise: it is looked for before every one.
+    mkdir "$work/nolibrary"
+    cp "$build/kelvarid-service.exe" "$work/nolibrary/"
+    wineserver -k 2>/dev/null; wineserver -w
+    trace="$work/trace-nolibrary"; out="$work/out-nolibrary"
+    boot
+    await_boot
+    "$W" sc create "$service_name" binPath= "$(printf 'Z:%s' "$work/nolibrary/kelvarid-service.exe" | tr '/' '\\')" \
+        start= demand >/dev/null 2>&1
+    "$W" sc start "$service_name" >/dev/null 2>&1
+    for _ in $(seq 100); do grep -q "ReportEventW (.*,$MSG_LIBRARY_NOT_LOADED," "$out" && break; sleep 0.2; done
+    await mentioned "$MSG_LIBRARY_NOT_LOADED" serline.dll || fail "no entry naming the missing serline.dll"
+    # The first rise, due 5 ms after the start, fails: the library is put back after it.
+    await grep -q "ReportEventW (.*,$MSG_PULSE_FAILED," "$out" || fail "no entry that the first pulse failed"
+    wait_for_state RUNNING || fail "the service without its library does not run: $(state)"
+    cp "$build/serline.dll" "$work/nolibrary/"
+    back=$(date +%s.%N)
+    wait_for_raises COM1 1 65 || fail "no rise on COM1 within 65 s of serline.dll being put back"
+    library_to_rise=$(calc "$(breaks | grep ' COM1 raise$' | head -n 1 | cut -d' ' -f1) - $back")
+    await mentioned "$MSG_LIBRARY_LOADED" serline.dll || fail "no entry that serline.dll was loaded"
+    [ "$(grep -c "ReportEventW (.*,$MSG_LIBRARY_NOT_LOADED," "$out")" = 1 ] || fail "the missing library was logged more than once"
+    stop_service
+    await last_break_is COM1 lower || fail "the line of COM1 was left raised"
+    "$W" sc delete "$service_name" >/dev/null 2>&1
+    trace="$work/trace"; out="$work/out"
+
     # The service as the installer makes it, on COM1, in a prefix that has started as a
     # machine boots.
     wineserver -k 2>/dev/null; wineserver -w
@@ -396,15 +396,16 @@ drill_part() {
     [ -n "$passed_after" ] || fail "the entry of the passed drill gives no seconds"
     await mentioned "$MSG_LAST_PULSE_BEFORE" 'L"' || fail "the start does not say when the last pulse was"
     stop_service "the drill's reset"
-    echo "PASS: --drill refused while stopped ($KELVARID_DRILL_EXIT_SERVICE_NOT_RUNNING); a drill with no reset: the next" \
+    echo "PASS: without serline.dll logged once and running, first rise $library_to_rise s after it was put back;" \
+        "--drill refused while stopped ($KELVARID_DRILL_EXIT_SERVICE_NOT_RUNNING); a drill with no reset: the next" \
         "rise $drill_gap s after the last pulse, logged as failed; a drill and a reset: passed, $passed_after s from the last" \
         "pulse to the service's start" >"$work/pass"
 }
 
 case "$part" in
     boot) boot_part ;;
-    drill) drill_part ;;
-    *) fail "no part $part: boot or drill" ;;
+    side) side_part ;;
+    *) fail "no part $part: boot or side" ;;
 esac
 
 # Deleted, it is gone from the service manager and the registry.
