@@ -851,15 +851,6 @@ Section "-Service" SecService
   ${If} $0 != 0
     !insertmacro FAIL_SERVICE "$(RightsNotSet)"
   ${EndIf}
-  ; The record of the service's runs, which only administrators, SYSTEM and the service's own
-  ; account may change: a user who could change it could switch the health checks off. The
-  ; service makes it where it will look for it.
-  StrCpy $1 "--make-record-folder"
-  StrCpy $2 "$APPDATA\${RECORD_FOLDER}"
-  Call RunServiceCommand
-  ${If} $0 != 0
-    !insertmacro FAIL_SERVICE "$(RightsNotSet)"
-  ${EndIf}
   ; The entry of an installed service stays as it is, with every value of its Parameters; one
   ; that runs the program from another folder is made anew with the values carried over.
   ReadRegStr $0 HKLM "${SERVICE_KEY}" "ImagePath"
@@ -871,7 +862,19 @@ Section "-Service" SecService
   ${EndIf}
   ; Only administrators and SYSTEM may send the service its own controls, as a drill, which stops
   ; the pulses; start or stop it. Windows' own list would let every interactive user do the first.
+  ; The service gets its own SID too, where Windows has service SIDs.
   StrCpy $1 "--set-service-rights"
+  Call RunServiceCommand
+  ${If} $0 != 0
+    !insertmacro FAIL_SERVICE "$(RightsNotSet)"
+  ${EndIf}
+  ; The record of the service's runs, which only administrators, SYSTEM and the service itself
+  ; may change: a user or another service who could change it could switch the health checks
+  ; off. After the service's rights, which give it its own SID where Windows has them: the
+  ; folder is then the service's alone, else LocalService's. The service makes it where it will
+  ; look for it.
+  StrCpy $1 "--make-record-folder"
+  StrCpy $2 "$APPDATA\${RECORD_FOLDER}"
   Call RunServiceCommand
   ${If} $0 != 0
     !insertmacro FAIL_SERVICE "$(RightsNotSet)"

@@ -6,6 +6,7 @@
 #include "platform/handles.h"
 #include "service/win32/run_record_file.h"
 #include "product.h"
+#include "service/service_sid.h"
 
 namespace kelvarid {
 
@@ -16,11 +17,31 @@ namespace {
 // files and folders inside inherit each entry. FRFX: read and run; 0x1301bf: modify.
 constexpr wchar_t kProgramFolderSddl[] =
     L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;FRFX;;;BU)(A;OICI;FRFX;;;LS)";
-constexpr wchar_t kRecordFolderSddl[] = L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1301bf;;;LS)";
 // The service: Windows' own list without CR (SERVICE_USER_DEFINED_CONTROL) for interactive
 // users (IU) and services (SU), who keep only the query rights and READ_CONTROL.
 constexpr wchar_t kServiceSddl[] =
     L"D:(A;;CCLCSWRPWPDTLOCRRC;;;SY)(A;;CCDCLCSWRPWPDTLOCRSDRCWDWO;;;BA)(A;;CCLCSWLORC;;;IU)(A;;CCLCSWLORC;;;SU)";
+
+// Not in XP's headers: the service's own SID (Vista on), asked for by its SID type.
+constexpr DWORD kServiceConfigSidInfo = 5;  // SERVICE_CONFIG_SERVICE_SID_INFO
+constexpr DWORD kSidTypeUnrestricted = 1;   // SERVICE_SID_TYPE_UNRESTRICTED
+struct ServiceSidInfo {
+    DWORD sidType;
+};
+
+// Whether the installed service runs with its own SID in its token: then the record is its
+// alone; else (XP and Server 2003, which have no service SIDs) LocalService's, which other
+// services share.
+bool ServiceHasOwnSid() {
+    const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const UniqueServiceHandle service(
+        manager ? OpenServiceW(manager.get(), product::kServiceName, SERVICE_QUERY_CONFIG) : nullptr);
+    ServiceSidInfo info{};
+    DWORD needed = 0;
+    return service &&
+           QueryServiceConfig2W(service.get(), kServiceConfigSidInfo, reinterpret_cast<BYTE*>(&info), sizeof info, &needed) &&
+           info.sidType == kSidTypeUnrestricted;
+}
 
 unsigned long LastError() {
     const DWORD error = GetLastError();
@@ -79,8 +100,10 @@ unsigned long ResetContents(const std::wstring& folder, PSID owner, PACL empty) 
 
 UniqueDescriptor ServiceFolderDescriptor(ServiceFolder folder) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const wchar_t* sddl = folder == ServiceFolder::Program ? kProgramFolderSddl : kRecordFolderSddl;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) return {};
+    const std::wstring sddl = folder == ServiceFolder::Program
+                                  ? std::wstring(kProgramFolderSddl)
+                                  : RecordFolderSddl(ServiceHasOwnSid() ? ServiceSidText(product::kServiceName) : L"LS");
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) return {};
     return UniqueDescriptor(descriptor);
 }
 
@@ -117,7 +140,8 @@ unsigned long MakeRecordFolder() {
 unsigned long SetServiceControlRights() {
     const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) return LastError();
-    const UniqueServiceHandle service(OpenServiceW(manager.get(), product::kServiceName, READ_CONTROL | WRITE_DAC));
+    const UniqueServiceHandle service(
+        OpenServiceW(manager.get(), product::kServiceName, READ_CONTROL | WRITE_DAC | SERVICE_CHANGE_CONFIG));
     if (!service) return LastError();
     PSECURITY_DESCRIPTOR made = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kServiceSddl, SDDL_REVISION_1, &made, nullptr)) {
@@ -125,6 +149,12 @@ unsigned long SetServiceControlRights() {
     }
     const UniqueDescriptor descriptor(made);
     if (!SetServiceObjectSecurity(service.get(), DACL_SECURITY_INFORMATION, descriptor.get())) return LastError();
+    // Its own SID, so that the record's folder can be its alone. A Windows without service SIDs
+    // does not know the setting at all: LocalService's then.
+    ServiceSidInfo info{kSidTypeUnrestricted};
+    if (!ChangeServiceConfig2W(service.get(), kServiceConfigSidInfo, &info) && GetLastError() != ERROR_INVALID_LEVEL) {
+        return LastError();
+    }
     return 0;
 }
 

@@ -17,8 +17,9 @@ enum class ServiceFolder {
     // The program's folder, in service mode: administrators and SYSTEM change it; users and the
     // service's account read and run what is there.
     Program,
-    // The record's folder: administrators and SYSTEM change it, the service's account writes
-    // its record there, nobody else even reads it.
+    // The record's folder: administrators and SYSTEM change it, the service writes its record
+    // there (by its own SID where the installed service has one, else as LocalService), nobody
+    // else even reads it.
     Record,
 };
 
@@ -33,8 +34,8 @@ unsigned long SetServiceFolderRights(const std::wstring& path, ServiceFolder fol
 unsigned long MakeRecordFolder();
 
 // The installed service's own access list: only administrators and SYSTEM may send it its own
-// controls (a drill stops the pulses), start or stop it; users may only see its state. 0 or
-// the system's error number.
+// controls (a drill stops the pulses), start or stop it; users may only see its state. And its
+// own SID, where Windows has service SIDs. 0 or the system's error number.
 unsigned long SetServiceControlRights();
 
 }  // namespace kelvarid
