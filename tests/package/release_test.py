@@ -308,8 +308,15 @@ class Wine:
             os.environ["WINEDLLOVERRIDES"] = overrides + ";winemenubuilder.exe=d"
 
     def run(self, *args, env=None, timeout=120):
-        return subprocess.run([self.runner, *args], capture_output=True, text=True, timeout=timeout,
-                              env={**os.environ, **(env or {})}, errors="replace")
+        try:
+            return subprocess.run([self.runner, *args], capture_output=True, text=True, timeout=timeout,
+                                  env={**os.environ, **(env or {})}, errors="replace")
+        except subprocess.TimeoutExpired:
+            # What still ran says where it hung: the program itself, or one that holds its output.
+            print(f"{' '.join(args)} did not end within {timeout} s; the prefix's processes then:")
+            for pid, arguments in prefix_processes(self.prefix):
+                print(f"  {pid}: {' '.join(arguments)}")
+            raise
 
     def run_unread(self, *args, timeout=120):
         """Runs a program that may leave one of its own running (an installer that starts
