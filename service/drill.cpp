@@ -4,17 +4,6 @@
 
 namespace kelvarid {
 
-namespace {
-
-constexpr std::uint64_t kFileTimeUnitsPerMs = 10000;
-
-// Whole seconds from one system time to a later one; 0 when it is not later.
-std::uint64_t SecondsBetween(std::uint64_t earlier, std::uint64_t later) {
-    return later > earlier ? (later - earlier) / (1000 * kFileTimeUnitsPerMs) : 0;
-}
-
-}  // namespace
-
 DrillAnswer DrillAllowedBy(const RunRecord& record) {
     if (!record.stoppedBy.empty()) return DrillAnswer::ChecksHold;
     if (record.drillStarted != 0) return DrillAnswer::AlreadyRunning;
@@ -35,17 +24,7 @@ bool Drill::JudgeLastRun(const RunRecord& last, Instant start, WindowsRun run) {
     return true;
 }
 
-std::optional<std::uint64_t> ParseDrillRequest(std::wstring_view text) {
-    if (text.empty() || text.size() > 20) return std::nullopt;
-    std::uint64_t time = 0;
-    for (const wchar_t c : text) {
-        if (c < L'0' || c > L'9') return std::nullopt;
-        const std::uint64_t digit = static_cast<std::uint64_t>(c - L'0');
-        if (time > (~std::uint64_t{0} - digit) / 10) return std::nullopt;
-        time = time * 10 + digit;
-    }
-    return time;
-}
+std::optional<std::uint64_t> ParseDrillRequest(std::wstring_view text) { return ParseDecimal(text, ~std::uint64_t{0}); }
 
 DrillAnswer Drill::Start(Instant now, std::optional<std::uint64_t> request) {
     const DrillAnswer answer = Begin(now, request);

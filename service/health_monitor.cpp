@@ -8,13 +8,6 @@ namespace {
 
 constexpr std::int64_t Ms(std::uint32_t seconds) { return static_cast<std::int64_t>(seconds) * 1000; }
 
-constexpr std::uint64_t kFileTimeUnitsPerSecond = 10'000'000;
-
-// Whole seconds from one system time to a later one; 0 when it is not later.
-std::uint64_t SecondsBetween(std::uint64_t earlier, std::uint64_t later) {
-    return later > earlier ? (later - earlier) / kFileTimeUnitsPerSecond : 0;
-}
-
 }  // namespace
 
 void HealthMonitor::Begin(WindowsRun run) {

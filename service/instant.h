@@ -21,6 +21,14 @@ struct Instant {
     std::int64_t uptimeMs = 0;
 };
 
+// The system's time counts in 100 ns units (a FILETIME).
+inline constexpr std::uint64_t kFileTimeUnitsPerMs = 10000;
+
+// Whole seconds from one system time to a later one; 0 when it is not later.
+constexpr std::uint64_t SecondsBetween(std::uint64_t earlier, std::uint64_t later) {
+    return later > earlier ? (later - earlier) / (1000 * kFileTimeUnitsPerMs) : 0;
+}
+
 // Time awake from Windows' own steady count, which goes on while the machine sleeps: the time
 // from a suspend to the wake after it is taken out. Between the two, time stands still.
 class AwakeClock {

@@ -16,18 +16,6 @@ constexpr std::wstring_view kStoppedAt = L"StoppedAt";
 constexpr std::wstring_view kDrillStarted = L"DrillStarted";
 constexpr std::wstring_view kLastPulseUptime = L"LastPulseUptime";
 
-std::optional<std::uint64_t> ParseDecimal(std::wstring_view text, std::uint64_t most) {
-    if (text.empty() || text.size() > 20) return std::nullopt;
-    std::uint64_t number = 0;
-    for (wchar_t c : text) {
-        if (c < L'0' || c > L'9') return std::nullopt;
-        const std::uint64_t digit = static_cast<std::uint64_t>(c - L'0');
-        if (digit > most || number > (most - digit) / 10) return std::nullopt;
-        number = number * 10 + digit;
-    }
-    return number;
-}
-
 void Line(std::wstring& text, std::wstring_view name, std::wstring_view value) {
     text.append(name).append(L"=").append(value).append(L"\r\n");
 }
@@ -75,6 +63,18 @@ bool ReadLine(std::wstring_view name, std::wstring_view value, RunRecord& record
 }
 
 }  // namespace
+
+std::optional<std::uint64_t> ParseDecimal(std::wstring_view text, std::uint64_t most) {
+    if (text.empty() || text.size() > 20) return std::nullopt;
+    std::uint64_t number = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9') return std::nullopt;
+        const std::uint64_t digit = static_cast<std::uint64_t>(c - L'0');
+        if (digit > most || number > (most - digit) / 10) return std::nullopt;
+        number = number * 10 + digit;
+    }
+    return number;
+}
 
 bool RunRecordKeeper::Save() { return Hand(RecordWrite::Guard); }
 

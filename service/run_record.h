@@ -97,6 +97,9 @@ private:
 // stops in a row.
 StoredRecord WithLeftover(const StoredRecord& stored, const std::optional<RunRecord>& leftover);
 
+// A decimal number of at most `most`, digits only; none for anything else.
+std::optional<std::uint64_t> ParseDecimal(std::wstring_view text, std::uint64_t most);
+
 // The record as text, a NAME=value line each, for an administrator to read.
 std::wstring EncodeRunRecord(const RunRecord& record);
 // None for a text that is not a whole record: every line there once, each ended. A record
