@@ -52,6 +52,7 @@ set(KELVARID_SETUP_EXIT_SERVICE_NOT_MADE 7)     # the service could not be set u
 
 set(KELVARID_SETUP_EXIT_OLD_WINDOWS 8)          # Windows older than the target's floor
 set(KELVARID_SETUP_EXIT_BAD_PORT 9)             # the installed service's Port names no port, and no /PORT= replaces it
+set(KELVARID_SETUP_EXIT_FOLDER_NOT_SECURED 10)  # the program's folder could not get its rights; nothing changed
 # The oldest Windows each target's files run on, as _WIN32_WINNT and WINVER say it (the headers
 # then hide what it lacks) and as its installer checks it: XP SP3 for i686, XP x64 and Server
 # 2003 for x86_64. tests/package/windows-imports.txt marks every imported function likewise.

@@ -160,6 +160,8 @@ LangString PulserNone ${LANG_ENGLISH} "Nothing sends the pulses now: the reset c
 LangString PulserNone ${LANG_CZECH} "Pulzy teď nic nevysílá: obvod tento počítač restartuje, pokud ho neodpojíte."
 LangString ServiceNotMade ${LANG_ENGLISH} "The service Kelvarid could not be set up (sc ended with $0)."
 LangString ServiceNotMade ${LANG_CZECH} "Službu Kelvarid nelze zřídit (sc skončil s $0)."
+LangString FolderNotSecured ${LANG_ENGLISH} "Kelvarid was not installed: the rights of the folder $2 could not be set (error $0). Nothing was changed."
+LangString FolderNotSecured ${LANG_CZECH} "Kelvarid nebyl nainstalován: práva složky $2 nelze nastavit (chyba $0). Nic se nezměnilo."
 LangString RightsNotSet ${LANG_ENGLISH} "The service Kelvarid could not be set up: the rights of the folder $2 could not be set (error $0)."
 LangString RightsNotSet ${LANG_CZECH} "Službu Kelvarid nelze zřídit: práva složky $2 nelze nastavit (chyba $0)."
 LangString FinishText ${LANG_ENGLISH} "Kelvarid is installed. Start it now from the Start menu (Kelvarid): until it runs, the reset circuit gets no pulses. With $\"Start with Windows$\" it also starts at every log-on."
@@ -185,9 +187,36 @@ LangString RunningUninstall ${LANG_CZECH} "Kelvarid běží. Ukončete ho (Quit 
 
 ; Kelvarid holds the machine-wide mutex INSTANCE_MUTEX for as long as it runs, in whatever
 ; session and under whatever account: a window looked for by its class would be found in this
-; session only. kelvarid-service.exe holds SERVICE_MUTEX besides it.
+; session only. Any account can make a name, though: whether the service runs is the service
+; manager's to say (SERVICE_STATE).
 !define SYNCHRONIZE 0x00100000
 !define ERROR_ACCESS_DENIED 5
+!define SC_MANAGER_CONNECT 0x0001
+!define SERVICE_QUERY_STATUS 0x0004
+!define SERVICE_STOPPED 1
+
+; Leaves $0 at the service's state as the service manager has it (1 stopped, 2 starting,
+; 3 stopping, 4 running, ...; 0 for no such service) and $1 at its process id (0 for none).
+; Changes $2 to $5.
+!macro SERVICE_STATE
+  StrCpy $0 0
+  StrCpy $1 0
+  System::Call 'advapi32::OpenSCManagerW(p 0, p 0, i ${SC_MANAGER_CONNECT}) p.r2'
+  ${If} $2 P<> 0
+    System::Call 'advapi32::OpenServiceW(p r2, w "${SERVICE_NAME}", i ${SERVICE_QUERY_STATUS}) p.r3'
+    ${If} $3 P<> 0
+      ; SERVICE_STATUS_PROCESS: nine DWORDs, the state second, the process id eighth.
+      System::Call '*(i, i, i, i, i, i, i, i, i) p.r4'
+      System::Call 'advapi32::QueryServiceStatusEx(p r3, i 0, p r4, i 36, *i .r5) i.r5'
+      ${If} $5 <> 0
+        System::Call '*$4(i, i .r0, i, i, i, i, i, i .r1, i)'
+      ${EndIf}
+      System::Free $4
+      System::Call 'advapi32::CloseServiceHandle(p r3)'
+    ${EndIf}
+    System::Call 'advapi32::CloseServiceHandle(p r2)'
+  ${EndIf}
+!macroend
 
 ; Leaves $0 at 1 while the mutex NAME is held, 0 while it is not.
 !macro MUTEX_HELD NAME
@@ -205,8 +234,8 @@ LangString RunningUninstall ${LANG_CZECH} "Kelvarid běží. Ukončete ho (Quit 
 ; Leaves $0 at 1 while Kelvarid's window program runs, 0 while it does not (the service, which
 ; holds the same mutex, does not count: it is stopped for the installation).
 !macro KELVARID_RUNNING
-  !insertmacro MUTEX_HELD "${SERVICE_MUTEX}"
-  ${If} $0 = 1
+  !insertmacro SERVICE_STATE
+  ${If} $0 > ${SERVICE_STOPPED}
     StrCpy $0 0
   ${Else}
     !insertmacro MUTEX_HELD "${INSTANCE_MUTEX}"
@@ -215,29 +244,47 @@ LangString RunningUninstall ${LANG_CZECH} "Kelvarid běží. Ukončete ho (Quit 
 
 ; Warns that the running service will be stopped; a user who does not want that ends the run.
 !macro WARN_IF_SERVICE_RUNS
-  !insertmacro MUTEX_HELD "${SERVICE_MUTEX}"
-  ${If} $0 = 1
+  !insertmacro SERVICE_STATE
+  ${If} $0 > ${SERVICE_STOPPED}
     MessageBox MB_OKCANCEL|MB_ICONEXCLAMATION "$(ServiceWillStop)" /SD IDOK IDOK +2
     Quit
   ${EndIf}
 !macroend
 
-; Stops the service Kelvarid, if there is one, and waits until its process has let the port
-; go. Leaves $0 at 0 when it has stopped, 1 when it still runs.
+; Stops the service Kelvarid, if there is one, and waits until it has stopped and its process
+; has ended: only then are the port and its files free. Leaves $0 at 0 when it has stopped, 1
+; when it still runs.
 !macro STOP_SERVICE UN
   Function ${UN}StopService
+    !insertmacro SERVICE_STATE
+    StrCpy $6 $1  ; its process
     nsExec::Exec '"$SYSDIR\sc.exe" stop ${SERVICE_NAME}'
     Pop $0
-    StrCpy $3 0
+    StrCpy $7 0
     ${Do}
-      !insertmacro MUTEX_HELD "${SERVICE_MUTEX}"
-      ${If} $0 = 0
-      ${OrIf} $3 >= 60
+      !insertmacro SERVICE_STATE
+      ${If} $0 <= ${SERVICE_STOPPED}
+      ${OrIf} $7 >= 60
         ${Break}
       ${EndIf}
       Sleep 250
-      IntOp $3 $3 + 1
+      IntOp $7 $7 + 1
     ${Loop}
+    ${If} $0 > ${SERVICE_STOPPED}
+      StrCpy $0 1
+      Return
+    ${EndIf}
+    StrCpy $0 0
+    ${If} $6 <> 0
+      System::Call 'kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r6) p.r1'
+      ${If} $1 P<> 0
+        System::Call 'kernel32::WaitForSingleObject(p r1, i 15000) i.r2'
+        System::Call 'kernel32::CloseHandle(p r1)'
+        ${If} $2 <> 0
+          StrCpy $0 1
+        ${EndIf}
+      ${EndIf}
+    ${EndIf}
   FunctionEnd
 !macroend
 !insertmacro STOP_SERVICE ""
@@ -281,7 +328,7 @@ Function StartServiceAndWait
       StrCpy $0 0
       Return
     ${EndIf}
-    ; Ended again at once (another Kelvarid runs, the library cannot start), or never there.
+    ; Ended again at once (it cannot go on), or never there.
     ClearErrors
     ${WordFind} $1 "STOPPED" "E+1{" $2
     ${IfNot} ${Errors}
@@ -663,6 +710,26 @@ Function SkipComponentsForTheService
   ${EndIf}
 FunctionEnd
 
+; The program's folder gets its rights before anything is written into it, wherever /D= put it:
+; administrators and SYSTEM change it, users and the service's account read and run it, as in
+; Program Files. The service's program does it from a copy in the installer's own temporary
+; folder, so that nothing runs from a folder a user may have written in before. A junction or a
+; file in the folder's place, or a folder another account made, goes aside (the log says where)
+; and the folder is made anew. Stops the run, with nothing changed, when it cannot.
+Function SecureProgramFolder
+  InitPluginsDir
+  SetOutPath "$PLUGINSDIR"
+  File "${BINDIR}\kelvarid-service.exe"
+  DetailPrint "kelvarid-service.exe --set-program-rights $INSTDIR"
+  nsExec::ExecToLog '"$PLUGINSDIR\kelvarid-service.exe" --set-program-rights "$INSTDIR"'
+  Pop $0
+  Delete "$PLUGINSDIR\kelvarid-service.exe"
+  ${If} $0 != 0
+    StrCpy $2 "$INSTDIR"
+    !insertmacro STOP "$(FolderNotSecured)" ${EXIT_FOLDER_NOT_SECURED}
+  ${EndIf}
+FunctionEnd
+
 Section "!$(ProgramSection)" SecProgram
   SectionIn RO
   ; A running kelvarid.exe restarts from its own folder: it cannot move to another one.
@@ -672,6 +739,7 @@ Section "!$(ProgramSection)" SecProgram
   ${AndIf} $0 != $INSTDIR
     !insertmacro STOP "$(RunningInstall)" ${EXIT_RUNNING}
   ${EndIf}
+  Call SecureProgramFolder
   ; An installed service stops first, whichever way Kelvarid starts from now on: its files are
   ; in use while it runs. It stays registered: an upgrade keeps its entry and its settings.
   ${If} $InstalledMode == 1
@@ -842,15 +910,8 @@ Section "-Service" SecService
     Call SetUpLogOn
     Goto done
   ${EndIf}
-  ; The service runs as LocalService and loads serline.dll from its folder: only administrators
-  ; and SYSTEM may change what is there, as in Program Files, wherever /D= put it; users read
-  ; and run it. Whatever rights were there before go, and the files in it only inherit.
-  StrCpy $1 "--set-program-rights"
-  StrCpy $2 "$INSTDIR"
-  Call RunServiceCommand
-  ${If} $0 != 0
-    !insertmacro FAIL_SERVICE "$(RightsNotSet)"
-  ${EndIf}
+  ; The service runs as LocalService and loads serline.dll from its folder, which got the rights
+  ; of Program Files before the files came (SecureProgramFolder).
   ; The entry of an installed service stays as it is, with every value of its Parameters; one
   ; that runs the program from another folder is made anew with the values carried over.
   ReadRegStr $0 HKLM "${SERVICE_KEY}" "ImagePath"

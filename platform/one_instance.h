@@ -11,8 +11,8 @@
 namespace kelvarid {
 
 inline constexpr const wchar_t* kInstanceMutexName = product::kInstanceMutexName;
-// Held, besides the one above, by kelvarid-service.exe: a start of the window program can tell
-// the user that Kelvarid runs as a service.
+// Held, besides the one above, by kelvarid-service.exe, for the installer to find. Any account
+// can make a name: the service's state is the service manager's to tell.
 inline constexpr const wchar_t* kServiceMutexName = product::kServiceMutexName;
 // The exit code of a start that found Kelvarid already running.
 inline constexpr int kAlreadyRunningExitCode = product::kAlreadyRunningExitCode;
@@ -26,11 +26,14 @@ inline UniqueHandle ClaimInstance(const wchar_t* name = kInstanceMutexName) {
     return mutex;
 }
 
-// Whether kelvarid-service.exe holds its mutex now; one held under another account cannot be
-// opened, which says the same.
+// Whether the service manager says that the service Kelvarid runs, starts or stops: a state no
+// user can fake, as anyone could a name. Not installed, or stopped: false.
 inline bool ServiceRuns() {
-    const UniqueHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, kServiceMutexName));
-    return mutex || GetLastError() == ERROR_ACCESS_DENIED;
+    const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const UniqueServiceHandle service(
+        manager ? OpenServiceW(manager.get(), product::kServiceName, SERVICE_QUERY_STATUS) : nullptr);
+    SERVICE_STATUS status{};
+    return service && QueryServiceStatus(service.get(), &status) && status.dwCurrentState != SERVICE_STOPPED;
 }
 
 }  // namespace kelvarid

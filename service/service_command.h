@@ -9,7 +9,7 @@ namespace kelvarid {
 
 enum class ServiceCommand {
     RunAsService,         // no option
-    SetProgramRights,     // --set-program-rights: the folder the program lies in
+    SetProgramRights,     // --set-program-rights ["folder"]: the folder named, or the one the program lies in
     MakeRecordFolder,     // --make-record-folder: made where missing, its rights set
     SetServiceRights,     // --set-service-rights: only administrators may control the installed service
     Drill,                // --drill: the running service stops its pulses until the circuit resets the machine
@@ -26,5 +26,8 @@ inline constexpr unsigned long kDrillControl = 128;
 
 // `commandLine` as Windows gives it, the program's own name first, quoted or not.
 ServiceCommand ParseServiceCommand(std::wstring_view commandLine);
+
+// The folder named after --set-program-rights, without its quotes; empty when none is named.
+std::wstring_view ProgramFolderArgument(std::wstring_view commandLine);
 
 }  // namespace kelvarid

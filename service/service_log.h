@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "service/health_settings.h"
+#include "service/owner_trust.h"
 
 namespace kelvarid {
 
@@ -23,7 +24,9 @@ public:
     virtual void PulsesWorkAgain(std::wstring_view port) = 0;
     virtual void Stopped(std::wstring_view port) = 0;
     virtual void BadPortValue(std::wstring_view value) = 0;  // names no port: none is opened
-    virtual void AlreadyRunning(std::wstring_view holder) = 0;
+    // One of Kelvarid's names was there before the service: held by `account`, which may be a
+    // Kelvarid or someone who made it to stop the service. The service pulses anyway.
+    virtual void NameHeld(std::wstring_view name, std::wstring_view account, NameVerdict verdict) = 0;
     virtual void Fatal(std::wstring_view what) = 0;
     // The machine goes to sleep; it has woken and the pulses go to `port` again.
     virtual void Suspending() = 0;

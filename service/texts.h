@@ -6,6 +6,8 @@
 
 namespace kelvarid::texts {
 
+inline constexpr wchar_t kFolderMovedAside[] =
+    L"Odsunuto (odkaz, soubor nebo složka cizího účtu): / Moved aside (a link, a file, or another account's folder): ";
 inline constexpr wchar_t kServiceStartedByHand[] =
     L"kelvarid-service.exe je služba Windows: spouští ji správce služeb (sc start Kelvarid).\n"
     L"kelvarid-service.exe is a Windows service: the service manager starts it (sc start Kelvarid).";

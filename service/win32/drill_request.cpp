@@ -14,6 +14,7 @@
 #include "service/service_command.h"
 #include "service/texts.h"
 #include "service/win32/run_record_file.h"
+#include "service/win32/say.h"
 
 namespace kelvarid {
 
@@ -21,31 +22,6 @@ namespace {
 
 constexpr DWORD kRecordPollMs = 100;
 constexpr DWORD kServiceAnswerMs = 10000;  // the service writes its record before it answers
-
-// The program is a GUI program, which has no console of its own: its text goes to the output
-// it was given (a file or a pipe, as UTF-8), else to the console of the one that started it;
-// with neither, nowhere. Never a box: nobody may be there to close it.
-void Say(std::wstring_view text) {
-    std::wstring line(text);
-    line += L"\r\n";
-    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-    DWORD mode = 0;
-    DWORD written = 0;
-    if (output != nullptr && output != INVALID_HANDLE_VALUE && !GetConsoleMode(output, &mode)) {
-        const int size = WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
-        std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-        WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), bytes.data(), size, nullptr, nullptr);
-        WriteFile(output, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        return;
-    }
-    if (output == nullptr || output == INVALID_HANDLE_VALUE) {
-        if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
-        output = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (output == INVALID_HANDLE_VALUE) return;
-        SetStdHandle(STD_OUTPUT_HANDLE, output);
-    }
-    WriteConsoleW(output, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-}
 
 int Refuse(std::wstring_view why, int code) {
     Say(why);

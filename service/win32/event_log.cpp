@@ -73,8 +73,12 @@ void EventLog::Stopped(std::wstring_view port) { Write(EVENTLOG_INFORMATION_TYPE
 
 void EventLog::BadPortValue(std::wstring_view value) { Write(EVENTLOG_ERROR_TYPE, MSG_BAD_PORT_VALUE, {value}); }
 
-void EventLog::AlreadyRunning(std::wstring_view holder) {
-    Write(EVENTLOG_ERROR_TYPE, MSG_ALREADY_RUNNING, {holder});
+void EventLog::NameHeld(std::wstring_view name, std::wstring_view account, NameVerdict verdict) {
+    Write(EVENTLOG_WARNING_TYPE, verdict == NameVerdict::Squatted ? MSG_NAME_SQUATTED : MSG_NAME_HELD, {name, account});
+}
+
+void EventLog::FolderMovedAside(std::wstring_view from, std::wstring_view to) {
+    Write(EVENTLOG_WARNING_TYPE, MSG_FOLDER_MOVED_ASIDE, {from, to});
 }
 
 void EventLog::Fatal(std::wstring_view what) { Write(EVENTLOG_ERROR_TYPE, MSG_FATAL, {what}); }

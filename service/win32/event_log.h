@@ -28,7 +28,9 @@ public:
     void PulsesWorkAgain(std::wstring_view port) override;
     void Stopped(std::wstring_view port) override;
     void BadPortValue(std::wstring_view value) override;
-    void AlreadyRunning(std::wstring_view holder) override;
+    void NameHeld(std::wstring_view name, std::wstring_view account, NameVerdict verdict) override;
+    // The installer's commands: a folder that may not be used as it was went aside.
+    void FolderMovedAside(std::wstring_view from, std::wstring_view to);
     void Fatal(std::wstring_view what) override;
     void Suspending() override;
     void Resumed(std::wstring_view port) override;

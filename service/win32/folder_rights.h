@@ -23,15 +23,19 @@ enum class ServiceFolder {
     Record,
 };
 
-// The descriptor that SetServiceFolderRights applies to `folder` itself; empty when it cannot
-// be made (GetLastError says why).
+// The descriptor that SecureServiceFolder gives `folder` itself; empty when it cannot be made
+// (GetLastError says why).
 UniqueDescriptor ServiceFolderDescriptor(ServiceFolder folder);
 
-// 0 when `path` and everything in it have their rights, else the system's error number.
-unsigned long SetServiceFolderRights(const std::wstring& path, ServiceFolder folder);
+// Told of each folder moved aside: where it was and where it went.
+using MovedAsideReport = void (*)(const std::wstring& from, const std::wstring& to);
 
-// The record's folder, made with its rights when missing; 0 or the system's error number.
-unsigned long MakeRecordFolder();
+// `path` made with its rights where nothing is, else given them: the folder itself, opened
+// without following a junction or link, and everything in it. A folder that is a junction or
+// link, a file in its place, or a folder an account other than Administrators, SYSTEM or this
+// one owns is moved aside and made anew: a user may have made it to have another folder's
+// rights changed, or to plant a file. 0 or the system's error number.
+unsigned long SecureServiceFolder(const std::wstring& path, ServiceFolder folder, MovedAsideReport report);
 
 // The installed service's own access list: only administrators and SYSTEM may send it its own
 // controls (a drill stops the pulses), start or stop it; users may only see its state. And its

@@ -3,6 +3,7 @@
 // the service's states and passes its controls on to the work (service_work.cpp), and the
 // command line's other requests.
 #include <windows.h>
+#include <aclapi.h>
 
 #include <string>
 
@@ -17,6 +18,9 @@
 #include "service/win32/event_log.h"
 #include "service/win32/folder_rights.h"
 #include "service/win32/machine_clock.h"
+#include "service/win32/owners.h"
+#include "service/win32/run_record_file.h"
+#include "service/win32/say.h"
 #include "service/win32/service_work.h"
 
 namespace {
@@ -56,11 +60,6 @@ public:
         else status_.dwCheckPoint = 0;
         // Nothing else can be told to the service manager when this fails: the work goes on.
         SetServiceStatus(statusHandle_, &status_);
-    }
-    void StopWithCode(DWORD specificExitCode) {
-        status_.dwWin32ExitCode = ERROR_SERVICE_SPECIFIC_ERROR;
-        status_.dwServiceSpecificExitCode = specificExitCode;
-        SetStatus(SERVICE_STOPPED);
     }
     void Running() override { SetStatus(SERVICE_RUNNING); }
     void Stopping() override { SetStatus(SERVICE_STOP_PENDING, kStopWaitHintMs); }
@@ -115,6 +114,28 @@ void ReportFatal(std::wstring_view what, void* log) {
     static_cast<EventLog*>(log)->Fatal(what);
 }
 
+// Kelvarid's name `name`: held from now on when it was free. One another process made first is
+// logged with its owner, and left to it: any account can make a name, so no name decides
+// whether the service pulses. Its port, which only one program can open, keeps two pulsers
+// from sharing one.
+UniqueHandle ClaimName(const wchar_t* name, ServiceLog& log, bool serviceOwnName) {
+    UniqueHandle mutex(CreateMutexW(nullptr, FALSE, name));
+    if (mutex && GetLastError() != ERROR_ALREADY_EXISTS) return mutex;
+    mutex.reset();
+    const UniqueHandle found(OpenMutexW(READ_CONTROL, FALSE, name));
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!found || GetSecurityInfo(found.get(), SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                                  nullptr, &descriptor) != ERROR_SUCCESS) {
+        owner = nullptr;
+        descriptor = nullptr;
+    }
+    const UniqueDescriptor owned(descriptor);
+    const Owner kind = OwnerKindOf(owner);
+    log.NameHeld(name, AccountNameOf(owner), serviceOwnName ? VerdictOnServiceName(kind) : NameVerdict::HeldByKelvarid);
+    return {};
+}
+
 void WINAPI ServiceMain(DWORD, wchar_t**) {
     // Kept until the process ends: a control the service manager sent just before the service
     // stopped may still be running on the dispatcher's thread when this returns.
@@ -123,24 +144,27 @@ void WINAPI ServiceMain(DWORD, wchar_t**) {
     host.SetStatus(SERVICE_START_PENDING, kStartWaitHintMs);
     SetFatalReporter(&ReportFatal, &host.Log());
     if (!host.MakeEvents()) FatalWithLastError(texts::kEventsNotMade);
-    // Never two pulsers: not beside kelvarid.exe, not beside another copy of the service.
-    const UniqueHandle serviceMutex = ClaimInstance(kServiceMutexName);
-    const UniqueHandle instanceMutex = serviceMutex ? ClaimInstance() : UniqueHandle();
-    if (!instanceMutex) {
-        host.Log().AlreadyRunning(serviceMutex ? L"kelvarid.exe" : L"kelvarid-service.exe");
-        host.StopWithCode(kAlreadyRunningExitCode);
-        return;
-    }
+    // The names let the installer and kelvarid.exe find a running Kelvarid.
+    const UniqueHandle serviceName = ClaimName(kServiceMutexName, host.Log(), true);
+    const UniqueHandle instanceName = ClaimName(kInstanceMutexName, host.Log(), false);
     PulseUntilStopped(host.Log(), host.Signals(), host, host.Clock());
     host.SetStatus(SERVICE_STOPPED);
 }
 
+// In the installer's log (the program's output) and in the Application log.
+void ReportMovedAside(const std::wstring& from, const std::wstring& to) {
+    Say(texts::kFolderMovedAside + from + L" -> " + to);
+    EventLog().FolderMovedAside(from, to);
+}
+
 // What the installer asks for: the exit code is 0 or the system's error number. Handled
 // before the dispatcher, which Wine lets wait for ever when no service manager started it.
+// The installer names the folder it is about to write into and runs this from a copy of the
+// program elsewhere: nothing runs from the folder before its rights are set.
 int SetProgramRights() {
-    const std::wstring folder = FolderOf(ProgramPath());
-    if (folder.empty()) return ERROR_PATH_NOT_FOUND;
-    return static_cast<int>(SetServiceFolderRights(folder, ServiceFolder::Program));
+    const std::wstring_view named = ProgramFolderArgument(GetCommandLineW());
+    const std::wstring folder = named.empty() ? FolderOf(ProgramPath()) : std::wstring(named);
+    return static_cast<int>(SecureServiceFolder(folder, ServiceFolder::Program, &ReportMovedAside));
 }
 
 }  // namespace
@@ -148,7 +172,8 @@ int SetProgramRights() {
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     switch (ParseServiceCommand(GetCommandLineW())) {
     case ServiceCommand::SetProgramRights: return SetProgramRights();
-    case ServiceCommand::MakeRecordFolder: return static_cast<int>(MakeRecordFolder());
+    case ServiceCommand::MakeRecordFolder:
+        return static_cast<int>(SecureServiceFolder(RunRecordFolder(), ServiceFolder::Record, &ReportMovedAside));
     case ServiceCommand::SetServiceRights: return static_cast<int>(SetServiceControlRights());
     case ServiceCommand::Drill: return RequestDrill();
     case ServiceCommand::Unknown: return ERROR_INVALID_PARAMETER;

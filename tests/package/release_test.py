@@ -622,32 +622,40 @@ def stand_in_port(ports, number):
     return socat, os.path.realpath(link)
 
 
-# SetNamedSecurityInfoW as Wine traces it (WINEDEBUG=trace+advapi): the object's name, its
-# kind, what is set, then the owner, group, access list and audit list given.
-SECURITY_CALL = re.compile(r'SetNamedSecurityInfoW L"(.*?)" \d+ (-?\d+) (\w+) \w+ (\w+) \w+')
+# How Wine traces a file opened and its rights set through the handle (WINEDEBUG=trace+file,
+# trace+ntdll): NtCreateFile with the object's name, then the handle CreateFileW returns on the
+# same thread, then NtSetSecurityObject with that handle and what is set.
+OPENED = re.compile(r'^(\w+):trace:file:NtCreateFile .*? name=L"\\\\\?\?\\\\(.*?)" ')
+RETURNED = re.compile(r'^(\w+):trace:file:CreateFileW returning 0*([0-9a-f]+)')
+SECURITY_SET = re.compile(r'^(\w+):trace:ntdll:NtSetSecurityObject 0x([0-9a-f]+) 0x([0-9a-f]+) ')
 OWNER, DACL = 0x1, 0x4
 PROTECTED_DACL, UNPROTECTED_DACL = 0x80000000, 0x20000000
 
 
 def security_calls(trace):
-    """(path, what is set, owner given, access list given) of each call, in order."""
-    calls = []
-    for name, what, owner, dacl in SECURITY_CALL.findall(trace):
-        calls.append((name.replace("\\\\", "\\").lower(), int(what) & 0xffffffff,
-                      int(owner, 16) != 0, int(dacl, 16) != 0))
+    """(path, what is set) of each call, in order."""
+    opening, handles, calls = {}, {}, []
+    for line in trace.splitlines():
+        if match := OPENED.match(line):
+            opening[match[1]] = match[2].replace("\\\\", "\\").lower()
+        elif match := RETURNED.match(line):
+            handles[match[1], match[2]] = opening.get(match[1])
+        elif match := SECURITY_SET.match(line):
+            calls.append((handles.get((match[1], match[2])), int(match[3], 16)))
     return calls
 
 
 def check_folder_rights(calls, folder, files, what):
-    """Wine keeps no rights, so the calls show them: the folder and each file in it get an owner,
-    then the folder an access list that inherits nothing from above, and each file an empty one
-    that only inherits from the folder. What the lists hold is checked where they are made."""
+    """Wine keeps no rights, so the calls show them: the folder, opened itself, gets its owner and
+    an access list that inherits nothing from above in one call, and each file in it its owner
+    and a list that only inherits from the folder. What the lists hold is checked where they
+    are made."""
     def sets(path, expected):
         return [call[1:] for call in calls if call[0] == path.lower()] == expected
-    check(sets(folder, [(OWNER, True, False), (DACL | PROTECTED_DACL, False, True)]),
+    check(sets(folder, [(OWNER | DACL | PROTECTED_DACL,)]),
           f"{what}: {folder} did not get its owner and its own access list: {calls}")
     for name in files:
-        check(sets(folder + "\\" + name, [(OWNER, True, False), (DACL | UNPROTECTED_DACL, False, True)]),
+        check(sets(folder + "\\" + name, [(OWNER | DACL | UNPROTECTED_DACL,)]),
               f"{what}: {name} in {folder} keeps rights of its own: {calls}")
 
 
@@ -701,12 +709,17 @@ def test_service_folders(wine, setup, files_before, registry_before, ports):
               "after the upgrade the service raised no line on COM2")
 
         # An upgrade into another folder: the old one goes. C:\KelvaridQ would give every user
-        # the right to change the service's program: it gets the rights of Program Files.
-        result = wine.run(setup, "/S", "/SERVICE", "/PORT=COM2", f"/D={other}", env={"WINEDEBUG": "trace+advapi"})
+        # the right to change the service's program: it gets the rights of Program Files before
+        # anything is written there. What a user put in its place first (here a file) goes aside.
+        with open(other_unix, "w") as planted:
+            planted.write("made by a user\n")
+        result = wine.run(setup, "/S", "/SERVICE", "/PORT=COM2", f"/D={other}",
+                          env={"WINEDEBUG": "trace+file,trace+ntdll,fixme+service"})
         check(result.returncode == 0, f"the upgrade to {other} ended with {result.returncode}")
         expect_one_copy(other, other_unix, [chosen_unix], "an upgrade to another folder")
+        check(os.path.isfile(other_unix + ".moved-1"), f"the file in the place of {other} was not moved aside")
         calls = security_calls(result.stderr)
-        check_folder_rights(calls, other, PROGRAM_FILES + ("uninstall.exe",), "the service outside Program Files")
+        check_folder_rights(calls, other, (), "the service outside Program Files")
         check_folder_rights(calls, RECORD_FOLDER, (), "the record's folder")
         # Wine only notes the call (a fixme): the service's own access list, DACL_SECURITY_INFORMATION.
         check(re.search(r"fixme:service:SetServiceObjectSecurity \S+ 4 ", result.stderr),
@@ -720,6 +733,7 @@ def test_service_folders(wine, setup, files_before, registry_before, ports):
             end_tracer(tracer)
         subprocess.run(["rm", "-rf", os.path.dirname(trace)])
     check(not os.path.exists(chosen_unix) and not os.path.exists(other_unix), "a program folder is left")
+    subprocess.run(["rm", "-f", other_unix + ".moved-1"])
     check(wine.reg_values(SERVICE_KEY) is None, "the uninstaller left the service")
     check_prefix_as_before(wine, files_before, registry_before)
 
@@ -759,10 +773,6 @@ def rises_by_process(trace, device):
     with open(trace, errors="replace") as file:
         return [(int(pid), float(time)) for pid, time in
                 re.findall(rf"^(\d+) +([\d.]+) ioctl\(\d+<{re.escape(device)}>, TIOCSBRK", file.read(), re.M)]
-
-
-def service_process_runs(wine):
-    return any(arguments[0].lower().endswith("kelvarid-service.exe") for _, arguments in prefix_processes(wine.prefix))
 
 
 def upgrade_while_the_program_runs(wine, setup, entry):
@@ -909,27 +919,41 @@ def service_mode(wine, build, target):
         check(not program_runs(wine), "kelvarid.exe still runs beside the service")
         end_tracer(tracer)
 
-        # The service cannot start (something holds its mutex) after the log-on start was taken
-        # away: the log-on start comes back, the program runs again, and the exit code says 7.
+        # The service cannot be made (the old entry, deleted while another program holds a handle
+        # to it, is only marked for deletion) after the log-on start was taken away: the log-on
+        # start comes back, the program runs again, and the exit code says 7.
+        holder_exe = windows_path(os.path.join(build, "tests", "wine", "instance_holder.exe"))
+        holder_folder = tempfile.mkdtemp(prefix="kelvarid-holder-")
+
+        def hold(option, what):
+            marker = os.path.join(holder_folder, option.strip("-"))
+            started = wine.start(holder_exe, option, windows_path(marker), env={})
+            check(started.returncode == 0 and wait_for(lambda: os.path.exists(marker), 15), f"the test could not hold {what}")
+
+        def end_holders():
+            for pid, arguments in prefix_processes(wine.prefix):
+                if "instance_holder.exe" in " ".join(arguments):
+                    os.kill(pid, signal.SIGTERM)
+
+        hold("--service-handle", "a handle to the service")
         code = wine.run(setup, "/S", "/LOGON").returncode
         check(code == 0, f"the silent installer with /LOGON ended with {code}")
-        # The service's process, stopped, may still hold its mutex for a moment.
-        check(wait_for(lambda: not service_process_runs(wine), 15), "the stopped service's process did not end")
-        holder_marker = os.path.join(tempfile.mkdtemp(prefix="kelvarid-holder-"), "held")
-        holder = wine.start(windows_path(os.path.join(build, "tests", "wine", "instance_holder.exe")),
-                            "--service-mutex", windows_path(holder_marker), env={})
-        check(holder.returncode == 0 and wait_for(lambda: os.path.exists(holder_marker), 15),
-              "the test could not hold the service's mutex")
         code = wine.run_unread(setup, "/S", "/SERVICE").returncode
-        check(code == exit_code("SERVICE_NOT_MADE"), f"the installer whose service could not start ended with {code}")
-        check(wine.reg_values(SERVICE_KEY) is None, "the service that could not start stayed registered")
-        check(os.path.exists(startup_link), "no Startup shortcut after the service could not start")
-        check(wait_for(lambda: program_runs(wine), 15), "kelvarid.exe does not run after the service could not start")
-        for pid, arguments in prefix_processes(wine.prefix):
-            if "instance_holder.exe" in " ".join(arguments):
-                os.kill(pid, signal.SIGTERM)
-        wine.run("taskkill", "/f", "/im", "kelvarid.exe")
-        check(wait_for(lambda: not program_runs(wine), 15), "kelvarid.exe did not end")
+        check(code == exit_code("SERVICE_NOT_MADE"), f"the installer whose service could not be made ended with {code}")
+        check(os.path.exists(startup_link), "no Startup shortcut after the service could not be made")
+        check(wait_for(lambda: program_runs(wine), 15), "kelvarid.exe does not run after the service could not be made")
+        end_holders()
+        check(wait_for(lambda: wine.reg_values(SERVICE_KEY) is None, 15), "the service marked for deletion stayed")
+
+        # Its name made by someone else first, which any account can do, keeps the service from
+        # nothing: the switch to it ends with 0 and it runs.
+        hold("--service-mutex", "the service's name")
+        code = wine.run(setup, "/S", "/SERVICE").returncode
+        check(code == 0, f"the installer ended with {code} while someone else held the service's name")
+        check(service_state(wine) == "RUNNING", f"the service is {service_state(wine)} while its name is held")
+        check(not program_runs(wine), "kelvarid.exe still runs beside the service")
+        end_holders()
+        subprocess.run(["rm", "-rf", holder_folder])
     finally:
         uninstall_silently(wine, entry, TARGETS[target]["view"], "with the service running")
     check(wine.reg_values(SERVICE_KEY) is None, "the uninstaller left the service")

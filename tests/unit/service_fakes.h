@@ -26,7 +26,7 @@ public:
     void PulsesWorkAgain(std::wstring_view port) override { Add(L"PulsesWorkAgain", port); }
     void Stopped(std::wstring_view port) override { Add(L"Stopped", port); }
     void BadPortValue(std::wstring_view value) override { Add(L"BadPortValue", value); }
-    void AlreadyRunning(std::wstring_view holder) override { Add(L"AlreadyRunning", holder); }
+    void NameHeld(std::wstring_view name, std::wstring_view, NameVerdict) override { Add(L"NameHeld", name); }
     void Fatal(std::wstring_view what) override { Add(L"Fatal", what); }
     void Suspending() override { Add(L"Suspending", L""); }
     void Resumed(std::wstring_view port) override { Add(L"Resumed", port); }

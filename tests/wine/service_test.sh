@@ -188,10 +188,17 @@ boot_part() {
     lowered1=$(breaks | grep ' COM1 lower$' | awk -v r="$rise1" '$1 > r { printf "%.0f", ($1 - r) * 1000; exit }')
     [ -n "$lowered1" ] && [ "$lowered1" -lt 450 ] || fail "STOP in the high phase did not lower the line (down after ${lowered1:-?} ms)"
 
-    # A Port value that names no port: an error entry, and no port is opened or driven.
+    # A Port value that names no port: an error entry, and no port is opened or driven. Its own
+    # name made by another process first: the service runs all the same and says so.
     set_port COM9
+    "$W" "$build/tests/wine/instance_holder.exe" --service-mutex "$(printf 'Z:%s' "$work/held" | tr '/' '\\')" &
+    holder=$!
+    await [ -e "$work/held" ] || fail "the test could not hold the service's name"
     from=$(mark)
     "$W" sc start "$service_name" >/dev/null 2>&1
+    await mentioned "$MSG_NAME_HELD" KelvaridService || fail "no entry that the service's name was held already"
+    wait_for_state RUNNING || fail "the service does not run while its name is held: state $(state)"
+    kill "$holder"
     await logged "$MSG_BAD_PORT_VALUE" COM9 || fail "the wrong Port value was not logged"
     await logged "$MSG_PULSE_FAILED" - || fail "no entry that the first rise, with no port, went nowhere"
     touched_since "$from" COM1 COM2 COM3 COM4 && fail "with Port=COM9 a port was opened or driven"

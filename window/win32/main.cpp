@@ -42,7 +42,8 @@ void AnswerMakeWay(void* running) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    kelvarid::UniqueHandle instanceMutex = kelvarid::ClaimInstance();
+    // The service first: where it runs, it pulses whatever names someone else made.
+    kelvarid::UniqueHandle instanceMutex = kelvarid::ServiceRuns() ? nullptr : kelvarid::ClaimInstance();
     if (!instanceMutex) {
         const wchar_t* text = kelvarid::ServiceRuns() ? kelvarid::texts::kAlreadyRunningAsService
                                                       : kelvarid::texts::kAlreadyRunning;
