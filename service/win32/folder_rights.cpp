@@ -50,13 +50,13 @@ unsigned long LastError() {
     return error != 0 ? error : ERROR_INVALID_SECURITY_DESCR;
 }
 
-// An owner other than oneself needs these; where the account lacks them, setting the owner
-// fails and says so.
+// An owner other than oneself, and the rights of a file whose list shuts administrators out,
+// need these; where the account lacks them, the step fails and says so.
 void EnableOwnershipPrivileges() {
     HANDLE raw = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw)) return;
     const UniqueHandle token(raw);
-    for (const wchar_t* name : {SE_TAKE_OWNERSHIP_NAME, SE_RESTORE_NAME}) {
+    for (const wchar_t* name : {SE_TAKE_OWNERSHIP_NAME, SE_RESTORE_NAME, SE_BACKUP_NAME}) {
         TOKEN_PRIVILEGES privileges{1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
         if (!LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid)) continue;
         AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);

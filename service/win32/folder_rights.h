@@ -14,7 +14,7 @@
 namespace kelvarid {
 
 enum class ServiceFolder {
-    // The program's folder, in service mode: administrators and SYSTEM change it; users and the
+    // The program's folder, in either mode: administrators and SYSTEM change it; users and the
     // service's account read and run what is there.
     Program,
     // The record's folder: administrators and SYSTEM change it, the service writes its record

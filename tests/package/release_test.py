@@ -664,7 +664,7 @@ def test_service_folders(wine, setup, files_before, registry_before, ports):
     one copy at a time, the service running from it, nothing left at the end."""
     chosen = r"C:\Program Files\Kelvarid Test Ž"
     other = r"C:\KelvaridQ"
-    chosen_unix, other_unix = wine.unix_paths(chosen, other)
+    chosen_unix, other_unix, record_unix = wine.unix_paths(chosen, other, RECORD_FOLDER)
     socat, com2 = stand_in_port(ports, 2)
     trace = os.path.join(tempfile.mkdtemp(prefix="kelvarid-folders-"), "trace")
     tracer = None
@@ -686,10 +686,16 @@ def test_service_folders(wine, setup, files_before, registry_before, ports):
         check(service_state(wine) == "RUNNING", f"{what}: the service is {service_state(wine)}")
 
     try:
+        # Something a user put in the record folder's place first (any user may create it in
+        # C:\ProgramData): here a file, which goes aside for a folder of the service's own.
+        with open(record_unix, "w") as planted:
+            planted.write("made by a user\n")
         # Wine passes an argument with spaces in quotes: "/D=C:\Program Files\Kelvarid Test Ž".
         # The port in small letters, as the service's own Port value may be written.
         code = wine.run(setup, "/S", "/SERVICE", "/PORT=com2", f"/D={chosen}").returncode
         check(code == 0, f"the installer with /PORT=com2 and a quoted /D ended with {code}")
+        check(os.path.isfile(record_unix + ".moved-1") and os.path.isdir(record_unix),
+              f"the file in the place of {RECORD_FOLDER} was not moved aside for the record's folder")
         found = (wine.reg_values(PARAMETERS_KEY) or {}).get(PORT_VALUE)
         check(found == "COM2", f"/PORT=com2 wrote the Port value {found!r}, not 'COM2'")
         expect_one_copy(chosen, chosen_unix, [], "a quoted /D")
@@ -710,14 +716,11 @@ def test_service_folders(wine, setup, files_before, registry_before, ports):
 
         # An upgrade into another folder: the old one goes. C:\KelvaridQ would give every user
         # the right to change the service's program: it gets the rights of Program Files before
-        # anything is written there. What a user put in its place first (here a file) goes aside.
-        with open(other_unix, "w") as planted:
-            planted.write("made by a user\n")
+        # anything is written there.
         result = wine.run(setup, "/S", "/SERVICE", "/PORT=COM2", f"/D={other}",
                           env={"WINEDEBUG": "trace+file,trace+ntdll,fixme+service"})
         check(result.returncode == 0, f"the upgrade to {other} ended with {result.returncode}")
         expect_one_copy(other, other_unix, [chosen_unix], "an upgrade to another folder")
-        check(os.path.isfile(other_unix + ".moved-1"), f"the file in the place of {other} was not moved aside")
         calls = security_calls(result.stderr)
         check_folder_rights(calls, other, (), "the service outside Program Files")
         check_folder_rights(calls, RECORD_FOLDER, (), "the record's folder")
@@ -733,7 +736,7 @@ def test_service_folders(wine, setup, files_before, registry_before, ports):
             end_tracer(tracer)
         subprocess.run(["rm", "-rf", os.path.dirname(trace)])
     check(not os.path.exists(chosen_unix) and not os.path.exists(other_unix), "a program folder is left")
-    subprocess.run(["rm", "-f", other_unix + ".moved-1"])
+    subprocess.run(["rm", "-f", record_unix + ".moved-1"])
     check(wine.reg_values(SERVICE_KEY) is None, "the uninstaller left the service")
     check_prefix_as_before(wine, files_before, registry_before)
 
@@ -773,6 +776,10 @@ def rises_by_process(trace, device):
     with open(trace, errors="replace") as file:
         return [(int(pid), float(time)) for pid, time in
                 re.findall(rf"^(\d+) +([\d.]+) ioctl\(\d+<{re.escape(device)}>, TIOCSBRK", file.read(), re.M)]
+
+
+def service_process_runs(wine):
+    return any(arguments[0].lower().endswith("kelvarid-service.exe") for _, arguments in prefix_processes(wine.prefix))
 
 
 def upgrade_while_the_program_runs(wine, setup, entry):
@@ -919,40 +926,25 @@ def service_mode(wine, build, target):
         check(not program_runs(wine), "kelvarid.exe still runs beside the service")
         end_tracer(tracer)
 
-        # The service cannot be made (the old entry, deleted while another program holds a handle
-        # to it, is only marked for deletion) after the log-on start was taken away: the log-on
-        # start comes back, the program runs again, and the exit code says 7.
-        holder_exe = windows_path(os.path.join(build, "tests", "wine", "instance_holder.exe"))
-        holder_folder = tempfile.mkdtemp(prefix="kelvarid-holder-")
-
-        def hold(option, what):
-            marker = os.path.join(holder_folder, option.strip("-"))
-            started = wine.start(holder_exe, option, windows_path(marker), env={})
-            check(started.returncode == 0 and wait_for(lambda: os.path.exists(marker), 15), f"the test could not hold {what}")
-
-        def end_holders():
-            for pid, arguments in prefix_processes(wine.prefix):
-                if "instance_holder.exe" in " ".join(arguments):
-                    os.kill(pid, signal.SIGTERM)
-
-        hold("--service-handle", "a handle to the service")
+        # The service's name made by someone else first, which any account can do, keeps the
+        # service from nothing: the switch to it from the log-on start ends with 0 and it runs.
         code = wine.run(setup, "/S", "/LOGON").returncode
         check(code == 0, f"the silent installer with /LOGON ended with {code}")
-        code = wine.run_unread(setup, "/S", "/SERVICE").returncode
-        check(code == exit_code("SERVICE_NOT_MADE"), f"the installer whose service could not be made ended with {code}")
-        check(os.path.exists(startup_link), "no Startup shortcut after the service could not be made")
-        check(wait_for(lambda: program_runs(wine), 15), "kelvarid.exe does not run after the service could not be made")
-        end_holders()
-        check(wait_for(lambda: wine.reg_values(SERVICE_KEY) is None, 15), "the service marked for deletion stayed")
-
-        # Its name made by someone else first, which any account can do, keeps the service from
-        # nothing: the switch to it ends with 0 and it runs.
-        hold("--service-mutex", "the service's name")
+        # The service's process, stopped, may still hold its name for a moment.
+        check(wait_for(lambda: not service_process_runs(wine), 15), "the stopped service's process did not end")
+        holder_folder = tempfile.mkdtemp(prefix="kelvarid-holder-")
+        marker = os.path.join(holder_folder, "held")
+        holder = wine.start(windows_path(os.path.join(build, "tests", "wine", "instance_holder.exe")),
+                            "--service-mutex", windows_path(marker), env={})
+        check(holder.returncode == 0 and wait_for(lambda: os.path.exists(marker), 15),
+              "the test could not hold the service's name")
         code = wine.run(setup, "/S", "/SERVICE").returncode
         check(code == 0, f"the installer ended with {code} while someone else held the service's name")
         check(service_state(wine) == "RUNNING", f"the service is {service_state(wine)} while its name is held")
         check(not program_runs(wine), "kelvarid.exe still runs beside the service")
-        end_holders()
+        for pid, arguments in prefix_processes(wine.prefix):
+            if "instance_holder.exe" in " ".join(arguments):
+                os.kill(pid, signal.SIGTERM)
         subprocess.run(["rm", "-rf", holder_folder])
     finally:
         uninstall_silently(wine, entry, TARGETS[target]["view"], "with the service running")
