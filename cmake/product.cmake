@@ -28,8 +28,10 @@ set(KELVARID_SERVICE_MUTEX "Global\\KelvaridService")
 set(KELVARID_RESTART_EVENT "Global\\KelvaridRestart")
 set(KELVARID_END_EVENT "Global\\KelvaridEnd")
 
-# The ports Kelvarid drives, in the order it handles them; the first is the default.
+# The ports the window program drives, in the order it handles them; the first is the default.
 set(KELVARID_PORTS COM1 COM2 COM3 COM4)
+# The service takes any port Windows gives, COM1 to this one.
+set(KELVARID_LAST_PORT_NUMBER 255)
 
 # Exit codes of both programs.
 set(KELVARID_EXIT_FATAL 3)            # a failure it cannot go on from, after its box or log entry
@@ -77,9 +79,6 @@ function(kelvarid_write_product_files folder)
   list(TRANSFORM KELVARID_PORTS PREPEND "L\"" OUTPUT_VARIABLE wide)
   list(TRANSFORM wide APPEND "\"")
   list(JOIN wide ", " KELVARID_CXX_PORT_NAMES)
-  list(TRANSFORM KELVARID_PORTS PREPEND "\"" OUTPUT_VARIABLE narrow)
-  list(TRANSFORM narrow APPEND "\"")
-  list(JOIN narrow ", " KELVARID_CXX_PORT_ASCII_NAMES)
   list(GET KELVARID_PORTS 0 KELVARID_FIRST_PORT)
   list(GET KELVARID_PORTS -1 KELVARID_LAST_PORT)
   list(JOIN KELVARID_PORTS " " KELVARID_PORT_LIST)

@@ -8,13 +8,8 @@ namespace kelvarid {
 
 bool KeepAlive::Open(int port) {
     if (port == kNoPort) return false;  // none configured: nothing is asked of the library
-    // "COM1,1200,N,8,1", put together without std::string, which would grow the programs by
-    // its narrow half for this one string.
-    char settings[32] = {};
-    std::size_t length = 0;
-    for (const char* part : {kPortAsciiNames[port], kLineSettings}) {
-        for (const char* c = part; *c != '\0' && length + 1 < sizeof settings; ++c) settings[length++] = *c;
-    }
+    char settings[32];
+    OpenComSettings(port, settings);
     if (line_.OPENCOM(settings) == 0) return false;
     pulsePort_ = port;
     return true;

@@ -1,5 +1,7 @@
-// The four serial ports Kelvarid drives, always handled in this order, and how the serial-line
-// library is asked to open each. A port is named by its index here: 0 is COM1.
+// The serial ports Kelvarid drives and how the serial-line library is asked to open each. The
+// window program offers the first four, always handled in this order; the service takes any
+// that Windows gives, up to COM255 (USB adapters come as COM5 and up). A port is named by its
+// index here: 0 is COM1.
 #pragma once
 
 #include <iterator>
@@ -10,19 +12,24 @@
 
 namespace kelvarid {
 
-// The ports' names (cmake/product.cmake), wide and in ASCII.
+// The window program's ports' names (cmake/product.cmake).
 inline constexpr const auto& kPortNames = product::kPortNames;
-inline constexpr const auto& kPortAsciiNames = product::kPortAsciiNames;
 inline constexpr int kPortCount = static_cast<int>(std::size(kPortNames));
+// The highest port number Windows gives: COM255.
+inline constexpr int kLastPortNumber = product::kLastPortNumber;
 // What OPENCOM gets after the port's name: 1200 baud, no parity, 8 data bits, 1 stop bit.
 inline constexpr char kLineSettings[] = ",1200,N,8,1";
 // No port: the library holds none.
 inline constexpr int kNoPort = -1;
 
-// "COM1" for 0; empty for kNoPort.
-inline std::wstring PortName(int port) { return port == kNoPort ? std::wstring() : kPortNames[port]; }
+// "COM1" for 0, "COM12" for 11; empty for kNoPort.
+std::wstring PortName(int port);
 
-// The index of "COM1" to "COM4" (any case, blanks around it allowed); kNoPort for anything else.
+// "COM12,1200,N,8,1" for 11, as OPENCOM wants it, into `settings` (NUL-terminated).
+void OpenComSettings(int port, char (&settings)[32]);
+
+// The index of "COM1" to "COM255" (any case, blanks around it allowed, no leading zero); kNoPort
+// for anything else.
 int PortFromName(std::wstring_view name);
 
 }  // namespace kelvarid

@@ -95,7 +95,7 @@ VIFileVersion "${VI_VERSION}"
 !include "WordFunc.nsh"
 
 Var ServiceMode  ; 1: at boot, as a service; 0: at log-on, with the window
-Var ServicePort  ; one of the ports, PORT_1 to PORT_4
+Var ServicePort  ; the service's port, COM1 to COM255
 Var InstalledPortBad  ; 1: the installed service's Port value names no port
 Var InstalledMode  ; what is there before: 1 the service, 0 the log-on start, "" nothing
 Var ProgramRuns  ; 1 while kelvarid.exe runs and listens for an installer's request to make way
@@ -140,10 +140,10 @@ LangString ModeService ${LANG_ENGLISH} "At boot, as a service, before anyone log
 LangString ModeService ${LANG_CZECH} "Při startu, jako služba, ještě před přihlášením (pro servery)"
 LangString ModePort ${LANG_ENGLISH} "Port of the circuit:"
 LangString ModePort ${LANG_CZECH} "Port obvodu:"
-LangString BadOption ${LANG_ENGLISH} "Not understood: $R9. Use /SERVICE or /LOGON, with the service /PORT=${PORT_1}, /PORT=${PORT_2}, /PORT=${PORT_3} or /PORT=${PORT_4}; write /D= last and without quotes."
-LangString BadInstalledPort ${LANG_ENGLISH} "The installed service's Port value names none of the ports ${PORT_1} to ${PORT_4}, so the service opens no port. Nothing was changed: run the installer again with /PORT= and the port the circuit is on."
-LangString BadInstalledPort ${LANG_CZECH} "Hodnota Port nainstalované služby nepojmenovává žádný z portů ${PORT_1} až ${PORT_4}, služba tedy žádný port neotevírá. Nic se nezměnilo: spusťte instalátor znovu s /PORT= a portem, na kterém je obvod."
-LangString BadOption ${LANG_CZECH} "Nesrozumitelné: $R9. Použijte /SERVICE nebo /LOGON, se službou /PORT=${PORT_1}, /PORT=${PORT_2}, /PORT=${PORT_3} nebo /PORT=${PORT_4}; /D= pište naposledy a bez uvozovek."
+LangString BadOption ${LANG_ENGLISH} "Not understood: $R9. Use /SERVICE or /LOGON, with the service /PORT=${PORT_1} to /PORT=COM${LAST_PORT_NUMBER}; write /D= last and without quotes."
+LangString BadInstalledPort ${LANG_ENGLISH} "The installed service's Port value names none of the ports ${PORT_1} to COM${LAST_PORT_NUMBER}, so the service opens no port. Nothing was changed: run the installer again with /PORT= and the port the circuit is on."
+LangString BadInstalledPort ${LANG_CZECH} "Hodnota Port nainstalované služby nepojmenovává žádný z portů ${PORT_1} až COM${LAST_PORT_NUMBER}, služba tedy žádný port neotevírá. Nic se nezměnilo: spusťte instalátor znovu s /PORT= a portem, na kterém je obvod."
+LangString BadOption ${LANG_CZECH} "Nesrozumitelné: $R9. Použijte /SERVICE nebo /LOGON, se službou /PORT=${PORT_1} až /PORT=COM${LAST_PORT_NUMBER}; /D= pište naposledy a bez uvozovek."
 LangString ServiceWillStop ${LANG_ENGLISH} "Kelvarid runs as a service. It will be stopped now: without its pulses the reset circuit will restart this computer unless it is disconnected or Kelvarid runs again in time."
 LangString ServiceWillStop ${LANG_CZECH} "Kelvarid běží jako služba. Nyní bude zastaven: bez jeho pulzů obvod tento počítač restartuje, pokud ho neodpojíte nebo pokud Kelvarid včas znovu nepoběží."
 LangString ServiceNotStopped ${LANG_ENGLISH} "The service Kelvarid could not be stopped; nothing was changed."
@@ -531,25 +531,31 @@ Function ReadInstalled
   ${EndIf}
 FunctionEnd
 
-; $R1 names PORT (any case): it becomes the service's port, and the function returns.
-!macro TAKE_PORT PORT
-  ${If} $R1 == "${PORT}"
-    StrCpy $ServicePort "${PORT}"
-    StrCpy $0 0
-    Return
-  ${EndIf}
-!macroend
-
-; Leaves $0 at 0 when $R1 names a port, which becomes $ServicePort, else at 1.
+; Leaves $0 at 0 when $R1 names a port, COM1 to COM255, which becomes $ServicePort, else at 1.
 Function TakePort
-  ; The service's own rule: blanks and tabs around the name do not count, nor does case; the
-  ; port is written as Windows names it.
+  ; The service's own rule: blanks and tabs around the name do not count, nor does case (the
+  ; comparisons here ignore it); no leading zero; the port is written as Windows names it.
   Call TrimBlanks
-  !insertmacro TAKE_PORT ${PORT_1}
-  !insertmacro TAKE_PORT ${PORT_2}
-  !insertmacro TAKE_PORT ${PORT_3}
-  !insertmacro TAKE_PORT ${PORT_4}
   StrCpy $0 1
+  Push $2
+  Push $3
+  StrCpy $2 $R1 3
+  StrCpy $3 $R1 "" 3
+  ${If} $2 == "COM"
+  ${AndIf} $3 != ""
+    StrCpy $2 $3 1
+    IntOp $3 $3 + 0
+    ; Only digits survive the sum unchanged, and the first may not be 0.
+    ${If} "COM$3" == $R1
+    ${AndIf} $2 != "0"
+    ${AndIf} $3 >= 1
+    ${AndIf} $3 <= ${LAST_PORT_NUMBER}
+      StrCpy $ServicePort "COM$3"
+      StrCpy $0 0
+    ${EndIf}
+  ${EndIf}
+  Pop $3
+  Pop $2
 FunctionEnd
 
 ; $R1 without the blanks and tabs at either end.
@@ -671,6 +677,11 @@ Function StartModePage
   ${NSD_CB_AddString} $PortChoice "${PORT_2}"
   ${NSD_CB_AddString} $PortChoice "${PORT_3}"
   ${NSD_CB_AddString} $PortChoice "${PORT_4}"
+  ; A port beyond the four, installed or asked for, is offered too.
+  System::Call 'user32::SendMessageW(p $PortChoice, i ${CB_FINDSTRINGEXACT}, i -1, w "$ServicePort") i.r0'
+  ${If} $0 < 0
+    ${NSD_CB_AddString} $PortChoice $ServicePort
+  ${EndIf}
   ${NSD_CB_SelectString} $PortChoice $ServicePort
   ${If} $ServiceMode = 1
     ${NSD_Check} $ServiceChoice

@@ -188,13 +188,14 @@ ensure_display() {
     say "virtual display $DISPLAY"
 }
 
-# "COM1"="<prefix>/ports/com1" for each of Kelvarid's ports (the build's product.env names them).
+# "COM1"="<prefix>/ports/com1" for every port Windows can have, COM1 to COM256: the service
+# takes any of them, and a port left to Wine would get the machine's own serial device.
 port_mappings() {
-    (. "$win/product/product.env"
-     for port in $KELVARID_PORTS; do
-         lower=$(echo "$port" | tr 'A-Z' 'a-z')
-         printf '"%s"="%s"\n' "$port" "$WINEPREFIX/ports/$lower"
-     done)
+    n=1
+    while [ "$n" -le 256 ]; do
+        printf '"COM%s"="%s"\n' "$n" "$WINEPREFIX/ports/com$n"
+        n=$((n + 1))
+    done
 }
 
 # The prefix WINEPREFIX names as a copy of the given prefix of the same target, unless it has
@@ -206,7 +207,7 @@ copy_prefix() {  # prefix to copy
 }
 
 # The throwaway prefix WINEPREFIX names, made by Wine or, given one, copied from that prefix of
-# the same target. COM1 to COM4 point at
+# the same target. COM1 to COM256 point at
 # <prefix>/ports/comN, where only a test's pseudo-terminal ever lies: the machine's own serial
 # ports are never mapped to them, and no two prefixes share a port.
 ensure_prefix() {  # [prefix to copy]

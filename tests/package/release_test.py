@@ -867,7 +867,7 @@ def service_mode(wine, build, target):
 
     try:
         # Options it does not understand stop it with 5 before anything is changed.
-        for options in (("/SERVICE", "/PORT=COM5"), ("/PORT=COM2",), ("/SERVICE", "/PORT="),
+        for options in (("/SERVICE", "/PORT=COM256"), ("/SERVICE", "/PORT=COM07"), ("/PORT=COM2",), ("/SERVICE", "/PORT="),
                         ("/SERVICE", "/PORT=COM2X"), ("/SERVICEX",), ("/SERVICE", "/LOGON"),
                         ("/LOGON", "/PORT=COM2"), ("/LOGONX",)):
             code = wine.run(setup, "/S", *options).returncode
@@ -901,11 +901,11 @@ def service_mode(wine, build, target):
         code = wine.run(setup, "/S").returncode
         check(code == 0, f"the upgrade over Port ' com3<tab>' ended with {code}")
         expect_service("COM3")
-        wine.run("reg", "add", PARAMETERS_KEY, "/v", PORT_VALUE, "/d", "COM9", "/f")
+        wine.run("reg", "add", PARAMETERS_KEY, "/v", PORT_VALUE, "/d", "COM256", "/f")
         files_now, registry_now = snapshot(wine)
         code = wine.run(setup, "/S").returncode
-        check(code == exit_code("BAD_PORT"), f"the upgrade over Port COM9 ended with {code}")
-        check(snapshot(wine) == (files_now, registry_now), "the refused upgrade over Port COM9 changed the prefix")
+        check(code == exit_code("BAD_PORT"), f"the upgrade over Port COM256 ended with {code}")
+        check(snapshot(wine) == (files_now, registry_now), "the refused upgrade over Port COM256 changed the prefix")
         check(service_state(wine) == "RUNNING", "the refused upgrade stopped the service")
 
         # /LOGON: started at log-on, the service is gone with everything of its own.
@@ -938,8 +938,10 @@ def service_mode(wine, build, target):
                             "--service-mutex", windows_path(marker), env={})
         check(holder.returncode == 0 and wait_for(lambda: os.path.exists(marker), 15),
               "the test could not hold the service's name")
-        code = wine.run(setup, "/S", "/SERVICE").returncode
+        # A port beyond the four, as Windows numbers a USB adapter.
+        code = wine.run(setup, "/S", "/SERVICE", "/PORT=com12").returncode
         check(code == 0, f"the installer ended with {code} while someone else held the service's name")
+        expect_service("COM12")
         check(service_state(wine) == "RUNNING", f"the service is {service_state(wine)} while its name is held")
         check(not program_runs(wine), "kelvarid.exe still runs beside the service")
         for pid, arguments in prefix_processes(wine.prefix):

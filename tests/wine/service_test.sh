@@ -35,7 +35,7 @@ cleanup() {
         wineserver -k 2>/dev/null
     fi
     for pid in $pids; do kill "$pid" 2>/dev/null; done
-    for n in 1 2 3 4; do rm -f "$ports/com$n" "$ports/com$n-peer"; done
+    for n in 1 2 3 4 12; do rm -f "$ports/com$n" "$ports/com$n-peer"; done
     rm -rf "$work" "$record_folder"
 }
 trap cleanup EXIT
@@ -79,7 +79,7 @@ reset_and_boot() {  # <name of this boot's files>
 breaks() {
     [ -e "$trace" ] || return 0  # strace has not made it yet
     sed -nE 's#^([0-9]+) +([0-9.]+) ioctl\([0-9]+<([^>]*)>, (TIOC[SC]BRK).*#\2 \1 \3 \4#p' "$trace" |
-        sed -e "s# $com1 # COM1 #" -e "s# $com2 # COM2 #" -e "s# $com3 # COM3 #" -e "s# $com4 # COM4 #" \
+        sed -e "s# $com1 # COM1 #" -e "s# $com2 # COM2 #" -e "s# $com3 # COM3 #" -e "s# $com4 # COM4 #" -e "s# ${com12:-/none} # COM12 #" \
             -e 's# TIOCSBRK$# raise#' -e 's# TIOCCBRK$# lower#'
 }
 raises() { breaks | grep -c " $1 raise\$"; }
@@ -190,7 +190,7 @@ boot_part() {
 
     # A Port value that names no port: an error entry, and no port is opened or driven. Its own
     # name made by another process first: the service runs all the same and says so.
-    set_port COM9
+    set_port COM256
     "$W" "$build/tests/wine/instance_holder.exe" --service-mutex "$(printf 'Z:%s' "$work/held" | tr '/' '\\')" &
     holder=$!
     await [ -e "$work/held" ] || fail "the test could not hold the service's name"
@@ -201,10 +201,22 @@ boot_part() {
     await name_held || fail "no entry that the service's name was held already"
     wait_for_state RUNNING || fail "the service does not run while its name is held: state $(state)"
     kill "$holder"
-    await logged "$MSG_BAD_PORT_VALUE" COM9 || fail "the wrong Port value was not logged"
+    await logged "$MSG_BAD_PORT_VALUE" COM256 || fail "the wrong Port value was not logged"
     await logged "$MSG_PULSE_FAILED" - || fail "no entry that the first rise, with no port, went nowhere"
-    touched_since "$from" COM1 COM2 COM3 COM4 && fail "with Port=COM9 a port was opened or driven"
-    stop_service "Port=COM9"
+    touched_since "$from" COM1 COM2 COM3 COM4 && fail "with Port=COM256 a port was opened or driven"
+    stop_service "Port=COM256"
+
+    # A port beyond the four, as Windows numbers a USB adapter: COM12, a pseudo-terminal here.
+    terminal 12
+    com12=$(readlink "$ports/com12")
+    set_port COM12
+    from=$(mark)
+    "$W" sc start "$service_name" >/dev/null 2>&1
+    wait_for_raises COM12 1 30 || fail "no break on COM12 within 30 s of the start"
+    await logged "$MSG_STARTED" COM12 || fail "no entry that the service started on COM12"
+    touched_since "$from" COM1 COM2 COM3 COM4 && fail "with Port=COM12 another port was opened or driven"
+    stop_service "Port=COM12"
+    await last_break_is COM12 lower || fail "the line of COM12 was left raised"
 
     # Its port missing (COM3), the others there: no rise goes anywhere, no other port is opened,
     # and the failure is logged once. Then the process is killed: its recovery action would start
@@ -312,7 +324,7 @@ boot_part() {
     tr -d '\000' <"$record_folder/$KELVARID_RECORD_FILE" | grep -q 'EndedWithStop=1' ||
         fail "the record does not say that the run ended with a STOP"
     echo "PASS: first break on COM2 $boot_to_break s after the prefix started, no other port opened; STOP lowered the line and ended" \
-        "the process; lowered by STOP $lowered1 ms after its rise; Port=COM9 logged and no port touched; COM3 missing logged" \
+        "the process; lowered by STOP $lowered1 ms after its rise; Port=COM256 logged and no port touched; COM12 pulsed; COM3 missing logged" \
         "and no other port opened or driven; killed: $restarted; logger.exe killed: the next rise held back, the run after it" \
         "says why, watches and keeps pulsing; the stale heartbeat file logged; a full path passed only for its own program;" \
         "with the record unwritable, logged once and" \
