@@ -9,7 +9,7 @@
 ;   SIZE_KB     what the installed files take, in KiB
 ;   OUTFILE     the installer to write
 ;
-; It puts kelvarid.exe, serline.dll and kelvarid-service.exe into Program Files\Kelvarid and
+; It puts kelvarid.exe, serline.dll, kelvarid-service.exe and kelvaridctl.exe into Program Files\Kelvarid and
 ; a shortcut into the all-users Start menu. Then Kelvarid starts in one of two ways:
 ;  - at log-on, with its window (the default): unless the option is cleared, a shortcut in the
 ;    all-users Startup folder starts the program at every log-on;
@@ -657,6 +657,7 @@ Function RemoveOtherCopy
   Delete "$0\kelvarid.exe"
   Delete "$0\serline.dll"
   Delete "$0\kelvarid-service.exe"
+  Delete "$0\kelvaridctl.exe"
   Delete "$0\uninstall.exe"
   RMDir "$0"
 FunctionEnd
@@ -769,6 +770,7 @@ Section "!$(ProgramSection)" SecProgram
   File "${BINDIR}\kelvarid.exe"
   File "${BINDIR}\serline.dll"
   File "${BINDIR}\kelvarid-service.exe"
+  File "${BINDIR}\kelvaridctl.exe"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   CreateShortCut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\kelvarid.exe" "" "$INSTDIR\kelvarid.exe" 0
@@ -984,6 +986,7 @@ Section "Uninstall"
   ${EndIf}
   RMDir /r "$APPDATA\${RECORD_FOLDER}"
   Delete /REBOOTOK "$INSTDIR\kelvarid-service.exe"
+  Delete /REBOOTOK "$INSTDIR\kelvaridctl.exe"
   Delete "$SMSTARTUP\${PRODUCT}.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
   ; Should the program have been started meanwhile, its files go at the next restart.

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Makes the two release files from a finished Windows build of one target:
-#   kelvarid-VERSION-portable.zip   kelvarid.exe, serline.dll, kelvarid-service.exe, readme.txt
+#   kelvarid-VERSION-portable.zip   kelvarid.exe, serline.dll, kelvarid-service.exe, kelvaridctl.exe, readme.txt
 #   kelvarid-VERSION-setup.exe      the installer (packaging/kelvarid.nsi)
 # The x86_64 target's files are named kelvarid-VERSION-portable-x64.zip and
 # kelvarid-VERSION-setup-x64.exe.
@@ -35,7 +35,7 @@ export TZ=UTC
 stage="$outdir/stage"
 rm -rf "$stage"
 mkdir -p "$stage"
-cp "$bindir/kelvarid.exe" "$bindir/serline.dll" "$bindir/kelvarid-service.exe" "$stage/"
+cp "$bindir/kelvarid.exe" "$bindir/serline.dll" "$bindir/kelvarid-service.exe" "$bindir/kelvaridctl.exe" "$stage/"
 # Windows' Notepad, back to Windows 7, reads UTF-8 only with a byte-order mark and lines only
 # with CR LF.
 { printf '\357\273\277'; sed -e "s/@VERSION@/$version/" -e "s/@SETUP@/$setup_name/" -e "s/@KIND_CZ@/$kind_cz/" -e "s/@KIND_EN@/$kind_en/" \
@@ -44,10 +44,10 @@ touch -d "@$SOURCE_DATE_EPOCH" "$stage"/*
 
 zip_file="$outdir/$zip_name"
 rm -f "$zip_file"
-(cd "$stage" && zip -q -X -9 "$zip_file.part" kelvarid.exe serline.dll kelvarid-service.exe readme.txt)
+(cd "$stage" && zip -q -X -9 "$zip_file.part" kelvarid.exe serline.dll kelvarid-service.exe kelvaridctl.exe readme.txt)
 mv "$zip_file.part" "$zip_file"
 
-size_kb=$(( ($(stat -c %s "$stage/kelvarid.exe") + $(stat -c %s "$stage/serline.dll") + $(stat -c %s "$stage/kelvarid-service.exe") + 1023) / 1024 + 64 ))
+size_kb=$(( ($(stat -c %s "$stage/kelvarid.exe") + $(stat -c %s "$stage/serline.dll") + $(stat -c %s "$stage/kelvarid-service.exe") + $(stat -c %s "$stage/kelvaridctl.exe") + 1023) / 1024 + 64 ))
 setup_file="$outdir/$setup_name"
 makensis -V2 -NOCD \
     "-DVERSION=$version" "-DVI_VERSION=$vi_version" "-DARCH=$target" "-DBINDIR=$stage" \

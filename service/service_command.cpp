@@ -55,6 +55,7 @@ ServiceCommand ParseServiceCommand(std::wstring_view commandLine) {
     if (options == kMakeRecordFolderOption) return ServiceCommand::MakeRecordFolder;
     if (options == kSetServiceRightsOption) return ServiceCommand::SetServiceRights;
     if (options == kDrillOption) return ServiceCommand::Drill;
+    if (options == kStatusOption) return ServiceCommand::Status;
     return ServiceCommand::Unknown;
 }
 

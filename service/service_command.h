@@ -13,6 +13,7 @@ enum class ServiceCommand {
     MakeRecordFolder,     // --make-record-folder: made where missing, its rights set
     SetServiceRights,     // --set-service-rights: only administrators may control the installed service
     Drill,                // --drill: the running service stops its pulses until the circuit resets the machine
+    Status,               // --status: the state of the pulses, for kelvaridctl status
     Unknown,              // anything else: nothing is done
 };
 
@@ -20,6 +21,7 @@ inline constexpr wchar_t kSetProgramRightsOption[] = L"--set-program-rights";
 inline constexpr wchar_t kMakeRecordFolderOption[] = L"--make-record-folder";
 inline constexpr wchar_t kSetServiceRightsOption[] = L"--set-service-rights";
 inline constexpr wchar_t kDrillOption[] = L"--drill";
+inline constexpr wchar_t kStatusOption[] = L"--status";
 
 // The service's own control code that asks it for a drill (128 to 255 are a service's own).
 inline constexpr unsigned long kDrillControl = 128;

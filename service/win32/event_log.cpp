@@ -55,23 +55,41 @@ bool EventLog::Registered(std::int64_t nowMs) {
     return static_cast<bool>(source_);
 }
 
-void EventLog::Started(std::wstring_view port) { Write(EVENTLOG_INFORMATION_TYPE, MSG_STARTED, {PortOrNone(port)}); }
+void EventLog::Started(std::wstring_view port) {
+    Note(&PublishedStatus::portOpen, !port.empty());
+    if (!port.empty()) Note(&PublishedStatus::port, std::wstring(port));
+    Write(EVENTLOG_INFORMATION_TYPE, MSG_STARTED, {PortOrNone(port)});
+}
 
-void EventLog::PortNotOpened(std::wstring_view port) { Write(EVENTLOG_WARNING_TYPE, MSG_PORT_NOT_OPENED, {port}); }
+void EventLog::PortNotOpened(std::wstring_view port) {
+    Note(&PublishedStatus::port, std::wstring(port));
+    Note(&PublishedStatus::portOpen, false);
+    Write(EVENTLOG_WARNING_TYPE, MSG_PORT_NOT_OPENED, {port});
+}
 
 void EventLog::PortOpenedLater(std::wstring_view port) {
+    Note(&PublishedStatus::port, std::wstring(port));
+    Note(&PublishedStatus::portOpen, true);
     Write(EVENTLOG_INFORMATION_TYPE, MSG_PORT_OPENED_LATER, {port});
 }
 
-void EventLog::PulseFailed(std::wstring_view port) { Write(EVENTLOG_ERROR_TYPE, MSG_PULSE_FAILED, {PortOrNone(port)}); }
+void EventLog::PulseFailed(std::wstring_view port) {
+    Note(&PublishedStatus::pulsesWork, false);
+    Write(EVENTLOG_ERROR_TYPE, MSG_PULSE_FAILED, {PortOrNone(port)});
+}
 
 void EventLog::PulsesWorkAgain(std::wstring_view port) {
+    Note(&PublishedStatus::pulsesWork, true);
     Write(EVENTLOG_INFORMATION_TYPE, MSG_PULSES_WORK_AGAIN, {PortOrNone(port)});
 }
 
 void EventLog::Stopped(std::wstring_view port) { Write(EVENTLOG_INFORMATION_TYPE, MSG_STOPPED, {PortOrNone(port)}); }
 
-void EventLog::BadPortValue(std::wstring_view value) { Write(EVENTLOG_ERROR_TYPE, MSG_BAD_PORT_VALUE, {value}); }
+void EventLog::BadPortValue(std::wstring_view value) {
+    Note(&PublishedStatus::port, std::wstring());
+    Note(&PublishedStatus::portOpen, false);
+    Write(EVENTLOG_ERROR_TYPE, MSG_BAD_PORT_VALUE, {value});
+}
 
 void EventLog::NameHeld(std::wstring_view name, std::wstring_view account, NameVerdict verdict) {
     Write(EVENTLOG_WARNING_TYPE, verdict == NameVerdict::Squatted ? MSG_NAME_SQUATTED : MSG_NAME_HELD, {name, account});
@@ -92,18 +110,23 @@ void EventLog::PriorityNotRaised(unsigned long error) {
 }
 
 void EventLog::LibraryNotLoaded(std::wstring_view path, unsigned long error) {
+    Note(&PublishedStatus::library, false);
     Write(EVENTLOG_ERROR_TYPE, MSG_LIBRARY_NOT_LOADED, {path, texts::Decimal(error)});
 }
 
 void EventLog::LibraryLacks(std::wstring_view path, std::wstring_view function) {
+    Note(&PublishedStatus::library, false);
     Write(EVENTLOG_ERROR_TYPE, MSG_LIBRARY_LACKS_FUNCTION, {path, function});
 }
 
 void EventLog::LibraryLoaded(std::wstring_view path) {
+    Note(&PublishedStatus::library, true);
     Write(EVENTLOG_INFORMATION_TYPE, MSG_LIBRARY_LOADED, {path});
 }
 
 void EventLog::SettingsInForce(const HealthSettings& settings) {
+    Note(&PublishedStatus::checksMode, static_cast<std::uint32_t>(settings.mode));
+    Note(&PublishedStatus::maxStops, settings.maxHealthResets);
     using texts::Decimal;
     Write(EVENTLOG_INFORMATION_TYPE, MSG_HEALTH_SETTINGS,
           {Decimal(static_cast<unsigned long>(settings.mode)), Listed(settings.processes), Listed(settings.heartbeatFiles),
@@ -122,6 +145,8 @@ void EventLog::BadSetting(const SettingProblem& problem) {
 }
 
 void EventLog::CheckFails(const CheckFailure& failure, const HealthSettings& settings) {
+    Note(&PublishedStatus::failingSince, failure.since);
+    Note(&PublishedStatus::failing, failure.check);
     const std::wstring since = LocalTime(failure.since);
     switch (failure.why) {
     case CheckFailure::Why::ProcessNotRunning:
@@ -138,6 +163,7 @@ void EventLog::CheckFails(const CheckFailure& failure, const HealthSettings& set
 }
 
 void EventLog::CheckPassesAgain(std::wstring_view check) {
+    if (status_ != nullptr) status_->CheckPasses(check);
     Write(EVENTLOG_INFORMATION_TYPE, MSG_CHECK_PASSES_AGAIN, {check});
 }
 
@@ -146,18 +172,23 @@ void EventLog::WouldStop(std::wstring_view check, std::uint64_t since) {
 }
 
 void EventLog::PulsesStopped(std::wstring_view check, std::uint64_t since) {
+    Note(&PublishedStatus::holding, std::wstring(check));
     Write(EVENTLOG_ERROR_TYPE, MSG_PULSES_STOPPED_BY_CHECK, {check, LocalTime(since)});
 }
 
 void EventLog::LastRunStoppedByCheck(std::wstring_view check, std::uint64_t when) {
+    Note(&PublishedStatus::lastReset, L"check " + std::wstring(check));
     Write(EVENTLOG_WARNING_TYPE, MSG_LAST_RUN_STOPPED_BY_CHECK, {check, LocalTime(when)});
 }
 
 void EventLog::LastRunEndedWithoutStop(std::uint64_t lastPulse) {
+    Note(&PublishedStatus::lastReset, std::wstring(L"ended without a stop"));
     Write(EVENTLOG_WARNING_TYPE, MSG_LAST_RUN_NOT_STOPPED, {LocalTime(lastPulse)});
 }
 
 void EventLog::TooManyStops(std::uint32_t stops) {
+    Note(&PublishedStatus::stopsInRow, stops);
+    Note(&PublishedStatus::limited, true);
     Write(EVENTLOG_WARNING_TYPE, MSG_TOO_MANY_STOPS, {texts::Decimal(stops)});
 }
 
@@ -165,9 +196,16 @@ void EventLog::RecordUnreadable(unsigned long error) {
     Write(EVENTLOG_WARNING_TYPE, MSG_RECORD_UNREADABLE, {RunRecordPath(), texts::Decimal(error)});
 }
 
-void EventLog::StopsUnknown() { Write(EVENTLOG_WARNING_TYPE, MSG_STOPS_UNKNOWN, {}); }
+void EventLog::StopsUnknown() {
+    Note(&PublishedStatus::limited, true);
+    Write(EVENTLOG_WARNING_TYPE, MSG_STOPS_UNKNOWN, {});
+}
 
-void EventLog::ChecksActAgain() { Write(EVENTLOG_INFORMATION_TYPE, MSG_CHECKS_ACT_AGAIN, {}); }
+void EventLog::ChecksActAgain() {
+    Note(&PublishedStatus::stopsInRow, std::uint32_t{0});
+    Note(&PublishedStatus::limited, false);
+    Write(EVENTLOG_INFORMATION_TYPE, MSG_CHECKS_ACT_AGAIN, {});
+}
 
 void EventLog::RecordNotWritten(unsigned long error) {
     Write(EVENTLOG_WARNING_TYPE, MSG_RECORD_NOT_WRITTEN, {RunRecordPath(), texts::Decimal(error)});
@@ -212,17 +250,23 @@ void EventLog::LastPulseBefore(std::uint64_t lastPulse, std::uint64_t secondsAgo
 }
 
 void EventLog::DrillStarts(std::uint64_t lastPulse, std::uint32_t timeout) {
+    Note(&PublishedStatus::drill, true);
     Write(EVENTLOG_WARNING_TYPE, MSG_DRILL_STARTS, {LocalTime(lastPulse), texts::Decimal(timeout)});
 }
 
 void EventLog::DrillFailed(std::uint64_t lastPulse, std::uint64_t waited, std::uint32_t timeout) {
+    Note(&PublishedStatus::drill, false);
     Write(EVENTLOG_ERROR_TYPE, MSG_DRILL_FAILED, {LocalTime(lastPulse), texts::Decimal(waited), texts::Decimal(timeout)});
 }
 
-void EventLog::DrillEndedByStop() { Write(EVENTLOG_WARNING_TYPE, MSG_DRILL_ENDED_BY_STOP, {}); }
+void EventLog::DrillEndedByStop() {
+    Note(&PublishedStatus::drill, false);
+    Write(EVENTLOG_WARNING_TYPE, MSG_DRILL_ENDED_BY_STOP, {});
+}
 
 void EventLog::DrillPassed(std::uint64_t lastPulse, std::uint64_t serviceStart, std::uint64_t windowsStart,
                            std::uint64_t seconds) {
+    Note(&PublishedStatus::lastReset, std::wstring(L"drill"));
     Write(EVENTLOG_INFORMATION_TYPE, MSG_DRILL_PASSED,
           {LocalTime(lastPulse), LocalTime(serviceStart), LocalTime(windowsStart), texts::Decimal(seconds)});
 }

@@ -13,12 +13,16 @@
 #include "service/drill.h"
 #include "service/repeat_limit.h"
 #include "service/service_log.h"
+#include "service/win32/status_file.h"
 
 namespace kelvarid {
 
 class EventLog final : public ServiceLog, public HealthLog, public LibraryLog {
 public:
     EventLog();
+
+    // The state `kelvaridctl status` reads, kept from the entries as they come.
+    void Publish(StatusFile* status) { status_ = status; }
 
     // The keep-alive's and the service's own entries.
     void Started(std::wstring_view port) override;
@@ -69,6 +73,10 @@ public:
     void DrillEndedWithoutReset(std::uint64_t lastPulse) override;
 
 private:
+    template <class Value>
+    void Note(Value PublishedStatus::*field, Value value) {
+        if (status_ != nullptr) status_->Set(field, static_cast<Value&&>(value));
+    }
     void Write(WORD type, DWORD id, std::initializer_list<std::wstring_view> strings);
     // Under lock_: whether the source is registered; one that failed is tried again, at most
     // once a minute.
@@ -76,6 +84,7 @@ private:
     void WriteDueCounts(std::int64_t nowMs);  // under lock_
     void Send(WORD type, DWORD id, const std::vector<std::wstring>& strings);
 
+    StatusFile* status_ = nullptr;
     UniqueEventSource source_;
     std::int64_t registeredAtMs_ = 0;  // the last try
     // The pulsing thread, the checks' thread and the control handler all write entries.

@@ -21,6 +21,7 @@
 #include "service/win32/owners.h"
 #include "service/win32/run_record_file.h"
 #include "service/win32/say.h"
+#include "service/win32/status_command.h"
 #include "service/win32/service_work.h"
 
 namespace {
@@ -176,6 +177,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         return static_cast<int>(SecureServiceFolder(RunRecordFolder(), ServiceFolder::Record, &ReportMovedAside));
     case ServiceCommand::SetServiceRights: return static_cast<int>(SetServiceControlRights());
     case ServiceCommand::Drill: return RequestDrill();
+    case ServiceCommand::Status: return ShowStatus();
     case ServiceCommand::Unknown: return ERROR_INVALID_PARAMETER;
     case ServiceCommand::RunAsService: break;
     }

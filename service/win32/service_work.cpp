@@ -12,6 +12,7 @@
 #include "service/win32/health_checks.h"
 #include "service/win32/registry_settings.h"
 #include "service/win32/service_line.h"
+#include "service/win32/status_file.h"
 
 namespace kelvarid {
 
@@ -20,6 +21,7 @@ namespace {
 // The drill's timeout is waited for a little longer than it lasts: the steady clock counts in
 // steps of up to 16 ms, and a timeout that has not come yet is only waited for again.
 constexpr std::int64_t kDrillDueSlackMs = 20;
+constexpr DWORD kStatusFinishMs = 1000;
 
 // Timer1 as a waitable timer, which the service's thread waits on together with its events.
 class WaitableCountdown final : public Countdown {
@@ -42,6 +44,24 @@ private:
 
 void StopPulses(void* pulses) { static_cast<ServicePulses*>(pulses)->Stop(); }
 
+// The checks' guard, with each good pulse's time published for `kelvaridctl status`.
+class PublishingGuard final : public PulseGuard {
+public:
+    PublishingGuard(PulseGuard& checks, StatusFile& status, MachineClock& clock)
+        : checks_(checks), status_(status), clock_(clock) {}
+    RiseAnswer AtRise() override { return checks_.AtRise(); }
+    void PulseEnded() override {
+        checks_.PulseEnded();
+        const std::uint64_t now = clock_.Now().wall;
+        status_.Set(&PublishedStatus::lastPulse, now);
+    }
+
+private:
+    PulseGuard& checks_;
+    StatusFile& status_;
+    MachineClock& clock_;
+};
+
 // The pulsing thread above every ordinary thread, and Windows kept awake; neither refusal
 // stops the pulses.
 void RunAhead(EventLog& log) {
@@ -55,9 +75,13 @@ void RunAhead(EventLog& log) {
 
 void PulseUntilStopped(EventLog& log, const WorkSignals& signals, WorkStates& states, MachineClock& clock) {
     WaitableCountdown timer1;
+    // Published from the first entry on; without its thread nothing is, and the pulses go on.
+    auto status = std::make_unique<StatusFile>();
+    if (status->Start(clock.Now().wall)) log.Publish(status.get());
     ServiceLine serialLine(log);
     auto health = std::make_unique<HealthChecks>(log, clock);
-    ServicePulses pulses(ConfiguredPort(log), serialLine, log, timer1, *health);
+    PublishingGuard guard(*health, *status, clock);
+    ServicePulses pulses(ConfiguredPort(log), serialLine, log, timer1, guard);
     SetFatalCleanup(&StopPulses, &pulses);
     RunAhead(log);
     // Without their thread the checks never act: the pulses go on as with no checks.
@@ -96,6 +120,9 @@ void PulseUntilStopped(EventLog& log, const WorkSignals& signals, WorkStates& st
     if (!health->Stop()) (void)health.release();
     log.WriteRepeatCounts(EventLog::RepeatCounts::All);
     log.Stopped(pulses.PulsePortName());
+    log.Publish(nullptr);
+    // Left undeleted when its write hangs, as the checks are.
+    if (!status->Finish(kStatusFinishMs)) (void)status.release();
 }
 
 }  // namespace kelvarid

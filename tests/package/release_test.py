@@ -71,7 +71,7 @@ SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "shell
                "advapi32.dll", "msvcrt.dll"}
 SIZE_LIMIT = 256 * 1024
 # What a release holds of the build, and what must stay under SIZE_LIMIT together.
-PROGRAM_FILES = ("kelvarid.exe", "serline.dll", "kelvarid-service.exe")
+PROGRAM_FILES = ("kelvarid.exe", "serline.dll", "kelvarid-service.exe", "kelvaridctl.exe")
 
 failures = []
 
@@ -265,19 +265,20 @@ def test_binaries(build, source, objdump, target):
     # The records Windows shows: version and description, the program's manifest, the icon.
     program, library = read(os.path.join(build, "kelvarid.exe")), read(os.path.join(build, "serline.dll"))
     service = read(os.path.join(build, "kelvarid-service.exe"))
+    console = read(os.path.join(build, "kelvaridctl.exe"))
     setup = read(release_file(build, target, SETUP))
     found = pe_machine(setup)
     check(found == machine, f"the installer is a program for machine {found and hex(found)}, not {machine:#x}")
     icon_image = read(os.path.join(source, "platform", "resources", "kelvarid.ico"))[22:]
     for name, data in (("kelvarid.exe", program), ("serline.dll", library), ("kelvarid-service.exe", service),
-                       ("the installer", setup)):
+                       ("kelvaridctl.exe", console), ("the installer", setup)):
         check(utf16(VERSION) in data, f"{name} has no version record {VERSION}")
     check(len(pe_resources(service, 11)) >= 1, "kelvarid-service.exe holds no message table for its event log")
     for entry in ("The Kelvarid service runs; its pulses go to port %1.", "Port %1 cannot be opened."):
         check(utf16(entry) in service, f"kelvarid-service.exe's message table lacks '{entry}'")
     check(utf16("Kelvarid serial-line library") in library, "serline.dll has no description of its own")
     check(utf16("Kelvarid - keep-alive pulses") in program, "kelvarid.exe has no description")
-    for name, data in (("kelvarid.exe", program), ("kelvarid-service.exe", service)):
+    for name, data in (("kelvarid.exe", program), ("kelvarid-service.exe", service), ("kelvaridctl.exe", console)):
         manifests = pe_resources(data, 24)
         check(len(manifests) == 1, f"{name} holds {len(manifests)} manifests, not one")
         manifest = manifests[0] if manifests else b""

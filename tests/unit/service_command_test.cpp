@@ -16,6 +16,7 @@ TEST(ServiceCommandLine, TheServiceManagersStartRunsTheServiceAndOnlyTheInstalle
     EXPECT_EQ(ParseServiceCommand(quoted + L" --set-program-rights"), ServiceCommand::SetProgramRights);
     EXPECT_EQ(ParseServiceCommand(L"kelvarid-service.exe\t--make-record-folder "), ServiceCommand::MakeRecordFolder);
     EXPECT_EQ(ParseServiceCommand(quoted + L" --drill"), ServiceCommand::Drill);
+    EXPECT_EQ(ParseServiceCommand(quoted + L" --status"), ServiceCommand::Status);
     EXPECT_EQ(ParseServiceCommand(quoted + L" --set-service-rights"), ServiceCommand::SetServiceRights);
     for (const wchar_t* options : {L" --SET-PROGRAM-RIGHTS", L" --set-program-rightsx", L" /set-program-rights",
                                    L" --drill now", L" /drill",

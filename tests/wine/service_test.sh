@@ -121,6 +121,12 @@ strings_of() {
 }
 logged() { strings_of "$1" | grep -qF "L\"$2\""; }  # <message id> <string>
 mentioned() { strings_of "$1" | grep -qF "$2"; }  # <message id> <part of a string>
+# What a monitoring system reads: kelvaridctl status's exit code and first line.
+status_is() {  # <exit code> <part of the first line>
+    WINEDEBUG=-all "$W" "$build/kelvaridctl.exe" status >"$work/status" 2>&1
+    code=$?
+    [ "$code" = "$1" ] && head -n 1 "$work/status" | grep -qF "$2"
+}
 # The Windows process (Linux thread group) of the last thread that raised the line on <port>.
 pulser() { awk '/^Tgid/ { print $2 }' "/proc/$(breaks | grep " $1 raise\$" | tail -n 1 | cut -d' ' -f2)/status" 2>/dev/null; }
 
@@ -159,6 +165,8 @@ boot_part() {
     grep -Eq "ioctl\([0-9]+<$com2>, .*TCSETS" "$trace" || fail "the trace shows no set-up of COM2, so it cannot show one of another port"
     touched_since 0 COM1 COM3 COM4 && fail "a port other than COM2 was opened or driven"
     await logged "$MSG_STARTED" COM2 || fail "no entry that the service started on COM2"
+    await status_is 0 "KELVARID OK - pulsing on COM2, last pulse " ||
+        fail "kelvaridctl status does not say that the service pulses on COM2 (exit $code): $(cat "$work/status")"
     service=$(pulser COM2)
     [ -n "$service" ] || fail "the process that pulses cannot be found"
     # ES_CONTINUOUS | ES_SYSTEM_REQUIRED (Wine notes the call under warn+ntdll), and no entry that
@@ -176,6 +184,8 @@ boot_part() {
     [ -d "/proc/$service" ] && fail "the service's process still runs after STOP"
     await last_break_is COM2 lower || fail "the line of COM2 was left raised"
     await logged "$MSG_STOPPED" COM2 || fail "no entry that the service stopped"
+    await status_is 2 "KELVARID CRITICAL - the service is stopped" ||
+        fail "kelvaridctl status does not say that the stopped service sends nothing (exit $code): $(cat "$work/status")"
 
     # Stopped 100 ms after it reports RUNNING, in the high phase of its first pulse: the stop
     # lowers the line, long before the fall due at +500 ms.
@@ -214,6 +224,7 @@ boot_part() {
     "$W" sc start "$service_name" >/dev/null 2>&1
     wait_for_raises COM12 1 30 || fail "no break on COM12 within 30 s of the start"
     await logged "$MSG_STARTED" COM12 || fail "no entry that the service started on COM12"
+    await status_is 0 "pulsing on COM12" || fail "kelvaridctl status on COM12 (exit $code): $(cat "$work/status")"
     touched_since "$from" COM1 COM2 COM3 COM4 && fail "with Port=COM12 another port was opened or driven"
     stop_service "Port=COM12"
     await last_break_is COM12 lower || fail "the line of COM12 was left raised"
@@ -227,6 +238,8 @@ boot_part() {
     failed_before=$(strings_of "$MSG_PULSE_FAILED" | grep -c .)
     "$W" sc start "$service_name" >/dev/null 2>&1
     await logged "$MSG_PORT_NOT_OPENED" COM3 || fail "no entry that COM3 cannot be opened"
+    await status_is 2 "KELVARID CRITICAL - COM3 cannot be opened" ||
+        fail "kelvaridctl status does not say that COM3 is missing (exit $code): $(cat "$work/status")"
     pulse_failed_again() { [ "$(strings_of "$MSG_PULSE_FAILED" | grep -c .)" -gt "$failed_before" ]; }
     await pulse_failed_again || fail "no entry that the first rise, due 5 ms after the start, failed"
     touched_since "$from" COM1 COM2 COM4 && fail "with COM3 missing, another port was opened or driven"

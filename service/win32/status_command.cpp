@@ -1,0 +1,100 @@
+#include "service/win32/status_command.h"
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "platform/handles.h"
+#include "platform/messages.h"
+#include "platform/one_instance.h"
+#include "product.h"
+#include "service/status.h"
+#include "service/win32/say.h"
+#include "service/win32/status_file.h"
+
+namespace kelvarid {
+
+namespace {
+
+constexpr DWORD kRereadMs = 50;  // a status read while the service rewrote it is read again
+
+ServiceState StateOfService() {
+    const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return ServiceState::Unknown;
+    const UniqueServiceHandle service(OpenServiceW(manager.get(), product::kServiceName, SERVICE_QUERY_STATUS));
+    if (!service) return GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST ? ServiceState::NotInstalled : ServiceState::Unknown;
+    SERVICE_STATUS status{};
+    if (!QueryServiceStatus(service.get(), &status)) return ServiceState::Unknown;
+    if (status.dwCurrentState == SERVICE_STOPPED) return ServiceState::Stopped;
+    return status.dwCurrentState == SERVICE_RUNNING ? ServiceState::Running : ServiceState::Changing;
+}
+
+// Whether kelvarid.exe (or the service, which holds the same name) runs.
+bool InstanceRuns() {
+    const UniqueHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, kInstanceMutexName));
+    return mutex || GetLastError() == ERROR_ACCESS_DENIED;
+}
+
+std::uint64_t Now() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
+std::wstring TwoDigits(unsigned value) { return (value < 10 ? L"0" : L"") + texts::Decimal(value); }
+
+// "2026-12-09 15:40:01", local time; "-" for never.
+std::wstring LocalTime(std::uint64_t wall) {
+    FILETIME utc{static_cast<DWORD>(wall), static_cast<DWORD>(wall >> 32)};
+    SYSTEMTIME universal;
+    SYSTEMTIME local;
+    if (wall == 0 || !FileTimeToSystemTime(&utc, &universal) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local)) {
+        return L"-";
+    }
+    return texts::Decimal(local.wYear) + L"-" + TwoDigits(local.wMonth) + L"-" + TwoDigits(local.wDay) + L" " +
+           TwoDigits(local.wHour) + L":" + TwoDigits(local.wMinute) + L":" + TwoDigits(local.wSecond);
+}
+
+std::wstring ChecksText(const PublishedStatus& status) {
+    constexpr const wchar_t* kModes[] = {L"off", L"watching only", L"acting"};
+    std::wstring text = L"checks: " + std::wstring(status.checksMode < 3 ? kModes[status.checksMode] : L"?");
+    if (!status.holding.empty()) text += L"; " + status.holding + L" has stopped the pulses";
+    if (!status.failing.empty()) text += L"; " + status.failing + L" fails since " + LocalTime(status.failingSince);
+    if (status.holding.empty() && status.failing.empty() && status.checksMode != 0) text += L"; all pass";
+    return text;
+}
+
+void SayDetails(ServiceState state, bool programRuns, const std::optional<PublishedStatus>& status) {
+    const bool service = state == ServiceState::Running || state == ServiceState::Changing;
+    Say(service ? L"mode: service" : programRuns ? L"mode: log-on (kelvarid.exe runs)" : L"mode: none runs");
+    if (!service || !status) return;
+    Say(L"port: " + (status->port.empty() ? std::wstring(L"none (the Port value names no port)")
+                                           : status->port + (status->portOpen ? L" (open)" : L" (cannot be opened)")));
+    Say(L"last pulse: " + LocalTime(status->lastPulse));
+    Say(status->library ? L"library: serline.dll loaded" : L"library: serline.dll cannot be loaded");
+    Say(ChecksText(*status));
+    Say(L"stops by checks in a row: " + texts::Decimal(status->stopsInRow) + L" (limit " +
+        texts::Decimal(status->maxStops) + (status->limited ? L", reached: the checks only watch)" : L")"));
+    Say(status->drill ? L"drill: running" : L"drill: none");
+    Say(L"last run: " + (status->lastReset.empty() ? std::wstring(L"ended with a stop") : status->lastReset));
+}
+
+}  // namespace
+
+int ShowStatus() {
+    const ServiceState state = StateOfService();
+    const bool programRuns = InstanceRuns();
+    std::optional<PublishedStatus> status = ReadStatus();
+    if (!status) {
+        Sleep(kRereadMs);
+        status = ReadStatus();
+    }
+    const StatusVerdict verdict = JudgeStatus(state, programRuns, status, Now());
+    Say(verdict.firstLine);
+    SayDetails(state, programRuns, status);
+    return static_cast<int>(verdict.health);
+}
+
+}  // namespace kelvarid
