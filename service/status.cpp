@@ -37,10 +37,6 @@ std::optional<std::wstring> WhyNothingPulses(const PublishedStatus& status, std:
     return std::nullopt;
 }
 
-}  // namespace
-
-namespace {
-
 // Each field of the status: its name in the text, and where it lies, as a number or a text.
 struct StatusField {
     const wchar_t* name;
@@ -118,11 +114,14 @@ std::optional<PublishedStatus> ParseStatus(std::wstring_view text) {
     return status;
 }
 
-StatusVerdict JudgeStatus(ServiceState state, bool programRuns, const std::optional<PublishedStatus>& status,
+StatusVerdict JudgeStatus(ServiceState state, ProgramSeen program, const std::optional<PublishedStatus>& status,
                           std::uint64_t now) {
     if (state == ServiceState::Unknown) return Verdict(Health::Unknown, L"the service manager cannot be asked");
     if (state == ServiceState::NotInstalled || state == ServiceState::Stopped) {
-        if (programRuns) return Verdict(Health::Ok, L"kelvarid.exe runs (the start at log-on)");
+        if (program == ProgramSeen::Installed) return Verdict(Health::Ok, L"kelvarid.exe runs (the start at log-on)");
+        if (program == ProgramSeen::Unconfirmed) {
+            return Verdict(Health::Warning, L"a kelvarid.exe runs, which this account cannot confirm is the installed one");
+        }
         return Verdict(Health::Critical, state == ServiceState::Stopped
                                              ? L"the service is stopped and kelvarid.exe does not run: nothing pulses"
                                              : L"neither the service nor kelvarid.exe runs: nothing pulses");

@@ -39,6 +39,13 @@ std::optional<PublishedStatus> ParseStatus(std::wstring_view text);
 // The service as the service manager has it.
 enum class ServiceState { NotInstalled, Stopped, Running, Changing, Unknown };
 
+// kelvarid.exe, the start at log-on, as far as the asking account can see it.
+enum class ProgramSeen {
+    None,         // no kelvarid.exe runs
+    Unconfirmed,  // one runs, whose image this account cannot read (another user's)
+    Installed,    // the installed kelvarid.exe runs
+};
+
 // Monitoring plugins' exit codes.
 enum class Health { Ok = 0, Warning = 1, Critical = 2, Unknown = 3 };
 
@@ -50,9 +57,9 @@ struct StatusVerdict {
 // A good pulse comes every 60.5 s: one older than this means none is coming.
 inline constexpr std::uint64_t kPulseLateSeconds = 70;
 
-// `status` is what the service published (none when there is nothing to read), `programRuns`
-// whether kelvarid.exe holds its name (the start at log-on), `now` the time.
-StatusVerdict JudgeStatus(ServiceState state, bool programRuns, const std::optional<PublishedStatus>& status,
+// `status` is what the service published (none when there is nothing to read), `program` what
+// runs of the start at log-on, `now` the time.
+StatusVerdict JudgeStatus(ServiceState state, ProgramSeen program, const std::optional<PublishedStatus>& status,
                           std::uint64_t now);
 
 }  // namespace kelvarid

@@ -6,6 +6,7 @@
 
 #include "platform/messages.h"
 #include "platform/tick_count.h"
+#include "service/win32/local_time.h"
 #include "service/win32/run_record_file.h"
 #include "product.h"
 #include "service_messages.h"  // made by windmc from service/win32/service_messages.mc
@@ -13,21 +14,6 @@
 namespace kelvarid {
 
 namespace {
-
-// A system time as the machine's local time, "2026-12-08 16:24:28"; "-" for none.
-std::wstring LocalTime(std::uint64_t wall) {
-    if (wall == 0) return L"-";
-    const FILETIME utc{static_cast<DWORD>(wall), static_cast<DWORD>(wall >> 32)};
-    SYSTEMTIME universal;
-    SYSTEMTIME local;
-    if (!FileTimeToSystemTime(&utc, &universal) || !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local)) {
-        return L"?";
-    }
-    wchar_t text[32];
-    wsprintfW(text, L"%04u-%02u-%02u %02u:%02u:%02u", local.wYear, local.wMonth, local.wDay, local.wHour,
-              local.wMinute, local.wSecond);
-    return text;
-}
 
 // A list of checks for the settings' entry, "-" for none.
 std::wstring Listed(const std::vector<std::wstring>& entries) {

@@ -57,6 +57,15 @@ std::optional<std::wstring> ImagePathOf(DWORD processId) {
     return WithoutPrefix(std::wstring(path, length));
 }
 
+std::optional<std::uint64_t> LastWrite(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
+    return (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+}
+
+}  // namespace
+
 std::vector<bool> ProcessesRunning(const std::vector<std::wstring>& entries) {
     std::vector<bool> running(entries.size(), false);
     if (entries.empty()) return running;
@@ -80,15 +89,6 @@ std::vector<bool> ProcessesRunning(const std::vector<std::wstring>& entries) {
     }
     return running;
 }
-
-std::optional<std::uint64_t> LastWrite(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
-    return (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
-}
-
-}  // namespace
 
 RoundObservation ObserveRound(const HealthSettings& settings) {
     RoundObservation seen;

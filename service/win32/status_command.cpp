@@ -4,12 +4,15 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/handles.h"
 #include "platform/messages.h"
-#include "platform/one_instance.h"
+#include "platform/program_path.h"
 #include "product.h"
 #include "service/status.h"
+#include "service/win32/health_probes.h"
+#include "service/win32/local_time.h"
 #include "service/win32/say.h"
 #include "service/win32/status_file.h"
 
@@ -30,31 +33,19 @@ ServiceState StateOfService() {
     return status.dwCurrentState == SERVICE_RUNNING ? ServiceState::Running : ServiceState::Changing;
 }
 
-// Whether kelvarid.exe (or the service, which holds the same name) runs.
-bool InstanceRuns() {
-    const UniqueHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, kInstanceMutexName));
-    return mutex || GetLastError() == ERROR_ACCESS_DENIED;
+// The installed kelvarid.exe, beside this program, by its image; any other program of that name,
+// which anyone could start, is only unconfirmed.
+ProgramSeen ProgramRuns() {
+    const std::wstring folder = FolderOf(ProgramPath());
+    const std::vector<bool> running = ProcessesRunning({folder + L"\\kelvarid.exe", L"kelvarid.exe"});
+    if (!folder.empty() && running[0]) return ProgramSeen::Installed;
+    return running[1] ? ProgramSeen::Unconfirmed : ProgramSeen::None;
 }
 
 std::uint64_t Now() {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
     return (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-}
-
-std::wstring TwoDigits(unsigned value) { return (value < 10 ? L"0" : L"") + texts::Decimal(value); }
-
-// "2026-12-09 15:40:01", local time; "-" for never.
-std::wstring LocalTime(std::uint64_t wall) {
-    FILETIME utc{static_cast<DWORD>(wall), static_cast<DWORD>(wall >> 32)};
-    SYSTEMTIME universal;
-    SYSTEMTIME local;
-    if (wall == 0 || !FileTimeToSystemTime(&utc, &universal) ||
-        !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local)) {
-        return L"-";
-    }
-    return texts::Decimal(local.wYear) + L"-" + TwoDigits(local.wMonth) + L"-" + TwoDigits(local.wDay) + L" " +
-           TwoDigits(local.wHour) + L":" + TwoDigits(local.wMinute) + L":" + TwoDigits(local.wSecond);
 }
 
 std::wstring ChecksText(const PublishedStatus& status) {
@@ -66,9 +57,12 @@ std::wstring ChecksText(const PublishedStatus& status) {
     return text;
 }
 
-void SayDetails(ServiceState state, bool programRuns, const std::optional<PublishedStatus>& status) {
+void SayDetails(ServiceState state, ProgramSeen program, const std::optional<PublishedStatus>& status) {
     const bool service = state == ServiceState::Running || state == ServiceState::Changing;
-    Say(service ? L"mode: service" : programRuns ? L"mode: log-on (kelvarid.exe runs)" : L"mode: none runs");
+    Say(service                                ? L"mode: service"
+        : program == ProgramSeen::Installed    ? L"mode: log-on (kelvarid.exe runs)"
+        : program == ProgramSeen::Unconfirmed ? L"mode: log-on? (a kelvarid.exe runs, not confirmed)"
+                                               : L"mode: none runs");
     if (!service || !status) return;
     Say(L"port: " + (status->port.empty() ? std::wstring(L"none (the Port value names no port)")
                                            : status->port + (status->portOpen ? L" (open)" : L" (cannot be opened)")));
@@ -85,15 +79,15 @@ void SayDetails(ServiceState state, bool programRuns, const std::optional<Publis
 
 int ShowStatus() {
     const ServiceState state = StateOfService();
-    const bool programRuns = InstanceRuns();
+    const ProgramSeen program = ProgramRuns();
     std::optional<PublishedStatus> status = ReadStatus();
     if (!status) {
         Sleep(kRereadMs);
         status = ReadStatus();
     }
-    const StatusVerdict verdict = JudgeStatus(state, programRuns, status, Now());
+    const StatusVerdict verdict = JudgeStatus(state, program, status, Now());
     Say(verdict.firstLine);
-    SayDetails(state, programRuns, status);
+    SayDetails(state, program, status);
     return static_cast<int>(verdict.health);
 }
 

@@ -516,6 +516,10 @@ def test_installer(build, source, objdump, target):
         # The installed program with the recording stand-in in place of the real library: it
         # runs only if the shortcut leads to the installed program.
         def refused_while_running():
+            # A monitoring system sees the start at log-on pulse: the installed program, by its image.
+            status = wine.run(os.path.join(folder, "kelvaridctl.exe"), "status")
+            check(status.returncode == 0 and status.stdout.startswith("KELVARID OK - kelvarid.exe runs"),
+                  f"kelvaridctl status while kelvarid.exe ran: {status.returncode} {status.stdout!r}")
             # The uninstaller does not remove the files of a running program: it ends with 2.
             # (The installer upgrades it: upgrade_while_the_program_runs.)
             # _?= keeps the uninstaller from handing over to a copy of itself, so its exit code

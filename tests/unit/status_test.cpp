@@ -32,7 +32,7 @@ TEST(Status, ReadsBackWhatWasWrittenAndNothingCutShort) {
 }
 
 TEST(Status, PulsesThatReachThePortAreOkWithTheirAge) {
-    const StatusVerdict verdict = JudgeStatus(ServiceState::Running, false, Pulsing(), kNow);
+    const StatusVerdict verdict = JudgeStatus(ServiceState::Running, ProgramSeen::None, Pulsing(), kNow);
     EXPECT_EQ(verdict.health, Health::Ok);
     EXPECT_EQ(verdict.firstLine, L"KELVARID OK - pulsing on COM3, last pulse 12 s ago | age=12s");
 }
@@ -40,7 +40,7 @@ TEST(Status, PulsesThatReachThePortAreOkWithTheirAge) {
 // Each of these ends with a reset, or with nothing pulsing.
 TEST(Status, NothingReachingThePortIsCritical) {
     const auto critical = [](PublishedStatus status, const wchar_t* says) {
-        const StatusVerdict verdict = JudgeStatus(ServiceState::Running, false, status, kNow);
+        const StatusVerdict verdict = JudgeStatus(ServiceState::Running, ProgramSeen::None, status, kNow);
         EXPECT_EQ(verdict.health, Health::Critical) << says;
         EXPECT_NE(verdict.firstLine.find(says), std::wstring::npos) << verdict.firstLine;
     };
@@ -70,26 +70,28 @@ TEST(Status, NothingReachingThePortIsCritical) {
 TEST(Status, ACheckFailingWithinItsGraceOrChecksOnlyWatchingNeedALook) {
     PublishedStatus status = Pulsing();
     status.failing = L"logger.exe";
-    EXPECT_EQ(JudgeStatus(ServiceState::Running, false, status, kNow).health, Health::Warning);
+    EXPECT_EQ(JudgeStatus(ServiceState::Running, ProgramSeen::None, status, kNow).health, Health::Warning);
     status = Pulsing();
     status.limited = true;
     status.stopsInRow = 3;
-    EXPECT_EQ(JudgeStatus(ServiceState::Running, false, status, kNow).health, Health::Warning);
+    EXPECT_EQ(JudgeStatus(ServiceState::Running, ProgramSeen::None, status, kNow).health, Health::Warning);
     status = Pulsing();
     status.lastPulse = 0;
     status.started = kNow - 2 * kSecond;
-    EXPECT_EQ(JudgeStatus(ServiceState::Running, false, status, kNow).health, Health::Warning) << "just started";
+    EXPECT_EQ(JudgeStatus(ServiceState::Running, ProgramSeen::None, status, kNow).health, Health::Warning) << "just started";
 }
 
 TEST(Status, TheServicesStateDecidesBeforeWhatItLastWrote) {
     const PublishedStatus stale = Pulsing();  // left by a run that has ended
-    EXPECT_EQ(JudgeStatus(ServiceState::Stopped, false, stale, kNow).health, Health::Critical);
-    EXPECT_EQ(JudgeStatus(ServiceState::NotInstalled, false, std::nullopt, kNow).health, Health::Critical);
-    const StatusVerdict logOn = JudgeStatus(ServiceState::NotInstalled, true, std::nullopt, kNow);
+    EXPECT_EQ(JudgeStatus(ServiceState::Stopped, ProgramSeen::None, stale, kNow).health, Health::Critical);
+    EXPECT_EQ(JudgeStatus(ServiceState::NotInstalled, ProgramSeen::None, std::nullopt, kNow).health, Health::Critical);
+    const StatusVerdict logOn = JudgeStatus(ServiceState::NotInstalled, ProgramSeen::Installed, std::nullopt, kNow);
     EXPECT_EQ(logOn.health, Health::Ok);
     EXPECT_NE(logOn.firstLine.find(L"kelvarid.exe runs"), std::wstring::npos);
-    EXPECT_EQ(JudgeStatus(ServiceState::Running, false, std::nullopt, kNow).health, Health::Unknown);
-    EXPECT_EQ(JudgeStatus(ServiceState::Unknown, false, stale, kNow).health, Health::Unknown);
+    // Anyone can start a program of that name, or make its name: only the installed one is OK.
+    EXPECT_EQ(JudgeStatus(ServiceState::Stopped, ProgramSeen::Unconfirmed, std::nullopt, kNow).health, Health::Warning);
+    EXPECT_EQ(JudgeStatus(ServiceState::Running, ProgramSeen::None, std::nullopt, kNow).health, Health::Unknown);
+    EXPECT_EQ(JudgeStatus(ServiceState::Unknown, ProgramSeen::Installed, stale, kNow).health, Health::Unknown);
 }
 
 }  // namespace
