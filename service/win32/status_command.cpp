@@ -69,8 +69,10 @@ void SayDetails(ServiceState state, ProgramSeen program, const std::optional<Pub
     Say(L"last pulse: " + LocalTime(status->lastPulse));
     Say(status->library ? L"library: serline.dll loaded" : L"library: serline.dll cannot be loaded");
     Say(ChecksText(*status));
-    Say(L"stops by checks in a row: " + texts::Decimal(status->stopsInRow) + L" (limit " +
-        texts::Decimal(status->maxStops) + (status->limited ? L", reached: the checks only watch)" : L")"));
+    // The count is published only once it reaches the limit.
+    Say(status->limited ? L"stops by checks in a row: " + texts::Decimal(status->stopsInRow) + L", the limit of " +
+                              texts::Decimal(status->maxStops) + L" reached: the checks only watch"
+                        : L"stops by checks in a row: under the limit of " + texts::Decimal(status->maxStops));
     Say(status->drill ? L"drill: running" : L"drill: none");
     Say(L"last run: " + (status->lastReset.empty() ? std::wstring(L"ended with a stop") : status->lastReset));
 }
