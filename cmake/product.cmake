@@ -45,7 +45,7 @@ set(KELVARID_DRILL_EXIT_ALREADY_RUNNING 23)      # another drill waits for its r
 set(KELVARID_DRILL_EXIT_NOT_STARTED 24)          # asked, but the service did not begin one (its log says why)
 
 # Exit codes of the installer's silent run (0: installed).
-set(KELVARID_SETUP_EXIT_RUNNING 2)              # Kelvarid's window program runs
+set(KELVARID_SETUP_EXIT_RUNNING 11)             # Kelvarid's window program runs (not 1 or 2, which the installer's framework gives: cancelled, or a damaged installer)
 set(KELVARID_SETUP_EXIT_OTHER_KIND 3)           # the other target's Kelvarid is installed
 set(KELVARID_SETUP_EXIT_NEEDS_64BIT 4)          # the x86_64 installer on 32-bit Windows
 set(KELVARID_SETUP_EXIT_BAD_OPTION 5)           # an option it does not understand
@@ -55,6 +55,7 @@ set(KELVARID_SETUP_EXIT_SERVICE_NOT_MADE 7)     # the service could not be set u
 set(KELVARID_SETUP_EXIT_OLD_WINDOWS 8)          # Windows older than the target's floor
 set(KELVARID_SETUP_EXIT_BAD_PORT 9)             # the installed service's Port names no port, and no /PORT= replaces it
 set(KELVARID_SETUP_EXIT_FOLDER_NOT_SECURED 10)  # the program's folder could not get its rights; nothing changed
+set(KELVARID_SETUP_EXIT_REBOOT 3010)            # done, and a file goes only at the next restart (what deployment tools know)
 # The oldest Windows each target's files run on, as _WIN32_WINNT and WINVER say it (the headers
 # then hide what it lacks) and as its installer checks it: XP SP3 for i686, XP x64 and Server
 # 2003 for x86_64. tests/package/windows-imports.txt marks every imported function likewise.

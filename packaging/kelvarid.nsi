@@ -41,8 +41,11 @@
 ; EXIT_NEEDS_64BIT, the x86_64 installer on 32-bit Windows; EXIT_BAD_OPTION, a /SERVICE, /PORT
 ; or quoted /D that is not understood; EXIT_SERVICE_NOT_STOPPED, the installed service could
 ; not be stopped; EXIT_SERVICE_NOT_MADE, the service could not be set up; EXIT_OLD_WINDOWS,
-; Windows older than the files' floor (XP SP3 for i686, XP x64 and Server 2003 for x86_64).
-; In all but EXIT_SERVICE_NOT_MADE nothing is changed.
+; Windows older than the files' floor (XP SP3 for i686, XP x64 and Server 2003 for x86_64);
+; EXIT_BAD_PORT, the installed Port names no port; EXIT_FOLDER_NOT_SECURED, the program folder
+; could not get its rights; EXIT_REBOOT, done, and a file goes at the next restart. In all but
+; EXIT_SERVICE_NOT_MADE and EXIT_REBOOT nothing is changed. 1 and 2 are the framework's own
+; (cancelled; a damaged installer), never one of these.
 
 !include "${PRODUCT_NSH}"
 
@@ -491,6 +494,18 @@ Function .onInit
     ${EndIf}
   ${EndIf}
   !insertmacro WARN_IF_SERVICE_RUNS
+FunctionEnd
+
+; Done: a file that was in use goes only at the next restart, which a deployment tool learns
+; from the code it knows for that.
+Function .onInstSuccess
+  IfRebootFlag 0 +2
+  SetErrorLevel ${EXIT_REBOOT}
+FunctionEnd
+
+Function un.onUninstSuccess
+  IfRebootFlag 0 +2
+  SetErrorLevel ${EXIT_REBOOT}
 FunctionEnd
 
 Function un.onInit
