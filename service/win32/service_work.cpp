@@ -117,12 +117,17 @@ void PulseUntilStopped(EventLog& log, const WorkSignals& signals, WorkStates& st
     SetFatalCleanup(nullptr, nullptr);
     // Left undeleted when a round of checks still hangs at STOP: its thread may wake later,
     // and the process ends soon after.
-    if (!health->Stop()) (void)health.release();
+    const bool checksEnded = health->Stop();
+    if (!checksEnded) (void)health.release();
     log.WriteRepeatCounts(EventLog::RepeatCounts::All);
     log.Stopped(pulses.PulsePortName());
+    // The same for the status: its write may hang, and a round that wakes later still notes
+    // what it found.
+    if (!status->Finish(kStatusFinishMs) || !checksEnded) {
+        (void)status.release();
+        return;
+    }
     log.Publish(nullptr);
-    // Left undeleted when its write hangs, as the checks are.
-    if (!status->Finish(kStatusFinishMs)) (void)status.release();
 }
 
 }  // namespace kelvarid
