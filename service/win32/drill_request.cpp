@@ -13,6 +13,7 @@
 #include "service/drill.h"
 #include "service/service_command.h"
 #include "service/texts.h"
+#include "service/win32/local_time.h"
 #include "service/win32/run_record_file.h"
 #include "service/win32/say.h"
 
@@ -48,9 +49,7 @@ std::optional<std::uint64_t> PutRequest() {
         return std::nullopt;
     }
     const UniqueKey key(made);
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    const std::uint64_t time = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    const std::uint64_t time = SystemTimeNow();
     const std::wstring text = texts::Decimal(time);
     const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
     if (RegSetValueExW(key.get(), kDrillRequestValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes) !=

@@ -1,4 +1,5 @@
-// A system time as people read it: the machine's local time, for the log and the console.
+// The system time as the service keeps it (a FILETIME's count, UTC), and as people read it: the
+// machine's local time, for the log and the console.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +8,13 @@
 #include <string>
 
 namespace kelvarid {
+
+// Now, as a FILETIME's count.
+inline std::uint64_t SystemTimeNow() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
 
 // A system time (a FILETIME's count) as the machine's local time, "2026-12-08 16:24:28"; "-" for
 // none, "?" for one that cannot be shown.

@@ -8,6 +8,7 @@
 #include "platform/handles.h"
 #include "platform/tick_count.h"
 #include "service/instant.h"
+#include "service/win32/local_time.h"
 
 namespace kelvarid {
 
@@ -22,10 +23,9 @@ public:
         clock_.Resumed(Uptime());
     }
     Instant Now() {
-        FILETIME wall;
-        GetSystemTimeAsFileTime(&wall);
+        const std::uint64_t wall = SystemTimeNow();
         Locked locked(lock_);
-        return clock_.Now(Uptime(), (static_cast<std::uint64_t>(wall.dwHighDateTime) << 32) | wall.dwLowDateTime);
+        return clock_.Now(Uptime(), wall);
     }
 
 private:

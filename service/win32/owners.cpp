@@ -8,26 +8,26 @@
 
 namespace kelvarid {
 
-namespace {
-
-bool IsOwnAccount(PSID sid) {
+std::vector<BYTE> OwnAccountSid() {
     HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return {};
     const UniqueHandle token(raw);
     DWORD size = 0;
     GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    std::vector<BYTE> buffer(size);
-    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return false;
-    return EqualSid(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, sid) != FALSE;
+    std::vector<BYTE> user(size);
+    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, user.data(), size, &size)) return {};
+    const PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+    std::vector<BYTE> copy(GetLengthSid(sid));
+    if (!CopySid(static_cast<DWORD>(copy.size()), copy.data(), sid)) return {};
+    return copy;
 }
-
-}  // namespace
 
 Owner OwnerKindOf(PSID owner) {
     if (owner == nullptr || !IsValidSid(owner)) return Owner::Unknown;
     if (IsWellKnownSid(owner, WinBuiltinAdministratorsSid)) return Owner::Administrators;
     if (IsWellKnownSid(owner, WinLocalSystemSid)) return Owner::System;
-    return IsOwnAccount(owner) ? Owner::Self : Owner::Other;
+    std::vector<BYTE> own = OwnAccountSid();
+    return !own.empty() && EqualSid(own.data(), owner) ? Owner::Self : Owner::Other;
 }
 
 std::wstring AccountNameOf(PSID sid) {

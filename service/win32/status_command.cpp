@@ -42,12 +42,6 @@ ProgramSeen ProgramRuns() {
     return running[1] ? ProgramSeen::Unconfirmed : ProgramSeen::None;
 }
 
-std::uint64_t Now() {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    return (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-}
-
 std::wstring ChecksText(const PublishedStatus& status) {
     constexpr const wchar_t* kModes[] = {L"off", L"watching only", L"acting"};
     std::wstring text = L"checks: " + std::wstring(status.checksMode < 3 ? kModes[status.checksMode] : L"?");
@@ -87,7 +81,7 @@ int ShowStatus() {
         Sleep(kRereadMs);
         status = ReadStatus();
     }
-    const StatusVerdict verdict = JudgeStatus(state, program, status, Now());
+    const StatusVerdict verdict = JudgeStatus(state, program, status, SystemTimeNow());
     Say(verdict.firstLine);
     SayDetails(state, program, status);
     return static_cast<int>(verdict.health);

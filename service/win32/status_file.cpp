@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "service/win32/owners.h"
 #include "service/win32/run_record_file.h"
 
 namespace kelvarid {
@@ -14,15 +15,9 @@ constexpr wchar_t kStatusName[] = L"\\status.txt";
 
 // Administrators, SYSTEM and the service's own account change it; everyone (WD) reads it.
 UniqueDescriptor StatusDescriptor() {
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return {};
-    const UniqueHandle token(raw);
-    DWORD size = 0;
-    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    std::vector<BYTE> user(size);
-    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, user.data(), size, &size)) return {};
+    std::vector<BYTE> own = OwnAccountSid();
     wchar_t* sid = nullptr;
-    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid)) return {};
+    if (own.empty() || !ConvertSidToStringSidW(own.data(), &sid)) return {};
     const UniqueLocalMemory ownedSid(sid);
     const std::wstring sddl = std::wstring(L"D:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;FA;;;") + sid + L")(A;;FR;;;WD)";
     PSECURITY_DESCRIPTOR descriptor = nullptr;

@@ -35,7 +35,7 @@ public:
             status_.*field = static_cast<Value&&>(value);
             due_ = true;
         }
-        if (wake_) SetEvent(wake_.get());
+        Wake();
     }
     // A check that passes again is no longer the one failing.
     void CheckPasses(std::wstring_view check) {
@@ -45,13 +45,16 @@ public:
             status_.failing.clear();
             due_ = true;
         }
-        if (wake_) SetEvent(wake_.get());
+        Wake();
     }
     // At STOP: the last state written, for at most `waitMs`; then the thread ends. False when a
     // write still hangs: the thread may wake later, so this object must then outlive it.
     bool Finish(DWORD waitMs);
 
 private:
+    void Wake() {
+        if (wake_) SetEvent(wake_.get());
+    }
     static DWORD WINAPI Run(void* self);
     void Write(const std::wstring& text);
 
