@@ -50,12 +50,16 @@ set(KELVARID_SETUP_EXIT_OTHER_KIND 3)           # the other target's Kelvarid is
 set(KELVARID_SETUP_EXIT_NEEDS_64BIT 4)          # the x86_64 installer on 32-bit Windows
 set(KELVARID_SETUP_EXIT_BAD_OPTION 5)           # an option it does not understand
 set(KELVARID_SETUP_EXIT_SERVICE_NOT_STOPPED 6)  # the installed service could not be stopped
-set(KELVARID_SETUP_EXIT_SERVICE_NOT_MADE 7)     # the service could not be set up
+set(KELVARID_SETUP_EXIT_ROLLED_BACK 7)          # a step failed after changes, and everything was put back as it was
 
 set(KELVARID_SETUP_EXIT_OLD_WINDOWS 8)          # Windows older than the target's floor
 set(KELVARID_SETUP_EXIT_BAD_PORT 9)             # the installed service's Port names no port, and no /PORT= replaces it
 set(KELVARID_SETUP_EXIT_FOLDER_NOT_SECURED 10)  # the program's folder could not get its rights; nothing changed
-set(KELVARID_SETUP_EXIT_REBOOT 3010)            # done, and a file goes only at the next restart (what deployment tools know)
+set(KELVARID_SETUP_EXIT_NOT_PUT_BACK 12)        # a step failed after changes, and not everything could be put back (the log says what pulses)
+set(KELVARID_SETUP_EXIT_SERVICE_BEING_DELETED 13)  # the service is marked for deletion and another program holds it; nothing changed
+set(KELVARID_SETUP_EXIT_DOWNGRADE 14)           # a newer build is installed, and no /DOWNGRADE; nothing changed
+set(KELVARID_SETUP_EXIT_REBOOT 3010)            # done, and something completes only at the next restart (what deployment tools know)
+set(KELVARID_SETUP_EXIT_ANOTHER_SETUP 1618)     # another installer or uninstaller of Kelvarid runs (what deployment tools know)
 # The oldest Windows each target's files run on, as _WIN32_WINNT and WINVER say it (the headers
 # then hide what it lacks) and as its installer checks it: XP SP3 for i686, XP x64 and Server
 # 2003 for x86_64. tests/package/windows-imports.txt marks every imported function likewise.
