@@ -116,20 +116,25 @@ Function PutFilesBack
   ${EndIf}
 FunctionEnd
 
-; The files set aside, once the new ones run. One the old program still runs from, as it ends,
-; is tried again for up to 5 s, then goes at the next restart.
-!macro DROP_PREVIOUS NAME
+; Deletes PATH; a file a program still runs from, as it ends, is tried again for up to 5 s,
+; then goes at the next restart.
+!macro DELETE_PATIENTLY PATH
   StrCpy $3 0
-  ${DoWhile} ${FileExists} "$INSTDIR\${NAME}${PREVIOUS}"
-    Delete "$INSTDIR\${NAME}${PREVIOUS}"
+  ${DoWhile} ${FileExists} "${PATH}"
+    Delete "${PATH}"
     ${If} $3 >= 20
-      Delete /REBOOTOK "$INSTDIR\${NAME}${PREVIOUS}"
-      !insertmacro LOG "$INSTDIR\${NAME}${PREVIOUS} goes at the next restart"
+      Delete /REBOOTOK "${PATH}"
+      !insertmacro LOG "${PATH} goes at the next restart"
       ${Break}
     ${EndIf}
     Sleep 250
     IntOp $3 $3 + 1
   ${Loop}
+!macroend
+
+; The files set aside, once the new ones run.
+!macro DROP_PREVIOUS NAME
+  !insertmacro DELETE_PATIENTLY "$INSTDIR\${NAME}${PREVIOUS}"
 !macroend
 Function DropPreviousFiles
   !insertmacro DROP_PREVIOUS kelvarid.exe

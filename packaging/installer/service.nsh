@@ -20,6 +20,30 @@ Var OldEventFile  ; the event source's message file before this run
   ${EndIf}
 !macroend
 
+; Points the service's entry at the program $R1 (a command line: the path in quotes), through
+; the service manager, which the entry and its values stay with. Leaves $0 at 0 when done, else
+; at Windows' error.
+Function SetServiceProgram
+  !insertmacro LOG "the service's program: $R1"
+  StrCpy $0 0
+  System::Call 'advapi32::OpenSCManagerW(p 0, p 0, i ${SC_MANAGER_CONNECT}) p.r2 ?e'
+  Pop $0
+  ${If} $2 P= 0
+    Return
+  ${EndIf}
+  System::Call 'advapi32::OpenServiceW(p r2, w "${SERVICE_NAME}", i ${SERVICE_CHANGE_CONFIG}) p.r3 ?e'
+  Pop $0
+  ${If} $3 P<> 0
+    System::Call 'advapi32::ChangeServiceConfigW(p r3, i ${SERVICE_NO_CHANGE}, i ${SERVICE_NO_CHANGE}, i ${SERVICE_NO_CHANGE}, w R1, p 0, p 0, p 0, p 0, p 0, p 0) i.r4 ?e'
+    Pop $0
+    ${If} $4 <> 0
+      StrCpy $0 0
+    ${EndIf}
+    System::Call 'advapi32::CloseServiceHandle(p r3)'
+  ${EndIf}
+  System::Call 'advapi32::CloseServiceHandle(p r2)'
+FunctionEnd
+
 ; The service's entry for the program in $INSTDIR: an installed one is pointed there, a new
 ; one is made.
 Function MakeServiceEntry
@@ -30,9 +54,12 @@ Function MakeServiceEntry
   ${EndIf}
   ${If} $0 != ""
     StrCpy $OldImagePath $0
-    !insertmacro SERVICE_STEP '"$SYSDIR\sc.exe" config ${SERVICE_NAME} binPath= "\"$INSTDIR\kelvarid-service.exe\""' \
-      "the service's program could not be changed"
-    StrCpy $0 0
+    StrCpy $R1 '"$INSTDIR\kelvarid-service.exe"'
+    Call SetServiceProgram
+    ${If} $0 <> 0
+      StrCpy $R8 "the service's program could not be changed (error $0)"
+      StrCpy $0 1
+    ${EndIf}
     Return
   ${EndIf}
   !insertmacro SERVICE_STEP '"$SYSDIR\sc.exe" create ${SERVICE_NAME} binPath= "\"$INSTDIR\kelvarid-service.exe\"" start= auto obj= "NT AUTHORITY\LocalService" DisplayName= "${PRODUCT}"' \
@@ -152,10 +179,8 @@ Function PutServiceBack
     Return
   ${EndIf}
   ${If} $OldImagePath != ""
-    ; sc wants the quotes inside the path escaped
-    ${WordReplace} $OldImagePath '"' '\"' "+" $1
-    StrCpy $R0 '"$SYSDIR\sc.exe" config ${SERVICE_NAME} binPath= "$1"'
-    Call RunLogged
+    StrCpy $R1 $OldImagePath
+    Call SetServiceProgram
   ${EndIf}
   ${If} $OldPortKind == "string"
     WriteRegStr HKLM "${PARAMETERS_KEY}" "${PORT_VALUE}" "$OldPort"

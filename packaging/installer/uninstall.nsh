@@ -141,9 +141,10 @@ Section "Uninstall"
   Delete /REBOOTOK "$INSTDIR\kelvaridctl.exe"
   Delete "$SMSTARTUP\${PRODUCT}.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
-  ; Should the program have been started meanwhile, its files go at the next restart.
-  Delete /REBOOTOK "$INSTDIR\kelvarid.exe"
-  Delete /REBOOTOK "$INSTDIR\serline.dll"
+  ; The program that made way may still be ending; one started meanwhile keeps its files until
+  ; the next restart.
+  !insertmacro DELETE_PATIENTLY "$INSTDIR\kelvarid.exe"
+  !insertmacro DELETE_PATIENTLY "$INSTDIR\serline.dll"
   Delete /REBOOTOK "$INSTDIR\kelvarid.exe${PREVIOUS}"
   Delete /REBOOTOK "$INSTDIR\serline.dll${PREVIOUS}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"

@@ -1,0 +1,152 @@
+"""The installer off the happy path, under Wine, over an installed service: what a deployment
+tool that reads only exit codes must be able to trust. A file held open, two installers at
+once, a service an administrator disabled, another program holding the service while it moves
+and while it is being deleted, an older build over a newer one; each run's log."""
+import hashlib
+import os
+import subprocess
+import tempfile
+
+from release_helpers import *  # noqa: F401,F403 (the shared names, loaded before this import)
+
+LOG = r"C:\windows\Kelvarid-setup.log"
+LOCK = r"C:\windows\Kelvarid-setup.lock"
+
+
+def files_of(folder):
+    """Each file of the folder with a digest of what it holds."""
+    if not os.path.isdir(folder):
+        return {}
+    return {name: hashlib.sha256(read(os.path.join(folder, name))).hexdigest() for name in sorted(os.listdir(folder))}
+
+
+def state_of(wine, folder, startup_link):
+    """What a refused run must leave as it was: the program's files, the uninstall entry, the
+    service's entry and settings, the Startup shortcut. (A snapshot of the whole prefix would
+    wait for every program in it to end, the service too.)"""
+    return (files_of(folder), wine.reg_values(UNINSTALL_KEY), wine.reg_values(SERVICE_KEY),
+            wine.reg_values(PARAMETERS_KEY), os.path.exists(startup_link))
+
+
+def log_text(wine):
+    try:
+        with open(wine.unix_paths(LOG)[0], encoding="utf-16") as file:
+            return file.read()
+    except OSError:
+        return ""
+
+
+class Holder:
+    """tests/wine/instance_holder.exe holding something (the service, a file) open until ended."""
+
+    def __init__(self, wine, build, *what):
+        self.wine = wine
+        self.folder = tempfile.mkdtemp(prefix="kelvarid-holder-")
+        marker = os.path.join(self.folder, "held")
+        program = windows_path(os.path.join(build, "tests", "wine", "instance_holder.exe"))
+        wine.start(program, *what, windows_path(marker), env={})
+        self.holds = wait_for(lambda: os.path.exists(marker), 15)
+
+    def end(self):
+        for pid, arguments in prefix_processes(self.wine.prefix):
+            if "instance_holder.exe" in " ".join(arguments):
+                os.kill(pid, 15)
+        subprocess.run(["rm", "-rf", self.folder])
+
+
+def test_failures(build, source, objdump, target):
+    wine = Wine(build, source, target)
+    setup = release_file(build, target, SETUP)
+    startup_link = os.path.join(remove_leftovers(wine), "Kelvarid.lnk")
+    if wine.reg_values(SERVICE_KEY) is not None:
+        print("removing a leftover service")
+        wine.run("sc", "stop", SERVICE_NAME)
+        wine.run("sc", "delete", SERVICE_NAME)
+    entry = {}
+    try:
+        code = setup_code(wine, setup, "/S", "/SERVICE", "/PORT=COM2")
+        check(code == 0, f"the installation of the service ended with {code}")
+        entry = wine.reg_values(UNINSTALL_KEY) or {}
+        folder = wine.unix_paths(entry.get("InstallLocation", "C:\\"))[0]
+        installed = files_of(folder)
+
+        # A file of the program held open by another program, sharing it with nobody (a scanner,
+        # a backup): nothing is replaced, the service runs again as it was, and the code says so.
+        holder = Holder(wine, build, "--open-file", entry.get("InstallLocation", "") + r"\serline.dll")
+        try:
+            check(holder.holds, "the test could not hold serline.dll open")
+            code = setup_code(wine, setup, "/S")
+        finally:
+            holder.end()
+        check(code == exit_code("ROLLED_BACK"), f"the upgrade with serline.dll held ended with {code}")
+        check(files_of(folder) == installed, "the failed upgrade left other files than the installed ones")
+        check(service_state(wine) == "RUNNING", f"after the failed upgrade the service is {service_state(wine)}")
+        log = log_text(wine)
+        check("serline.dll is held open" in log and "state at the end: the service Kelvarid runs, on COM2" in log
+              and log.rstrip().endswith(f"exit code {exit_code('ROLLED_BACK')}"),
+              f"the log does not tell the failed upgrade: {log[-600:]!r}")
+
+        # Two installers at once: the second ends at once with the code deployment tools know.
+        first = subprocess.Popen([wine.runner, setup, "/S"], stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+        try:
+            check(wait_for(lambda: os.path.exists(wine.unix_paths(LOCK)[0]), 20), "the first installer took no lock")
+            code = setup_code(wine, setup, "/S")
+            check(code == exit_code("ANOTHER_SETUP"), f"the second installer ended with {code}")
+        finally:
+            check(first.wait(120) == 0, f"the first installer ended with {first.returncode}")
+        check(service_state(wine) == "RUNNING" and not os.path.exists(startup_link),
+              "two installers at once left something beside the running service")
+
+        # An older build over a newer one only when asked for.
+        wine.run("reg", "add", UNINSTALL_KEY, "/v", "Build", "/t", "REG_DWORD", "/d", "65000", "/f")
+        before = state_of(wine, folder, startup_link)
+        code = setup_code(wine, setup, "/S")
+        check(code == exit_code("DOWNGRADE") and state_of(wine, folder, startup_link) == before,
+              f"the downgrade ended with {code}")
+        code = setup_code(wine, setup, "/S", "/DOWNGRADE")
+        check(code == 0, f"the downgrade with /DOWNGRADE ended with {code}")
+
+        # A service an administrator disabled stays disabled and stopped; no other pulser comes.
+        wine.run("sc", "stop", SERVICE_NAME)
+        check(wait_for(lambda: service_state(wine) == "STOPPED", 20), "the service did not stop")
+        wine.run("reg", "add", SERVICE_KEY, "/v", "Start", "/t", "REG_DWORD", "/d", "4", "/f")
+        code = setup_code(wine, setup, "/S")
+        check(code == 0, f"the upgrade of the disabled service ended with {code}")
+        check(service_state(wine) == "STOPPED" and (wine.reg_values(SERVICE_KEY) or {}).get("Start") == "0x4",
+              f"the disabled service is {service_state(wine)}, {wine.reg_values(SERVICE_KEY)}")
+        check(not os.path.exists(startup_link) and not program_runs(wine), "the upgrade started the log-on start beside it")
+        wine.run("reg", "add", SERVICE_KEY, "/v", "Start", "/t", "REG_DWORD", "/d", "2", "/f")
+        wine.run("sc", "start", SERVICE_NAME)
+
+        # Another program holds the service open (the Services console, a monitoring agent): the
+        # service moves to another folder with its settings, and nothing is deleted.
+        holder = Holder(wine, build, "--service-handle")
+        try:
+            check(holder.holds, "the test could not hold the service open")
+            wine.run("reg", "add", PARAMETERS_KEY, "/v", "FailAfter", "/t", "REG_DWORD", "/d", "300", "/f")
+            moved = r"C:\Kelvarid Moved"
+            code = setup_code(wine, setup, "/S", f'"/D={moved}"')
+            check(code == 0, f"the move while the service was held ended with {code}")
+            entry = wine.reg_values(UNINSTALL_KEY) or {}
+            service = wine.reg_values(SERVICE_KEY) or {}
+            check(moved in service.get("ImagePath", "") and service_state(wine) == "RUNNING"
+                  and (wine.reg_values(PARAMETERS_KEY) or {}).get("FailAfter") == "0x12c",
+                  f"after the move: {service}, {service_state(wine)}, {wine.reg_values(PARAMETERS_KEY)}")
+            check(not os.path.exists(folder), "the old folder stayed")
+
+            # Switched to the log-on start, the service is only marked for deletion while held: a
+            # switch back waits for it, then refuses with its own code and changes nothing.
+            code = setup_code(wine, setup, "/S", "/LOGON")
+            check(code == 0, f"the switch to log-on while the service was held ended with {code}")
+            moved_folder = wine.unix_paths(moved)[0]
+            before = state_of(wine, moved_folder, startup_link)
+            code = setup_code(wine, setup, "/S", "/SERVICE")
+            check(code == exit_code("SERVICE_BEING_DELETED") and state_of(wine, moved_folder, startup_link) == before,
+                  f"the switch back to the service marked for deletion ended with {code}")
+        finally:
+            holder.end()
+        check(wait_for(lambda: wine.reg_values(SERVICE_KEY) is None, 20), "the service did not go once let go")
+    finally:
+        uninstall_silently(wine, entry, TARGETS[target]["view"], "after the failures")
+        remove_leftovers(wine)
