@@ -22,14 +22,23 @@ def read_product(build):
     return values
 
 
-# Set from the build's product.env when the test starts.
+# Set from the build's product.env by load(), before the tests' modules import these names.
 PRODUCT = {}
-
-
-VERSION = SERVICE_KEY = PARAMETERS_KEY = PORT_VALUE = EVENT_SOURCE_KEY = SERVICE_NAME = ""
-
-
+VERSION = BUILD_TEXT = SERVICE_KEY = PARAMETERS_KEY = PORT_VALUE = EVENT_SOURCE_KEY = SERVICE_NAME = ""
 RECORD_FOLDER = ""  # C:\ProgramData\<folder of the record>
+
+
+def load(build):
+    global VERSION, BUILD_TEXT, SERVICE_NAME, SERVICE_KEY, EVENT_SOURCE_KEY, PARAMETERS_KEY, PORT_VALUE, RECORD_FOLDER
+    PRODUCT.update(read_product(build))
+    VERSION = PRODUCT["KELVARID_VERSION_TEXT"]
+    BUILD_TEXT = PRODUCT["KELVARID_BUILD_TEXT"]
+    SERVICE_NAME = PRODUCT["KELVARID_SERVICE_NAME"]
+    SERVICE_KEY = "HKLM\\" + PRODUCT["KELVARID_SERVICE_KEY"]
+    EVENT_SOURCE_KEY = "HKLM\\" + PRODUCT["KELVARID_EVENT_SOURCE_KEY"]
+    PARAMETERS_KEY = "HKLM\\" + PRODUCT["KELVARID_PARAMETERS_KEY"]
+    PORT_VALUE = PRODUCT["KELVARID_PORT_VALUE"]
+    RECORD_FOLDER = "C:\\ProgramData\\" + PRODUCT["KELVARID_RECORD_FOLDER"]
 
 
 # What tells the targets' files apart: the PE machine, the manifest's architecture, the
