@@ -9,6 +9,7 @@ import tempfile
 import time
 
 from release_helpers import *  # noqa: F401,F403 (the shared names, loaded before this import)
+from installer_logon import upgrade_while_the_program_runs
 
 
 # Settings an administrator adds under the service's Parameters, as `reg add` writes them.

@@ -381,10 +381,11 @@ def windows_exit_code(wine, command_line, timeout=180):
     batch, code_file = os.path.join(work, "run.bat"), os.path.join(work, "code.txt")
     try:
         with open(batch, "w", newline="\r\n") as file:
-            file.write(f"@{command_line}\n@echo %ERRORLEVEL%> {windows_path(code_file)}\n")
+            # A word before the code: "echo 2> file" would send the echo's handle 2 there.
+            file.write(f"@{command_line}\n@echo code %ERRORLEVEL% > {windows_path(code_file)}\n")
         wine.run("cmd", "/c", windows_path(batch), timeout=timeout)
         with open(code_file) as file:
-            return int(file.read().strip())
+            return int(file.read().split()[1])
     finally:
         subprocess.run(["rm", "-rf", work])
 

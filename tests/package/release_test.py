@@ -2,10 +2,8 @@
 """Tests of the release files that packaging/make-release.sh makes in <build>/dist, for one
 Windows target (i686 or x86_64) each.
 
-    release_test.py zip        <build> <source> <objdump> <target>
-    release_test.py binaries   <build> <source> <objdump> <target>
-    release_test.py installer  <build> <source> <objdump> <target>
-    release_test.py other      <build> <source> <objdump> <target> <the other target's installer>
+    release_test.py zip|binaries|installer|service|folders|failures <build> <source> <objdump> <target>
+    release_test.py other <build> <source> <objdump> <target> <the other target's installer>
 
 zip:       the portable zip holds exactly the built program, its library and the read-me.
 binaries:  both files are built for the target's processor, import only Windows' own DLLs, the
@@ -13,12 +11,15 @@ binaries:  both files are built for the target's processor, import only Windows'
            program also its manifest, which names the target's architecture, and its icon, as
            does the installer, itself a program of the target's kind), and the two together stay
            under 256 KiB.
-installer: under Wine, the silent installer puts the files in place and registers the
-           uninstaller; the Start-menu and Startup shortcuts start the installed program, which
-           pulses (with the recording stand-in library in place of serline.dll); while it runs,
-           the uninstaller does not touch it, nor, while a Kelvarid that cannot be asked to
-           make way runs, the installer; the silent uninstaller then leaves the machine as it
-           found it.
+installer: under Wine (installer_logon.py), the silent installer puts the files in place and
+           registers the uninstaller; the Start-menu and Startup shortcuts start the installed
+           program, which pulses (with the recording stand-in library in place of serline.dll);
+           while a Kelvarid that cannot be asked to make way runs, neither the installer nor the
+           uninstaller touches it; one that can makes way for the quiet uninstall string, which
+           returns once the machine is as it found it.
+service:   the service mode (installer_service.py): options refused, an upgrade that keeps every
+           setting, the switches both ways; folders: the service's program in folders of its own.
+failures:  off the happy path (installer_failures.py): every code true, a failure put back.
 other:     in a 64-bit prefix (x86_64), with the i686 installer: while one target's Kelvarid is
            installed, the other's installer refuses (exit code 3) and changes nothing. In a
            32-bit prefix (i686), the x86_64 installer does not install anything.
