@@ -110,13 +110,14 @@ def test_failures(build, source, objdump, target):
         # A service an administrator disabled stays disabled and stopped; no other pulser comes.
         wine.run("sc", "stop", SERVICE_NAME)
         check(wait_for(lambda: service_state(wine) == "STOPPED", 20), "the service did not stop")
-        wine.run("reg", "add", SERVICE_KEY, "/v", "Start", "/t", "REG_DWORD", "/d", "4", "/f")
+        helper = os.path.join(build, "tests", "wine", "instance_holder.exe")
+        check(wine.run(helper, "--service-start", "4").returncode == 0, "the test could not disable the service")
         code = setup_code(wine, setup, "/S")
         check(code == 0, f"the upgrade of the disabled service ended with {code}")
         check(service_state(wine) == "STOPPED" and (wine.reg_values(SERVICE_KEY) or {}).get("Start") == "0x4",
               f"the disabled service is {service_state(wine)}, {wine.reg_values(SERVICE_KEY)}")
         check(not os.path.exists(startup_link) and not program_runs(wine), "the upgrade started the log-on start beside it")
-        wine.run("reg", "add", SERVICE_KEY, "/v", "Start", "/t", "REG_DWORD", "/d", "2", "/f")
+        wine.run(helper, "--service-start", "2")
         wine.run("sc", "start", SERVICE_NAME)
 
         # Another program holds the service open (the Services console, a monitoring agent): the

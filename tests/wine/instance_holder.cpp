@@ -6,7 +6,9 @@
 // service's own name instead, as someone who made it first would. With --service-handle <file>
 // it holds the service itself open, as the Services console or a monitoring agent does; with
 // --open-file <path> <file> the file at path, open and shared with nobody, as a virus scanner
-// or a backup may.
+// or a backup may. With --service-start <n> it only sets the service's start type (2 automatic, 4
+// disabled) through the service manager, as an administrator does with sc config, which Wine's sc
+// lacks.
 #include <windows.h>
 
 #include "platform/one_instance.h"
@@ -25,10 +27,19 @@ bool HoldService() {
     return manager != nullptr && OpenServiceW(manager, kelvarid::product::kServiceName, SERVICE_QUERY_STATUS) != nullptr;
 }
 
+bool SetServiceStart(const wchar_t* start) {
+    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceW(manager, kelvarid::product::kServiceName, SERVICE_CHANGE_CONFIG) : nullptr;
+    return service != nullptr && ChangeServiceConfigW(service, SERVICE_NO_CHANGE, static_cast<DWORD>(_wtoi(start)),
+                                                      SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                      nullptr, nullptr);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc == 2 && lstrcmpW(argv[1], L"--nothing") == 0) Sleep(INFINITE);
+    if (argc == 3 && lstrcmpW(argv[1], L"--service-start") == 0) return SetServiceStart(argv[2]) ? 0 : 2;
     if (argc == 3 && lstrcmpW(argv[1], L"--service-handle") == 0) {
         if (!HoldService() || !Marked(argv[2])) return 2;
         Sleep(INFINITE);
