@@ -2,7 +2,6 @@
 tool that reads only exit codes must be able to trust. A file held open, two installers at
 once, a service an administrator disabled, another program holding the service while it moves
 and while it is being deleted, an older build over a newer one; each run's log."""
-import hashlib
 import os
 import subprocess
 import tempfile
@@ -11,21 +10,6 @@ from release_helpers import *  # noqa: F401,F403 (the shared names, loaded befor
 
 LOG = r"C:\windows\Kelvarid-setup.log"
 LOCK = r"C:\windows\Kelvarid-setup.lock"
-
-
-def files_of(folder):
-    """Each file of the folder with a digest of what it holds."""
-    if not os.path.isdir(folder):
-        return {}
-    return {name: hashlib.sha256(read(os.path.join(folder, name))).hexdigest() for name in sorted(os.listdir(folder))}
-
-
-def state_of(wine, folder, startup_link):
-    """What a refused run must leave as it was: the program's files, the uninstall entry, the
-    service's entry and settings, the Startup shortcut. (A snapshot of the whole prefix would
-    wait for every program in it to end, the service too.)"""
-    return (files_of(folder), wine.reg_values(UNINSTALL_KEY), wine.reg_values(SERVICE_KEY),
-            wine.reg_values(PARAMETERS_KEY), os.path.exists(startup_link))
 
 
 def log_text(wine):
@@ -54,21 +38,37 @@ class Holder:
         subprocess.run(["rm", "-rf", self.folder])
 
 
-def test_failures(build, source, objdump, target):
-    wine = Wine(build, source, target)
-    setup = release_file(build, target, SETUP)
-    startup_link = os.path.join(remove_leftovers(wine), "Kelvarid.lnk")
-    if wine.reg_values(SERVICE_KEY) is not None:
-        print("removing a leftover service")
-        wine.run("sc", "stop", SERVICE_NAME)
-        wine.run("sc", "delete", SERVICE_NAME)
-    entry = {}
-    try:
-        code = setup_code(wine, setup, "/S", "/SERVICE", "/PORT=COM2")
+class InstalledService:
+    """The service installed on COM2 in a clean prefix for a test, and uninstalled after it by
+    the quiet uninstall string, whatever the test left."""
+
+    def __init__(self, build, source, target):
+        self.wine = Wine(build, source, target)
+        self.view = TARGETS[target]["view"]
+        self.setup = release_file(build, target, SETUP)
+        self.startup_link = os.path.join(remove_leftovers(self.wine), "Kelvarid.lnk")
+        if self.wine.reg_values(SERVICE_KEY) is not None:
+            print("removing a leftover service")
+            self.wine.run("sc", "stop", SERVICE_NAME)
+            self.wine.run("sc", "delete", SERVICE_NAME)
+        code = setup_code(self.wine, self.setup, "/S", "/SERVICE", "/PORT=COM2")
         check(code == 0, f"the installation of the service ended with {code}")
-        entry = wine.reg_values(UNINSTALL_KEY) or {}
-        folder = wine.unix_paths(entry.get("InstallLocation", "C:\\"))[0]
-        installed = files_of(folder)
+        self.entry = self.wine.reg_values(UNINSTALL_KEY) or {}
+        self.folder = self.wine.unix_paths(self.entry.get("InstallLocation", "C:\\"))[0]
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exception):
+        uninstall_silently(self.wine, self.entry, self.view, "after the test")
+        remove_leftovers(self.wine)
+
+
+def test_failures(build, source, objdump, target):
+    with InstalledService(build, source, target) as installed:
+        wine, setup, folder, entry, startup_link = (installed.wine, installed.setup, installed.folder, installed.entry,
+                                                    installed.startup_link)
+        files_before = files_of(folder)
 
         # A file of the program held open by another program, sharing it with nobody (a scanner,
         # a backup): nothing is replaced, the service runs again as it was, and the code says so.
@@ -79,7 +79,7 @@ def test_failures(build, source, objdump, target):
         finally:
             holder.end()
         check(code == exit_code("ROLLED_BACK"), f"the upgrade with serline.dll held ended with {code}")
-        check(files_of(folder) == installed, "the failed upgrade left other files than the installed ones")
+        check(files_of(folder) == files_before, "the failed upgrade left other files than the installed ones")
         check(service_state(wine) == "RUNNING", f"after the failed upgrade the service is {service_state(wine)}")
         log = log_text(wine)
         check("serline.dll is held open" in log and "state at the end: the service Kelvarid runs, on COM2" in log
@@ -117,9 +117,11 @@ def test_failures(build, source, objdump, target):
         check(service_state(wine) == "STOPPED" and (wine.reg_values(SERVICE_KEY) or {}).get("Start") == "0x4",
               f"the disabled service is {service_state(wine)}, {wine.reg_values(SERVICE_KEY)}")
         check(not os.path.exists(startup_link) and not program_runs(wine), "the upgrade started the log-on start beside it")
-        wine.run(helper, "--service-start", "2")
-        wine.run("sc", "start", SERVICE_NAME)
 
+
+def test_held_service(build, source, objdump, target):
+    with InstalledService(build, source, target) as installed:
+        wine, setup, folder, startup_link = installed.wine, installed.setup, installed.folder, installed.startup_link
         # Another program holds the service open (the Services console, a monitoring agent): the
         # service moves to another folder with its settings, and nothing is deleted.
         holder = Holder(wine, build, "--service-handle")
@@ -129,7 +131,7 @@ def test_failures(build, source, objdump, target):
             moved = r"C:\Kelvarid Moved"
             code = setup_code(wine, setup, "/S", f'"/D={moved}"')
             check(code == 0, f"the move while the service was held ended with {code}")
-            entry = wine.reg_values(UNINSTALL_KEY) or {}
+            installed.entry = wine.reg_values(UNINSTALL_KEY) or {}
             service = wine.reg_values(SERVICE_KEY) or {}
             check(moved in service.get("ImagePath", "") and service_state(wine) == "RUNNING"
                   and (wine.reg_values(PARAMETERS_KEY) or {}).get("FailAfter") == "0x12c",
@@ -148,6 +150,3 @@ def test_failures(build, source, objdump, target):
         finally:
             holder.end()
         check(wait_for(lambda: wine.reg_values(SERVICE_KEY) is None, 20), "the service did not go once let go")
-    finally:
-        uninstall_silently(wine, entry, TARGETS[target]["view"], "after the failures")
-        remove_leftovers(wine)

@@ -105,10 +105,11 @@ def service_mode(wine, build, target):
         check(code == 0, f"the upgrade over Port ' com3<tab>' ended with {code}")
         expect_service("COM3")
         wine.run("reg", "add", PARAMETERS_KEY, "/v", PORT_VALUE, "/d", "COM256", "/f")
-        files_now, registry_now = snapshot(wine)
+        folder = wine.unix_paths(entry.get("InstallLocation", "C:\\"))[0]
+        before = state_of(wine, folder, startup_link)
         code = wine.run(setup, "/S").returncode
         check(code == exit_code("BAD_PORT"), f"the upgrade over Port COM256 ended with {code}")
-        check(snapshot(wine) == (files_now, registry_now), "the refused upgrade over Port COM256 changed the prefix")
+        check(state_of(wine, folder, startup_link) == before, "the refused upgrade over Port COM256 changed the prefix")
         check(service_state(wine) == "RUNNING", "the refused upgrade stopped the service")
 
         # /LOGON: started at log-on, the service is gone with everything of its own.

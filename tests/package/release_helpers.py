@@ -1,6 +1,7 @@
 """What the release tests share: the build's names and numbers, checks, and a Wine prefix with
 the installer's and the programs' state in it."""
 import glob
+import hashlib
 import os
 import re
 import subprocess
@@ -202,6 +203,21 @@ def snapshot(wine):
                     if "kelvarid" in line.lower():
                         registry.add(f"{hive}: {key}: {line.strip() if not line.startswith('[') else ''}")
     return files, registry
+
+
+def files_of(folder):
+    """Each file of the folder with a digest of what it holds."""
+    if not os.path.isdir(folder):
+        return {}
+    return {name: hashlib.sha256(read(os.path.join(folder, name))).hexdigest() for name in sorted(os.listdir(folder))}
+
+
+def state_of(wine, folder, startup_link):
+    """What a refused run must leave as it was: the program's files, the uninstall entry, the
+    service's entry and settings, the Startup shortcut. (A snapshot of the whole prefix would
+    wait for every program in it to end, the service too.)"""
+    return (files_of(folder), wine.reg_values(UNINSTALL_KEY), wine.reg_values(SERVICE_KEY),
+            wine.reg_values(PARAMETERS_KEY), os.path.exists(startup_link))
 
 
 def wait_for(condition, seconds):

@@ -2,7 +2,7 @@
 """Tests of the release files that packaging/make-release.sh makes in <build>/dist, for one
 Windows target (i686 or x86_64) each.
 
-    release_test.py zip|binaries|installer|service|folders|failures <build> <source> <objdump> <target>
+    release_test.py zip|binaries|installer|service|folders|failures|held <build> <source> <objdump> <target>
     release_test.py other <build> <source> <objdump> <target> <the other target's installer>
 
 zip:       the portable zip holds exactly the built program, its library and the read-me.
@@ -19,7 +19,8 @@ installer: under Wine (installer_logon.py), the silent installer puts the files 
            returns once the machine is as it found it.
 service:   the service mode (installer_service.py): options refused, an upgrade that keeps every
            setting, the switches both ways; folders: the service's program in folders of its own.
-failures:  off the happy path (installer_failures.py): every code true, a failure put back.
+failures:  off the happy path (installer_failures.py): every code true, a failure put back;
+held:      the service held open by another program while it moves and while it is deleted.
 other:     in a 64-bit prefix (x86_64), with the i686 installer: while one target's Kelvarid is
            installed, the other's installer refuses (exit code 3) and changes nothing. In a
            32-bit prefix (i686), the x86_64 installer does not install anything.
@@ -234,5 +235,5 @@ if __name__ == "__main__":
     else:
         {"zip": test_zip, "binaries": test_binaries, "installer": installer_logon.test_installer,
          "service": installer_service.test_service_mode, "folders": installer_service.test_folders,
-         "failures": installer_failures.test_failures}[case](build, source, objdump, target)
+         "failures": installer_failures.test_failures, "held": installer_failures.test_held_service}[case](build, source, objdump, target)
     finish()
