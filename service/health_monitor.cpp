@@ -54,6 +54,7 @@ void HealthMonitor::RoundStarted(const HealthSettings& settings, const std::vect
     }
     problems_ = problems;
     if (!anyRound_ || settings != settings_) log_.SettingsInForce(settings);
+    if (settings.testCommand != settings_.testCommand) testPassed_ = false;
     anyRound_ = true;
     ForgetChecksNotIn(settings);
     settings_ = settings;
@@ -78,7 +79,15 @@ void HealthMonitor::RoundFinished(const RoundObservation& seen, Instant now) {
         Update(settings_.heartbeatFiles[i], passed, why, round);
         allPassed = allPassed && passed;
     }
-    CountGoodTime(allPassed, now);
+    CountGoodTime(allPassed && (settings_.testCommand.empty() || testPassed_), now);
+}
+
+void HealthMonitor::TestFinished(const std::wstring& command, const CommandOutcome& outcome, Instant started) {
+    if (settings_.mode == HealthMode::Off || command != settings_.testCommand) return;
+    using Why = CheckFailure::Why;
+    constexpr Why kWhy[] = {Why::CommandFailed, Why::CommandTimedOut, Why::CommandNotStarted};
+    testPassed_ = outcome.end == CommandOutcome::End::Exited && outcome.code == 0;
+    Update(command, testPassed_, kWhy[static_cast<int>(outcome.end)], started, outcome.code, outcome.lastLine);
 }
 
 RiseAnswer HealthMonitor::AtRise(Instant now) {
@@ -129,7 +138,8 @@ void HealthMonitor::Stopped() {
     records_.Save();
 }
 
-void HealthMonitor::Update(const std::wstring& check, bool passed, CheckFailure::Why why, Instant since) {
+void HealthMonitor::Update(const std::wstring& check, bool passed, CheckFailure::Why why, Instant since,
+                           std::uint32_t code, const std::wstring& output) {
     const auto found = checks_.find(check);
     const bool wasFailing = found != checks_.end() && found->second.failing;
     if (passed) {
@@ -139,7 +149,7 @@ void HealthMonitor::Update(const std::wstring& check, bool passed, CheckFailure:
     }
     if (wasFailing) return;
     checks_[check] = CheckState{true, since.steadyMs, since.wall, false};
-    log_.CheckFails(CheckFailure{why, check, since.wall}, settings_);
+    log_.CheckFails(CheckFailure{why, check, since.wall, code, output}, settings_);
 }
 
 bool HealthMonitor::HeartbeatPasses(const std::wstring& file, const std::optional<std::uint64_t>& written,
@@ -192,7 +202,7 @@ void HealthMonitor::UpdateLimit() {
 void HealthMonitor::ForgetChecksNotIn(const HealthSettings& settings) {
     const auto listed = [&](const std::wstring& check) {
         if (settings.mode == HealthMode::Off) return false;
-        if (check == kUnfinishedRoundCheck) return true;
+        if (check == kUnfinishedRoundCheck || check == settings.testCommand) return true;
         const auto& processes = settings.processes;
         const auto& files = settings.heartbeatFiles;
         return std::find(processes.begin(), processes.end(), check) != processes.end() ||

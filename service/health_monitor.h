@@ -26,6 +26,13 @@ struct RoundObservation {
     std::vector<std::optional<std::uint64_t>> filesWritten;  // last write time; none: missing or unreadable
 };
 
+// How a run of the administrator's test command ended.
+struct CommandOutcome {
+    enum class End { Exited, TimedOut, NotStarted } end = End::Exited;
+    std::uint32_t code = 0;  // Exited: its exit code; NotStarted: the system's error
+    std::wstring lastLine;   // the last line it wrote, for the log
+};
+
 // Every check passing for this long ends a run of stops in a row.
 inline constexpr std::int64_t kGoodHourMs = 3600 * 1000;
 
@@ -43,6 +50,9 @@ public:
     void RoundStarted(const HealthSettings& settings, const std::vector<SettingProblem>& problems, Instant now);
     // The round that began last has seen this.
     void RoundFinished(const RoundObservation& seen, Instant now);
+    // The test command `command`, started at `started`, has ended: it counts as a check, under
+    // its command line, when the settings still name it.
+    void TestFinished(const std::wstring& command, const CommandOutcome& outcome, Instant started);
     // A rise is due: a drill leaves it out; else the checks hold it when one has failed for
     // long enough, and from then on hold every rise.
     RiseAnswer AtRise(Instant now);
@@ -75,7 +85,8 @@ private:
     // False when the checks stop the pulses; from then on always false.
     bool MayRaise(Instant now);
     void LogLastRun(const RunRecord& last, WindowsRun run);
-    void Update(const std::wstring& check, bool passed, CheckFailure::Why why, Instant since);
+    void Update(const std::wstring& check, bool passed, CheckFailure::Why why, Instant since, std::uint32_t code = 0,
+                const std::wstring& output = {});
     bool HeartbeatPasses(const std::wstring& file, const std::optional<std::uint64_t>& written, Instant now,
                          CheckFailure::Why& why);
     void MarkUnfinishedRound(Instant now);
@@ -96,6 +107,7 @@ private:
     std::map<std::wstring, Heartbeat> heartbeats_;
     std::optional<Instant> roundStarted_;
     std::optional<std::int64_t> allPassingSinceMs_;
+    bool testPassed_ = false;  // the last run of the test command named now passed
     bool limited_ = false;  // too many stops in a row: the checks only watch
     bool limitLogged_ = false;
     bool stopped_ = false;

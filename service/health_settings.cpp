@@ -72,6 +72,19 @@ std::vector<std::wstring> Entries(const RawValue& raw, const wchar_t* name, bool
     return kept;
 }
 
+// A command line: one string, blanks around it not counted; none when empty.
+std::wstring CommandLine(const RawValue& raw, const wchar_t* name, std::vector<SettingProblem>& problems) {
+    if (!raw.present) return {};
+    if ((raw.type != kRegString && raw.type != kRegExpandString) || raw.strings.size() != 1) {
+        problems.push_back({SettingProblem::Kind::BadValue, name, TypeName(raw.type), L"-"});
+        return {};
+    }
+    const std::wstring& text = raw.strings.front();
+    const std::size_t first = text.find_first_not_of(L" \t");
+    if (first == std::wstring::npos) return {};
+    return text.substr(first, text.find_last_not_of(L" \t") - first + 1);
+}
+
 }  // namespace
 
 bool IsImageName(std::wstring_view entry) { return IsNamePart(entry) && EndsWithExe(entry); }
@@ -116,6 +129,8 @@ HealthSettings ReadHealthSettings(const RawHealthValues& raw, std::vector<Settin
     settings.startupGrace = Number(raw.startupGrace, kStartupGrace, 0, kAny, defaults.startupGrace, problems);
     settings.maxHealthResets = Number(raw.maxHealthResets, kMaxHealthResets, 1, kAny, defaults.maxHealthResets, problems);
     settings.drillTimeout = Number(raw.drillTimeout, kDrillTimeout, 60, 3600, defaults.drillTimeout, problems);
+    settings.testCommand = CommandLine(raw.testCommand, kTestCommand, problems);
+    settings.testTimeout = Number(raw.testTimeout, kTestTimeout, 5, 600, defaults.testTimeout, problems);
     if (settings.mode == HealthMode::Act && !settings.HasChecks()) {
         problems.push_back({SettingProblem::Kind::NoUsableCheck, kHealthChecks, L"2", L"0"});
         settings.mode = HealthMode::Off;

@@ -23,9 +23,11 @@ struct HealthSettings {
     std::uint32_t startupGrace = 600;          // seconds from the start in which no check acts
     std::uint32_t maxHealthResets = 3;         // stops by checks in a row before they only watch
     std::uint32_t drillTimeout = 600;          // seconds after the last pulse a drill waits for the reset
+    std::wstring testCommand;                  // the administrator's own check: a command line; exit code 0 passes
+    std::uint32_t testTimeout = 60;            // seconds the test may run before it fails and is ended
 
     bool operator==(const HealthSettings&) const = default;
-    bool HasChecks() const { return !processes.empty() || !heartbeatFiles.empty(); }
+    bool HasChecks() const { return !processes.empty() || !heartbeatFiles.empty() || !testCommand.empty(); }
 };
 
 // The values' names under the Parameters key.
@@ -38,6 +40,8 @@ inline constexpr wchar_t kFailAfter[] = L"FailAfter";
 inline constexpr wchar_t kStartupGrace[] = L"StartupGrace";
 inline constexpr wchar_t kMaxHealthResets[] = L"MaxHealthResets";
 inline constexpr wchar_t kDrillTimeout[] = L"DrillTimeout";
+inline constexpr wchar_t kTestCommand[] = L"TestCommand";
+inline constexpr wchar_t kTestTimeout[] = L"TestTimeout";
 }  // namespace health_values
 
 // One value as the registry holds it. `type` is the registry's type number (REG_DWORD is 4,
@@ -46,15 +50,17 @@ struct RawValue {
     bool present = false;
     std::uint32_t type = 0;
     std::uint32_t number = 0;           // REG_DWORD
-    std::vector<std::wstring> strings;  // REG_MULTI_SZ
+    std::vector<std::wstring> strings;  // REG_MULTI_SZ; REG_SZ and REG_EXPAND_SZ (expanded) as one string
 };
 
+inline constexpr std::uint32_t kRegString = 1;
+inline constexpr std::uint32_t kRegExpandString = 2;
 inline constexpr std::uint32_t kRegDword = 4;
 inline constexpr std::uint32_t kRegMultiString = 7;
 
 struct RawHealthValues {
     RawValue healthChecks, processes, heartbeatFiles, heartbeatMaxAge, failAfter, startupGrace, maxHealthResets,
-        drillTimeout;
+        drillTimeout, testCommand, testTimeout;
 };
 
 // A value or an entry that cannot be used as it stands.

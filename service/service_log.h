@@ -46,9 +46,19 @@ public:
 inline constexpr wchar_t kUnfinishedRoundCheck[] = L"HealthChecks";
 
 struct CheckFailure {
-    enum class Why { ProcessNotRunning, FileMissing, FileUnchanged, RoundUnfinished } why;
-    std::wstring check;   // the image name, the file's path, or kUnfinishedRoundCheck
+    enum class Why {
+        ProcessNotRunning,
+        FileMissing,
+        FileUnchanged,
+        RoundUnfinished,
+        CommandFailed,      // the test command ended with the exit code `code`
+        CommandTimedOut,    // it ran past TestTimeout and was ended, with what it started
+        CommandNotStarted,  // it could not be started: `code` is the system's error
+    } why;
+    std::wstring check;   // the image name, the file's path, the test command, or kUnfinishedRoundCheck
     std::uint64_t since;  // system time
+    std::uint32_t code = 0;
+    std::wstring output;  // the last line the test command wrote
 };
 
 enum class DrillAnswer : int;  // service/drill.h

@@ -117,7 +117,8 @@ void EventLog::SettingsInForce(const HealthSettings& settings) {
     Write(EVENTLOG_INFORMATION_TYPE, MSG_HEALTH_SETTINGS,
           {Decimal(static_cast<unsigned long>(settings.mode)), Listed(settings.processes), Listed(settings.heartbeatFiles),
            Decimal(settings.heartbeatMaxAge), Decimal(settings.failAfter), Decimal(settings.startupGrace),
-           Decimal(settings.maxHealthResets), Decimal(settings.drillTimeout)});
+           Decimal(settings.maxHealthResets), Decimal(settings.drillTimeout),
+           settings.testCommand.empty() ? std::wstring(L"-") : settings.testCommand, Decimal(settings.testTimeout)});
 }
 
 void EventLog::BadSetting(const SettingProblem& problem) {
@@ -145,6 +146,14 @@ void EventLog::CheckFails(const CheckFailure& failure, const HealthSettings& set
     case CheckFailure::Why::RoundUnfinished:
         return Write(EVENTLOG_WARNING_TYPE, MSG_ROUND_UNFINISHED,
                      {failure.check, since, texts::Decimal(settings.failAfter)});
+    case CheckFailure::Why::CommandFailed:
+        return Write(EVENTLOG_WARNING_TYPE, MSG_TEST_FAILED,
+                     {failure.check, since, texts::Decimal(failure.code), failure.output});
+    case CheckFailure::Why::CommandTimedOut:
+        return Write(EVENTLOG_WARNING_TYPE, MSG_TEST_TIMED_OUT,
+                     {failure.check, since, texts::Decimal(settings.testTimeout), failure.output});
+    case CheckFailure::Why::CommandNotStarted:
+        return Write(EVENTLOG_WARNING_TYPE, MSG_TEST_NOT_STARTED, {failure.check, since, texts::Decimal(failure.code)});
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "service/win32/health_probes.h"
 #include "service/win32/registry_settings.h"
+#include "service/win32/test_command.h"
 #include "service/win32/windows_run.h"
 
 namespace kelvarid {
@@ -30,12 +31,20 @@ bool HealthChecks::Start() {
     stopEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!stopEvent_) return false;
     thread_.reset(CreateThread(nullptr, 0, &RunRounds, this, 0, nullptr));
-    return static_cast<bool>(thread_);
+    if (!thread_) return false;
+    // Without it the test command never runs, and never passes: a check that acts stops the
+    // pulses, as any check that cannot be made.
+    testThread_.reset(CreateThread(nullptr, 0, &RunTests, this, 0, nullptr));
+    return true;
 }
 
 bool HealthChecks::Stop() {
     if (stopEvent_) SetEvent(stopEvent_.get());
-    const bool ended = !thread_ || WaitForSingleObject(thread_.get(), kRoundEndWaitMs) == WAIT_OBJECT_0;
+    const HANDLE threads[] = {thread_.get(), testThread_.get()};
+    bool ended = true;
+    for (HANDLE thread : threads) {
+        ended = (thread == nullptr || WaitForSingleObject(thread, kRoundEndWaitMs) == WAIT_OBJECT_0) && ended;
+    }
     {
         Locked locked(lock_);
         stopped_ = true;
@@ -75,6 +84,32 @@ DWORD WINAPI HealthChecks::RunRounds(void* self) {
         checks.Round();
     } while (WaitForSingleObject(checks.stopEvent_.get(), kRoundIntervalMs) == WAIT_TIMEOUT);
     return 0;
+}
+
+DWORD WINAPI HealthChecks::RunTests(void* self) {
+    auto& checks = *static_cast<HealthChecks*>(self);
+    do {
+        checks.Test();
+    } while (WaitForSingleObject(checks.stopEvent_.get(), kRoundIntervalMs) == WAIT_TIMEOUT);
+    return 0;
+}
+
+void HealthChecks::Test() {
+    std::wstring command;
+    std::uint32_t timeout = 0;
+    Instant started;
+    {
+        Locked locked(lock_);
+        const HealthSettings& settings = monitor_.Settings();
+        if (stopped_ || settings.mode == HealthMode::Off || settings.testCommand.empty()) return;
+        command = settings.testCommand;
+        timeout = settings.testTimeout;
+        started = clock_.Now();
+    }
+    const CommandOutcome outcome = RunTestCommand(command, timeout, stopEvent_.get());
+    Locked locked(lock_);
+    if (stopped_) return;
+    monitor_.TestFinished(command, outcome, started);
 }
 
 void HealthChecks::Round() {

@@ -1,5 +1,7 @@
 // The health checks as the service runs them: a round at the start and every 10 s on a thread
-// of their own, so that no check ever delays a pulse edge; the pulsing thread asks before every
+// of their own, so that no check ever delays a pulse edge; the administrator's test command on
+// another, one run at a time, 10 s after the last one ended, so that a test that takes its time
+// delays no round; the pulsing thread asks before every
 // rise; the record is written on a thread of its own too. The three threads reach the decisions
 // (HealthMonitor) under one lock, held only while they decide, never while a round looks at
 // processes and files, nor while the record is written.
@@ -42,7 +44,9 @@ public:
 
 private:
     static DWORD WINAPI RunRounds(void* self);
+    static DWORD WINAPI RunTests(void* self);
     void Round();
+    void Test();
     void Written(unsigned long error) override;
 
     MachineClock& clock_;
@@ -51,6 +55,7 @@ private:
     HealthMonitor monitor_;
     UniqueHandle stopEvent_;
     UniqueHandle thread_;
+    UniqueHandle testThread_;
     bool stopped_ = false;  // under lock_: a round that wakes after STOP decides nothing
 };
 

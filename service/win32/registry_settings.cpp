@@ -16,6 +16,14 @@ namespace {
 
 using namespace health_values;
 
+// A REG_SZ or REG_EXPAND_SZ value, the latter with the service's environment put in.
+RawValue ReadText(const wchar_t* name, RawValue value) {
+    std::wstring text;
+    if (ReadMachineString(product::kParametersKey, name, text) != ERROR_SUCCESS) return {true, REG_BINARY, 0, {}};
+    value.strings.push_back(std::move(text));
+    return value;
+}
+
 RawValue ReadValue(HKEY key, const wchar_t* name) {
     DWORD type = 0;
     DWORD size = 0;
@@ -31,6 +39,7 @@ RawValue ReadValue(HKEY key, const wchar_t* name) {
         value.number = number;
         return value;
     }
+    if (type == REG_SZ || type == REG_EXPAND_SZ) return ReadText(name, value);
     if (type != REG_MULTI_SZ) return value;
     // The data, with room for the two ending zeros a writer may have left out.
     std::vector<wchar_t> data(size / sizeof(wchar_t) + 2, L'\0');
@@ -78,6 +87,8 @@ RawHealthValues ReadRawHealthValues() {
     raw.startupGrace = ReadValue(opened, kStartupGrace);
     raw.maxHealthResets = ReadValue(opened, kMaxHealthResets);
     raw.drillTimeout = ReadValue(opened, kDrillTimeout);
+    raw.testCommand = ReadValue(opened, kTestCommand);
+    raw.testTimeout = ReadValue(opened, kTestTimeout);
     return raw;
 }
 

@@ -119,7 +119,18 @@ class Wine:
         if "winemenubuilder" not in overrides:
             os.environ["WINEDLLOVERRIDES"] = overrides + ";winemenubuilder.exe=d"
 
+    def serve(self):
+        """Starts the prefix's Wine server and its own processes (services, the desktop), where
+        they do not run, from a program with no pipes: started by a program of run(), they would
+        hold its output open until the server ends, a few seconds after the last program, and
+        every run would wait for that and then start them again."""
+        if any(os.path.basename(arguments[0]).startswith("wineserver") for _, arguments in prefix_processes(self.prefix)):
+            return
+        subprocess.run([self.runner, "cmd", "/c", "exit"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60, env=os.environ)
+
     def run(self, *args, env=None, timeout=120):
+        self.serve()
         try:
             return subprocess.run([self.runner, *args], capture_output=True, text=True, timeout=timeout,
                                   env={**os.environ, **(env or {})}, errors="replace")

@@ -91,6 +91,44 @@ TEST(HealthActs, ARoundThatFinishesLateEndsTheFailureOfTheRound) {
     EXPECT_EQ(rig.Only(L"Passes"), (Journal{std::wstring(L"Passes ") + kUnfinishedRoundCheck}));
 }
 
+// The administrator's own test command, as a check: its results come from a thread of their own.
+TEST(HealthTest, AFailingTestActsAfterFailAfterAndTheLogSaysItsExitCodeAndLastLine) {
+    HealthSettings settings = ActingAtOnce({});
+    settings.testCommand = L"check.cmd";
+    HealthRig rig(settings);
+    rig.Begin();
+    rig.Round(0, {});
+    rig.monitor.TestFinished(L"check.cmd", {CommandOutcome::End::Exited, 3, L"db down"}, HealthRig::At(0));
+    rig.Rounds(10, 110, {});
+    rig.monitor.TestFinished(L"check.cmd", {CommandOutcome::End::TimedOut, 0, L"waiting"}, HealthRig::At(70));
+    EXPECT_TRUE(rig.RaiseAt(119.9)) << "a rise was held before FailAfter";
+    EXPECT_FALSE(rig.RaiseAt(120));
+    EXPECT_EQ(rig.Only(L"Fails"), (Journal{L"Fails check.cmd since 0s: exit 3, db down"}))
+        << "a test that goes on failing, by a timeout too, is logged once";
+    EXPECT_EQ(rig.Only(L"Stopped"), (Journal{L"Stopped check.cmd since 0s"}));
+}
+
+TEST(HealthTest, APassEndsTheFailureAndAResultOfACommandNoLongerNamedCountsForNothing) {
+    HealthSettings settings = ActingAtOnce({});
+    settings.testCommand = L"check.cmd";
+    HealthRig rig(settings);
+    rig.Begin();
+    rig.Round(0, {});
+    rig.monitor.TestFinished(L"check.cmd", {CommandOutcome::End::Exited, 1, L""}, HealthRig::At(0));
+    rig.monitor.TestFinished(L"check.cmd", {CommandOutcome::End::Exited, 0, L""}, HealthRig::At(60));
+    EXPECT_EQ(rig.Only(L"Passes"), (Journal{L"Passes check.cmd"}));
+    rig.settings.testCommand = L"other.cmd";
+    rig.Round(70, {});
+    rig.monitor.TestFinished(L"check.cmd", {CommandOutcome::End::Exited, 5, L""}, HealthRig::At(70));
+    rig.monitor.TestFinished(L"other.cmd", {CommandOutcome::End::NotStarted, 2, L""}, HealthRig::At(80));
+    rig.Rounds(80, 300, {});
+    EXPECT_EQ(rig.Only(L"Fails"), (Journal{L"Fails check.cmd since 0s: exit 1, ",
+                                           L"Fails other.cmd since 80s: not started, error 2"}))
+        << "the result of the command named before was taken for the new one's";
+    EXPECT_TRUE(rig.RaiseAt(199.9));
+    EXPECT_FALSE(rig.RaiseAt(200)) << "a test command that cannot be started is a failing check";
+}
+
 TEST(HealthHeartbeat, AFileFailsWhenItHasNotChangedForTheMaximumAgeOnTheSteadyClock) {
     HealthSettings settings = ActingAtOnce({}, {L"C:\\Data\\beat.txt"});
     settings.heartbeatMaxAge = 60;

@@ -69,6 +69,40 @@ TEST(HealthSettingsRead, AWrongTypeOrAValueOutOfRangeIsNamedAndItsDefaultUsed) {
     }
 }
 
+TEST(HealthSettingsRead, TheTestCommandIsOneStringAndItsTimeoutFrom5To600Seconds) {
+    using Kind = SettingProblem::Kind;
+    RawHealthValues raw;
+    raw.healthChecks = Dword(2);
+    raw.testCommand = {true, kRegExpandString, 0, {L" \tC:\\Tools\\check.cmd --db  "}};
+    raw.testTimeout = Dword(4);
+    std::vector<SettingProblem> problems;
+    HealthSettings settings = ReadHealthSettings(raw, problems);
+    EXPECT_EQ(settings.testCommand, L"C:\\Tools\\check.cmd --db") << "blanks around the command line count";
+    EXPECT_EQ(settings.mode, HealthMode::Act) << "a test command alone is a check to act on";
+    EXPECT_EQ(settings.testTimeout, 60u);
+    EXPECT_EQ(problems, (std::vector<SettingProblem>{{Kind::BadValue, L"TestTimeout", L"4", L"60"}}));
+
+    for (const std::uint32_t seconds : {5u, 600u}) {
+        raw.testTimeout = Dword(seconds);
+        problems.clear();
+        EXPECT_EQ(ReadHealthSettings(raw, problems).testTimeout, seconds);
+        EXPECT_TRUE(problems.empty());
+    }
+    raw.testTimeout = Dword(601);
+    raw.testCommand = List({L"check.cmd"});
+    problems.clear();
+    settings = ReadHealthSettings(raw, problems);
+    EXPECT_TRUE(settings.testCommand.empty());
+    EXPECT_EQ(settings.mode, HealthMode::Off) << "a list is no command line: nothing left to act on";
+    EXPECT_EQ(problems, (std::vector<SettingProblem>{{Kind::BadValue, L"TestCommand", L"REG_MULTI_SZ", L"-"},
+                                                      {Kind::BadValue, L"TestTimeout", L"601", L"60"},
+                                                      {Kind::NoUsableCheck, L"HealthChecks", L"2", L"0"}}));
+    raw.testCommand = {true, kRegString, 0, {L"   "}};
+    raw.testTimeout = {};
+    problems.clear();
+    EXPECT_TRUE(ReadHealthSettings(raw, problems).testCommand.empty()) << "blanks alone are no command";
+}
+
 TEST(HealthSettingsRead, EntriesThatAreNotImageNamesOrFullLocalPathsAreLeftOut) {
     RawHealthValues raw;
     raw.healthChecks = Dword(2);

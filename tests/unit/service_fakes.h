@@ -44,6 +44,14 @@ constexpr std::uint64_t kSecond = 10'000'000;                         // FILETIM
 
 class RecordingHealthLog final : public HealthLog {
 public:
+    // How a test command failed: its exit code and last line, its timeout, or the error.
+    static std::wstring CommandDetail(const CheckFailure& failure) {
+        using Why = CheckFailure::Why;
+        if (failure.why == Why::CommandFailed) return L": exit " + std::to_wstring(failure.code) + L", " + failure.output;
+        if (failure.why == Why::CommandTimedOut) return L": timed out, " + failure.output;
+        if (failure.why == Why::CommandNotStarted) return L": not started, error " + std::to_wstring(failure.code);
+        return {};
+    }
     explicit RecordingHealthLog(Journal& journal) : journal_(journal) {}
     void SettingsInForce(const HealthSettings& settings) override {
         Add(L"Settings mode " + std::to_wstring(static_cast<int>(settings.mode)));
@@ -52,7 +60,7 @@ public:
         Add(L"Bad " + problem.value + L" " + problem.found + (problem.used.empty() ? L"" : L" -> " + problem.used));
     }
     void CheckFails(const CheckFailure& failure, const HealthSettings&) override {
-        Add(L"Fails " + failure.check + L" since " + Seconds(failure.since));
+        Add(L"Fails " + failure.check + L" since " + Seconds(failure.since) + CommandDetail(failure));
     }
     void CheckPassesAgain(std::wstring_view check) override { Add(L"Passes " + std::wstring(check)); }
     void WouldStop(std::wstring_view check, std::uint64_t since) override {

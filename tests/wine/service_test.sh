@@ -307,6 +307,14 @@ boot_part() {
     mentioned "$MSG_HEARTBEAT_UNCHANGED" beat.txt || fail "no entry that the heartbeat file stopped changing"
     for _ in $(seq 700); do grep -q "ReportEventW (.*,$MSG_WOULD_STOP," "$out" && break; sleep 0.1; done
     await logged "$MSG_WOULD_STOP" logger.exe || fail "watching only, no entry that the pulses would have stopped"
+    # The administrator's own test, run as a check: one that ends with 3 is logged with its exit
+    # code and the last line it wrote, and passes again once it ends with 0; the pulses go on.
+    printf '@echo checking\r\n@echo db down\r\n@exit /b 3\r\n' >"$work/check.cmd"
+    set_value TestCommand REG_SZ "cmd.exe /c $(printf 'Z:%s' "$work/check.cmd" | tr '/' '\\')"
+    await_rounds mentioned "$MSG_TEST_FAILED" 'L"db down"' || fail "no entry that the test command failed, with its last line"
+    mentioned "$MSG_TEST_FAILED" 'L"3"' || fail "the entry of the failed test command lacks its exit code 3"
+    printf '@exit /b 0\r\n' >"$work/check.cmd"
+    await_rounds mentioned "$MSG_CHECK_PASSES_AGAIN" 'check.cmd' || fail "the test command that ended with 0 did not pass again"
     # A full path names one program: a copy of another under the watched name, run from elsewhere,
     # passes the name but not the path; the program at that path does.
     mkdir "$work/real"
@@ -339,7 +347,7 @@ boot_part() {
     echo "PASS: first break on COM2 $boot_to_break s after the prefix started, no other port opened; STOP lowered the line and ended" \
         "the process; lowered by STOP $lowered1 ms after its rise; Port=COM256 logged and no port touched; COM12 pulsed; COM3 missing logged" \
         "and no other port opened or driven; killed: $restarted; logger.exe killed: the next rise held back, the run after it" \
-        "says why, watches and keeps pulsing; the stale heartbeat file logged; a full path passed only for its own program;" \
+        "says why, watches and keeps pulsing; the stale heartbeat file logged; the test command's failure (its code and last line) and pass logged; a full path passed only for its own program;" \
         "with the record unwritable, logged once and" \
         "the rises and falls (s after each rise) $rhythm" >"$work/pass"
 }
