@@ -111,8 +111,8 @@ Function PutFilesBack
   !insertmacro PUT_BACK kelvaridctl.exe $AsideConsole
   !insertmacro PUT_BACK uninstall.exe $AsideUninstaller
   StrCpy $FilesWritten 0
-  ${If} $InstalledMode == ""
-    RMDir "$INSTDIR"  ; a folder this run made, only if empty
+  ${If} $INSTDIR != $OldFolder
+    RMDir "$INSTDIR"  ; a folder this run made (a first installation, a move), only if empty
   ${EndIf}
 FunctionEnd
 

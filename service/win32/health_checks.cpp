@@ -30,11 +30,11 @@ bool HealthChecks::Start() {
     }
     stopEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!stopEvent_) return false;
-    thread_.reset(CreateThread(nullptr, 0, &RunRounds, this, 0, nullptr));
+    thread_.reset(CreateThread(nullptr, 0, &Repeat<&HealthChecks::Round>, this, 0, nullptr));
     if (!thread_) return false;
     // Without it the test command never runs, and never passes: a check that acts stops the
     // pulses, as any check that cannot be made.
-    testThread_.reset(CreateThread(nullptr, 0, &RunTests, this, 0, nullptr));
+    testThread_.reset(CreateThread(nullptr, 0, &Repeat<&HealthChecks::Test>, this, 0, nullptr));
     return true;
 }
 
@@ -78,18 +78,11 @@ void HealthChecks::PulseEnded() {
     monitor_.PulseEnded(clock_.Now());
 }
 
-DWORD WINAPI HealthChecks::RunRounds(void* self) {
+template <void (HealthChecks::*Work)()>
+DWORD WINAPI HealthChecks::Repeat(void* self) {
     auto& checks = *static_cast<HealthChecks*>(self);
     do {
-        checks.Round();
-    } while (WaitForSingleObject(checks.stopEvent_.get(), kRoundIntervalMs) == WAIT_TIMEOUT);
-    return 0;
-}
-
-DWORD WINAPI HealthChecks::RunTests(void* self) {
-    auto& checks = *static_cast<HealthChecks*>(self);
-    do {
-        checks.Test();
+        (checks.*Work)();
     } while (WaitForSingleObject(checks.stopEvent_.get(), kRoundIntervalMs) == WAIT_TIMEOUT);
     return 0;
 }

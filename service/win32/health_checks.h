@@ -43,8 +43,9 @@ public:
     std::optional<std::int64_t> DrillDueInMs();
 
 private:
-    static DWORD WINAPI RunRounds(void* self);
-    static DWORD WINAPI RunTests(void* self);
+    // A thread's loop: the work now, then every 10 s after it ended, until STOP.
+    template <void (HealthChecks::*Work)()>
+    static DWORD WINAPI Repeat(void* self);
     void Round();
     void Test();
     void Written(unsigned long error) override;
