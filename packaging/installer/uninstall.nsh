@@ -58,6 +58,7 @@ Function un.RemoveService
   ${If} $0 = 0
     Return
   ${EndIf}
+  StrCpy $8 $0  ; its state before: only one that ran is started again
   Call un.ServiceMarkedForDeletion
   ${If} $0 = 1
     !insertmacro LOG "the service is marked for deletion already: it cannot start again, and goes at the latest at the next restart"
@@ -71,8 +72,10 @@ Function un.RemoveService
   ${EndIf}
   Call un.DeleteService
   ${If} $0 <> 0
-    StrCpy $R0 '"$SYSDIR\sc.exe" start ${SERVICE_NAME}'  ; it pulses as before
-    Call un.RunLogged
+    ${If} $8 > ${SERVICE_STOPPED}
+      StrCpy $R0 '"$SYSDIR\sc.exe" start ${SERVICE_NAME}'  ; it pulses as before
+      Call un.RunLogged
+    ${EndIf}
     !insertmacro UN_END_RUN ${EXIT_ROLLED_BACK}
   ${EndIf}
   StrCpy $7 0
