@@ -32,10 +32,10 @@ bool HealthChecks::Start() {
     if (!stopEvent_) return false;
     thread_.reset(CreateThread(nullptr, 0, &Repeat<&HealthChecks::Round>, this, 0, nullptr));
     if (!thread_) return false;
-    // Without it the test command never runs, and never passes: a check that acts stops the
-    // pulses, as any check that cannot be made.
+    // Without it the test command never runs, so it neither fails nor passes: as without the
+    // rounds' thread, the pulses go on.
     testThread_.reset(CreateThread(nullptr, 0, &Repeat<&HealthChecks::Test>, this, 0, nullptr));
-    return true;
+    return static_cast<bool>(testThread_);
 }
 
 bool HealthChecks::Stop() {

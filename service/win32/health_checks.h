@@ -26,8 +26,8 @@ public:
     HealthChecks(const HealthChecks&) = delete;
     HealthChecks& operator=(const HealthChecks&) = delete;
 
-    // Logs why the last run ended and starts the rounds; false when their thread cannot be made
-    // (the pulses go on without checks).
+    // Logs why the last run ended and starts the rounds and the test command; false when a
+    // thread of theirs cannot be made (the pulses go on without what it would run).
     bool Start();
     // STOP: the rounds end and the record says that the run ended with a STOP. False when a
     // round or a write still hangs: its thread may wake later, so this object must then outlive
