@@ -343,20 +343,29 @@ Section "-Pulser" SecPulser
   Call DropPreviousFiles
 SectionEnd
 
+; The Start-menu shortcut and what of the entry in the programs list names a copy: for the
+; folder $R3, the version $R4 and the build $R5.
+Function WriteEntryOfCopy
+  CreateShortCut "$SMPROGRAMS\${PRODUCT}.lnk" "$R3\kelvarid.exe" "" "$R3\kelvarid.exe" 0
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "$R4"
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "Build" $R5
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$R3\kelvarid.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$R3"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$R3\uninstall.exe"'
+  ; In place: its exit code is the uninstallation's (_?= last and unquoted, as NSIS wants it).
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$R3\uninstall.exe" /S _?=$R3'
+FunctionEnd
+
 ; The Start-menu shortcut and the entry in the programs list. Leaves $0 at 0 when written, else 1.
 Function WriteUninstallEntry
   ClearErrors
-  CreateShortCut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\kelvarid.exe" "" "$INSTDIR\kelvarid.exe" 0
   StrCpy $EntryWritten 1
+  StrCpy $R3 $INSTDIR
+  StrCpy $R4 "${BUILD_TEXT}"
+  StrCpy $R5 ${BUILD}
+  Call WriteEntryOfCopy
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${BUILD_TEXT}"
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "Build" ${BUILD}
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PRODUCT}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\kelvarid.exe"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-  ; In place: its exit code is the uninstallation's (_?= last and unquoted, as NSIS wants it).
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S _?=$INSTDIR'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" ${SIZE_KB}
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
@@ -376,13 +385,10 @@ Function PutUninstallEntryBack
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
     Return
   ${EndIf}
-  CreateShortCut "$SMPROGRAMS\${PRODUCT}.lnk" "$OldFolder\kelvarid.exe" "" "$OldFolder\kelvarid.exe" 0
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "$OldVersion"
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "Build" $InstalledBuild
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$OldFolder\kelvarid.exe"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$OldFolder"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$OldFolder\uninstall.exe"'
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$OldFolder\uninstall.exe" /S _?=$OldFolder'
+  StrCpy $R3 $OldFolder
+  StrCpy $R4 $OldVersion
+  StrCpy $R5 $InstalledBuild
+  Call WriteEntryOfCopy
 FunctionEnd
 
 !include "${__FILEDIR__}\installer\logon.nsh"

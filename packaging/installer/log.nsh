@@ -131,16 +131,14 @@ Var SetupLock
   FunctionEnd
 !macroend
 
-; Ends the run with the exit code CODE, the log closed.
+; Ends the run with the exit code CODE, the log closed; in the installer and the uninstaller alike.
 !macro END_RUN CODE
   StrCpy $0 ${CODE}
-  Call CloseLog
-  SetErrorLevel ${CODE}
-  Quit
-!macroend
-!macro UN_END_RUN CODE
-  StrCpy $0 ${CODE}
-  Call un.CloseLog
+  !ifdef __UNINSTALL__
+    Call un.CloseLog
+  !else
+    Call CloseLog
+  !endif
   SetErrorLevel ${CODE}
   Quit
 !macroend

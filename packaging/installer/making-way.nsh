@@ -87,6 +87,27 @@
   ${EndIf}
 !macroend
 
+; Changes the service's program to BINARY ("w R1": the command line in $R1; "p 0": no change)
+; through the service manager, which the entry and its values stay with. Leaves $0 at 0 when
+; done, else at Windows' error. Changes $2 to $4.
+!macro CHANGE_SERVICE_CONFIG BINARY
+  System::Call 'advapi32::OpenSCManagerW(p 0, p 0, i ${SC_MANAGER_CONNECT}) p.r2 ?e'
+  Pop $0
+  ${If} $2 P<> 0
+    System::Call 'advapi32::OpenServiceW(p r2, w "${SERVICE_NAME}", i ${SERVICE_CHANGE_CONFIG}) p.r3 ?e'
+    Pop $0
+    ${If} $3 P<> 0
+      System::Call 'advapi32::ChangeServiceConfigW(p r3, i ${SERVICE_NO_CHANGE}, i ${SERVICE_NO_CHANGE}, i ${SERVICE_NO_CHANGE}, ${BINARY}, p 0, p 0, p 0, p 0, p 0, p 0) i.r4 ?e'
+      Pop $0
+      ${If} $4 <> 0
+        StrCpy $0 0
+      ${EndIf}
+      System::Call 'advapi32::CloseServiceHandle(p r3)'
+    ${EndIf}
+    System::Call 'advapi32::CloseServiceHandle(p r2)'
+  ${EndIf}
+!macroend
+
 !macro MAKING_WAY UN
   ; Stops the service Kelvarid, if there is one, and waits until it has stopped and its process
   ; has ended: only then are the port and its files free. Leaves $0 at 0 when it has stopped,
@@ -129,23 +150,13 @@
   ; another program (the Services console, a monitoring agent), it goes only when that lets go.
   ; It cannot be changed or started meanwhile.
   Function ${UN}ServiceMarkedForDeletion
-    StrCpy $0 0
-    System::Call 'advapi32::OpenSCManagerW(p 0, p 0, i ${SC_MANAGER_CONNECT}) p.r2'
-    ${If} $2 P= 0
-      Return
+    ; A change that changes nothing: refused only for a service marked for deletion.
+    !insertmacro CHANGE_SERVICE_CONFIG "p 0"
+    ${If} $0 = ${ERROR_SERVICE_MARKED_FOR_DELETE}
+      StrCpy $0 1
+    ${Else}
+      StrCpy $0 0
     ${EndIf}
-    System::Call 'advapi32::OpenServiceW(p r2, w "${SERVICE_NAME}", i ${SERVICE_CHANGE_CONFIG}) p.r3'
-    ${If} $3 P<> 0
-      ; A change that changes nothing: refused only for a service marked for deletion.
-      System::Call 'advapi32::ChangeServiceConfigW(p r3, i ${SERVICE_NO_CHANGE}, i ${SERVICE_NO_CHANGE}, i ${SERVICE_NO_CHANGE}, p 0, p 0, p 0, p 0, p 0, p 0, p 0) i.r4 ?e'
-      Pop $5
-      ${If} $4 = 0
-      ${AndIf} $5 = ${ERROR_SERVICE_MARKED_FOR_DELETE}
-        StrCpy $0 1
-      ${EndIf}
-      System::Call 'advapi32::CloseServiceHandle(p r3)'
-    ${EndIf}
-    System::Call 'advapi32::CloseServiceHandle(p r2)'
   FunctionEnd
 
   ; Sets the request $1 (RESTART_EVENT or END_EVENT) of the running kelvarid.exe; only an

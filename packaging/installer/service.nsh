@@ -20,28 +20,11 @@ Var OldEventFile  ; the event source's message file before this run
   ${EndIf}
 !macroend
 
-; Points the service's entry at the program $R1 (a command line: the path in quotes), through
-; the service manager, which the entry and its values stay with. Leaves $0 at 0 when done, else
-; at Windows' error.
+; Points the service's entry at the program $R1 (a command line: the path in quotes). Leaves $0
+; at 0 when done, else at Windows' error.
 Function SetServiceProgram
   !insertmacro LOG "the service's program: $R1"
-  StrCpy $0 0
-  System::Call 'advapi32::OpenSCManagerW(p 0, p 0, i ${SC_MANAGER_CONNECT}) p.r2 ?e'
-  Pop $0
-  ${If} $2 P= 0
-    Return
-  ${EndIf}
-  System::Call 'advapi32::OpenServiceW(p r2, w "${SERVICE_NAME}", i ${SERVICE_CHANGE_CONFIG}) p.r3 ?e'
-  Pop $0
-  ${If} $3 P<> 0
-    System::Call 'advapi32::ChangeServiceConfigW(p r3, i ${SERVICE_NO_CHANGE}, i ${SERVICE_NO_CHANGE}, i ${SERVICE_NO_CHANGE}, w R1, p 0, p 0, p 0, p 0, p 0, p 0) i.r4 ?e'
-    Pop $0
-    ${If} $4 <> 0
-      StrCpy $0 0
-    ${EndIf}
-    System::Call 'advapi32::CloseServiceHandle(p r3)'
-  ${EndIf}
-  System::Call 'advapi32::CloseServiceHandle(p r2)'
+  !insertmacro CHANGE_SERVICE_CONFIG "w R1"
 FunctionEnd
 
 ; The service's entry for the program in $INSTDIR: an installed one is pointed there, a new

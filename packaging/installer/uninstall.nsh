@@ -18,7 +18,7 @@ Function un.onInit
   Call un.TakeSetupLock
   ${If} $0 = 1
     MessageBox MB_OK|MB_ICONSTOP "$(AnotherSetup)" /SD IDOK
-    !insertmacro UN_END_RUN ${EXIT_ANOTHER_SETUP}
+    !insertmacro END_RUN ${EXIT_ANOTHER_SETUP}
   ${EndIf}
   ; A running kelvarid.exe of this version or later makes way when asked, as for an upgrade; an
   ; older one cannot be asked and is the user's to quit.
@@ -26,7 +26,7 @@ Function un.onInit
   !insertmacro PROGRAM_LISTENS
   ${If} $0 = 2
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(RunningUninstall)" /SD IDCANCEL IDRETRY retry
-    !insertmacro UN_END_RUN ${EXIT_RUNNING}
+    !insertmacro END_RUN ${EXIT_RUNNING}
   ${EndIf}
   ${If} $0 = 1
     MessageBox MB_OKCANCEL|MB_ICONEXCLAMATION "$(ProgramWillEnd)" /SD IDOK IDOK +2
@@ -36,7 +36,7 @@ Function un.onInit
     Call un.WaitForProgramEnd
     ${If} $0 = 1
       !insertmacro LOG "kelvarid.exe did not end within 10 s"
-      !insertmacro UN_END_RUN ${EXIT_RUNNING}
+      !insertmacro END_RUN ${EXIT_RUNNING}
     ${EndIf}
   ${EndIf}
   !insertmacro WARN_IF_SERVICE_RUNS
@@ -68,7 +68,7 @@ Function un.RemoveService
   Call un.StopService
   ${If} $0 <> 0
     MessageBox MB_OK|MB_ICONSTOP "$(ServiceNotStopped)" /SD IDOK
-    !insertmacro UN_END_RUN ${EXIT_SERVICE_NOT_STOPPED}
+    !insertmacro END_RUN ${EXIT_SERVICE_NOT_STOPPED}
   ${EndIf}
   Call un.DeleteService
   ${If} $0 <> 0
@@ -76,7 +76,7 @@ Function un.RemoveService
       StrCpy $R0 '"$SYSDIR\sc.exe" start ${SERVICE_NAME}'  ; it pulses as before
       Call un.RunLogged
     ${EndIf}
-    !insertmacro UN_END_RUN ${EXIT_ROLLED_BACK}
+    !insertmacro END_RUN ${EXIT_ROLLED_BACK}
   ${EndIf}
   StrCpy $7 0
   ${Do}

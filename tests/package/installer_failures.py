@@ -4,7 +4,6 @@ once, a service an administrator disabled, another program holding the service w
 and while it is being deleted, an older build over a newer one; each run's log."""
 import os
 import subprocess
-import tempfile
 
 from release_helpers import *  # noqa: F401,F403 (the shared names, loaded before this import)
 
@@ -20,24 +19,6 @@ def log_text(wine):
         return ""
 
 
-class Holder:
-    """tests/wine/instance_holder.exe holding something (the service, a file) open until ended."""
-
-    def __init__(self, wine, build, *what):
-        self.wine = wine
-        self.folder = tempfile.mkdtemp(prefix="kelvarid-holder-")
-        marker = os.path.join(self.folder, "held")
-        program = windows_path(os.path.join(build, "tests", "wine", "instance_holder.exe"))
-        wine.start(program, *what, windows_path(marker), env={})
-        self.holds = wait_for(lambda: os.path.exists(marker), 15)
-
-    def end(self):
-        for pid, arguments in prefix_processes(self.wine.prefix):
-            if "instance_holder.exe" in " ".join(arguments):
-                os.kill(pid, 15)
-        subprocess.run(["rm", "-rf", self.folder])
-
-
 class InstalledService:
     """The service installed on COM2 in a clean prefix for a test, and uninstalled after it by
     the quiet uninstall string, whatever the test left."""
@@ -47,10 +28,6 @@ class InstalledService:
         self.view = TARGETS[target]["view"]
         self.setup = release_file(build, target, SETUP)
         self.startup_link = os.path.join(remove_leftovers(self.wine), "Kelvarid.lnk")
-        if self.wine.reg_values(SERVICE_KEY) is not None:
-            print("removing a leftover service")
-            self.wine.run("sc", "stop", SERVICE_NAME)
-            self.wine.run("sc", "delete", SERVICE_NAME)
         code = setup_code(self.wine, self.setup, "/S", "/SERVICE", "/PORT=COM2")
         check(code == 0, f"the installation of the service ended with {code}")
         self.entry = self.wine.reg_values(UNINSTALL_KEY) or {}

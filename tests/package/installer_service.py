@@ -3,7 +3,6 @@ choosing."""
 import glob
 import os
 import re
-import signal
 import subprocess
 import tempfile
 import time
@@ -33,11 +32,6 @@ def test_folders(build, source, objdump, target):
 def service_mode(wine, build, target):
     setup = release_file(build, target, SETUP)
     startup_folder = remove_leftovers(wine)
-    if wine.reg_values(SERVICE_KEY) is not None:
-        print("removing a leftover service")
-        wine.run("sc", "stop", SERVICE_NAME)
-        wine.run("sc", "delete", SERVICE_NAME)
-        wine.run("reg", "delete", EVENT_SOURCE_KEY, "/f")
     startup_link = os.path.join(startup_folder, "Kelvarid.lnk")
     files_before, registry_before = snapshot(wine)
     entry = {}
@@ -136,22 +130,15 @@ def service_mode(wine, build, target):
         check(code == 0, f"the silent installer with /LOGON ended with {code}")
         # The service's process, stopped, may still hold its name for a moment.
         check(wait_for(lambda: not service_process_runs(wine), 15), "the stopped service's process did not end")
-        holder_folder = tempfile.mkdtemp(prefix="kelvarid-holder-")
-        marker = os.path.join(holder_folder, "held")
-        holder = wine.start(windows_path(os.path.join(build, "tests", "wine", "instance_holder.exe")),
-                            "--service-mutex", windows_path(marker), env={})
-        check(holder.returncode == 0 and wait_for(lambda: os.path.exists(marker), 15),
-              "the test could not hold the service's name")
+        holder = Holder(wine, build, "--service-mutex")
+        check(holder.holds, "the test could not hold the service's name")
         # A port beyond the four, as Windows numbers a USB adapter.
         code = wine.run(setup, "/S", "/SERVICE", "/PORT=com12").returncode
         check(code == 0, f"the installer ended with {code} while someone else held the service's name")
         expect_service("COM12")
         check(service_state(wine) == "RUNNING", f"the service is {service_state(wine)} while its name is held")
         check(not program_runs(wine), "kelvarid.exe still runs beside the service")
-        for pid, arguments in prefix_processes(wine.prefix):
-            if "instance_holder.exe" in " ".join(arguments):
-                os.kill(pid, signal.SIGTERM)
-        subprocess.run(["rm", "-rf", holder_folder])
+        holder.end()
     finally:
         uninstall_silently(wine, entry, TARGETS[target]["view"], "with the service running")
     check(wine.reg_values(SERVICE_KEY) is None, "the uninstaller left the service")

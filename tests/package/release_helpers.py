@@ -269,8 +269,13 @@ def start_shortcut_and_watch_pulses(wine, link, standin_log, what, while_running
 
 
 def remove_leftovers(wine):
-    """A run that broke off half way may have left an installation, of either target: take it
-    away by hand."""
+    """A run that broke off half way may have left an installation, of either target, or its
+    service: take it away by hand."""
+    if wine.reg_values(SERVICE_KEY) is not None:
+        print("removing a leftover service")
+        wine.run("sc", "stop", SERVICE_NAME)
+        wine.run("sc", "delete", SERVICE_NAME)
+        wine.run("reg", "delete", EVENT_SOURCE_KEY, "/f")
     for view in {target["view"] for target in TARGETS.values()}:
         if wine.reg_values(UNINSTALL_KEY, view) is not None:
             print("removing a leftover uninstaller entry", view)
@@ -285,6 +290,24 @@ def remove_leftovers(wine):
             print("removing a leftover shortcut", link)
             os.remove(link)
     return startup
+
+
+class Holder:
+    """tests/wine/instance_holder.exe holding something (the service, a file) open until ended."""
+
+    def __init__(self, wine, build, *what):
+        self.wine = wine
+        self.folder = tempfile.mkdtemp(prefix="kelvarid-holder-")
+        marker = os.path.join(self.folder, "held")
+        program = windows_path(os.path.join(build, "tests", "wine", "instance_holder.exe"))
+        wine.start(program, *what, windows_path(marker), env={})
+        self.holds = wait_for(lambda: os.path.exists(marker), 15)
+
+    def end(self):
+        for pid, arguments in prefix_processes(self.wine.prefix):
+            if "instance_holder.exe" in " ".join(arguments):
+                os.kill(pid, 15)
+        subprocess.run(["rm", "-rf", self.folder])
 
 
 def shortcut_folders(wine):
