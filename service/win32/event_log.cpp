@@ -33,6 +33,8 @@ EventLog::EventLog()
     : source_(RegisterEventSourceW(nullptr, product::kServiceName)),
       registeredAtMs_(static_cast<std::int64_t>(TickCount64())) {}
 
+EventLog::~EventLog() = default;
+
 bool EventLog::Registered(std::int64_t nowMs) {
     if (source_) return true;
     if (nowMs - registeredAtMs_ < kRepeatWindowMs) return false;

@@ -20,6 +20,8 @@ namespace kelvarid {
 class EventLog final : public ServiceLog, public HealthLog, public LibraryLog {
 public:
     EventLog();
+    // Out of line: thunks of an implicit one, made in every file, clash at link-time optimisation.
+    ~EventLog() override;
 
     // The state `kelvaridctl status` reads, kept from the entries as they come.
     void Publish(StatusFile* status) { status_ = status; }
