@@ -8,6 +8,10 @@ namespace {
 
 constexpr std::int64_t Ms(std::uint32_t seconds) { return static_cast<std::int64_t>(seconds) * 1000; }
 
+// A repair waits for a test under way and for its turn on the commands' thread: past its
+// timeout and both of these, it is taken as over, whatever keeps it.
+constexpr std::int64_t kRepairSlackMs = 30 * 1000;
+
 }  // namespace
 
 void HealthMonitor::Begin(WindowsRun run) {
@@ -25,6 +29,7 @@ void HealthMonitor::Begin(WindowsRun run) {
     record.stoppedBy.clear();
     record.stoppedAt = 0;
     record.drillStarted = 0;
+    record.restartAsked = 0;
     records_.Save();
 }
 
@@ -39,7 +44,12 @@ void HealthMonitor::LogLastRun(const RunRecord& last, WindowsRun run) {
                                           : SecondsBetween(last.lastPulse, start_.wall);
         log_.LastPulseBefore(last.lastPulse, seconds);
     }
-    if (drill_.JudgeLastRun(last, start_, run) || last.endedWithStop) return;
+    if (drill_.JudgeLastRun(last, start_, run)) return;
+    if (last.restartAsked != 0 && !last.stoppedBy.empty()) {
+        log_.LastRunRestarted(last.stoppedBy, last.restartAsked);
+        return;
+    }
+    if (last.endedWithStop) return;
     if (!last.stoppedBy.empty()) {
         log_.LastRunStoppedByCheck(last.stoppedBy, last.stoppedAt);
         return;
@@ -80,6 +90,7 @@ void HealthMonitor::RoundFinished(const RoundObservation& seen, Instant now) {
         allPassed = allPassed && passed;
     }
     CountGoodTime(allPassed && (settings_.testCommand.empty() || testPassed_), now);
+    SettleSteps();
 }
 
 void HealthMonitor::TestFinished(const std::wstring& command, const CommandOutcome& outcome, Instant started) {
@@ -88,6 +99,39 @@ void HealthMonitor::TestFinished(const std::wstring& command, const CommandOutco
     constexpr Why kWhy[] = {Why::CommandFailed, Why::CommandTimedOut, Why::CommandNotStarted};
     testPassed_ = outcome.end == CommandOutcome::End::Exited && outcome.code == 0;
     Update(command, testPassed_, kWhy[static_cast<int>(outcome.end)], started, outcome.code, outcome.lastLine);
+    SettleSteps();
+}
+
+CommandOrder HealthMonitor::NextCommand() {
+    const bool acts = settings_.mode == HealthMode::Act;
+    if (acts && step_ == Step::RestartDue) {
+        step_ = Step::RestartAsking;
+        return {CommandOrder::Kind::Restart, stepCheck_, 0};
+    }
+    if (acts && step_ == Step::RepairDue) {
+        step_ = Step::Repairing;
+        log_.RepairBegins(stepCheck_, settings_.repairCommand, settings_.repairTimeout);
+        return {CommandOrder::Kind::Repair, settings_.repairCommand, settings_.repairTimeout};
+    }
+    if (settings_.mode == HealthMode::Off || settings_.testCommand.empty()) return {};
+    return {CommandOrder::Kind::Test, settings_.testCommand, settings_.testTimeout};
+}
+
+void HealthMonitor::RepairFinished(const CommandOutcome& outcome, Instant now) {
+    log_.RepairEnded(outcome, settings_.repairTimeout);
+    if (step_ != Step::Repairing) return;  // taken as over already
+    step_ = Step::Repaired;
+    stepSinceMs_ = now.steadyMs;
+    SettleSteps();
+}
+
+void HealthMonitor::RestartRequested(unsigned long error) {
+    if (error == 0) {
+        log_.RestartAsked(stepCheck_, settings_.restartTimeout);
+        return;
+    }
+    log_.RestartRefused(stepCheck_, error);
+    step_ = Step::RestartRefused;
 }
 
 RiseAnswer HealthMonitor::AtRise(Instant now) {
@@ -98,26 +142,64 @@ RiseAnswer HealthMonitor::AtRise(Instant now) {
 bool HealthMonitor::MayRaise(Instant now) {
     if (stopped_) return false;
     if (settings_.mode == HealthMode::Off) return true;
+    if (step_ >= Step::RestartDue) return AwaitRestart(now);
     MarkUnfinishedRound(now);
     const std::wstring* due = DueCheck(now);
     if (due == nullptr || now.steadyMs - start_.steadyMs < Ms(settings_.startupGrace)) return true;
     CheckState& state = checks_[*due];
     if (settings_.mode == HealthMode::Act && !limited_ && records_.Writable()) {
-        RunRecord& record = records_.Record();
-        const RunRecord before = record;
-        ++record.stopsInRow;
-        record.stoppedBy = *due;
-        record.stoppedAt = now.wall;
-        if (records_.Save()) {
-            stopped_ = true;
-            log_.PulsesStopped(*due, state.failingSince);
-            return false;
-        }
-        record = before;  // the limit on stops in a row cannot be kept: the checks only watch
+        if (RepairHolds(*due, now) || LastStep(*due, state, now)) return !stopped_;
     }
-    if (!state.wouldStopLogged) log_.WouldStop(*due, state.failingSince);
+    if (!state.wouldStopLogged) log_.WouldStop(*due, state.failingSince, settings_);
     state.wouldStopLogged = true;
     return true;
+}
+
+bool HealthMonitor::RepairHolds(const std::wstring& due, Instant now) {
+    switch (step_) {
+    case Step::None:
+        if (settings_.repairCommand.empty()) return false;
+        step_ = Step::RepairDue;
+        stepSinceMs_ = now.steadyMs;
+        stepCheck_ = due;
+        return true;
+    case Step::RepairDue:
+    case Step::Repairing:
+        return now.steadyMs - stepSinceMs_ < Ms(settings_.testTimeout + settings_.repairTimeout) + kRepairSlackMs;
+    case Step::Repaired: return now.steadyMs - stepSinceMs_ < Ms(settings_.failAfter);
+    default: return false;
+    }
+}
+
+bool HealthMonitor::LastStep(const std::wstring& due, const CheckState& state, Instant now) {
+    RunRecord& record = records_.Record();
+    const RunRecord before = record;
+    ++record.stopsInRow;
+    record.stoppedBy = due;
+    record.stoppedAt = now.wall;
+    record.restartAsked = settings_.cleanRestart ? now.wall : 0;
+    if (!records_.Save()) {
+        record = before;  // the limit on stops in a row cannot be kept: the checks only watch
+        return false;
+    }
+    // A repair not yet begun is given up with the rest.
+    step_ = settings_.cleanRestart ? Step::RestartDue : Step::None;
+    stepSinceMs_ = now.steadyMs;
+    stepCheck_ = due;
+    if (settings_.cleanRestart) return true;
+    stopped_ = true;
+    log_.PulsesStopped(due, state.failingSince);
+    return true;
+}
+
+bool HealthMonitor::AwaitRestart(Instant now) {
+    const bool late = now.steadyMs - stepSinceMs_ >= Ms(settings_.restartTimeout);
+    if (settings_.mode != HealthMode::Act || (step_ != Step::RestartRefused && !late)) return true;
+    if (step_ != Step::RestartRefused) log_.RestartNotCome(stepCheck_, settings_.restartTimeout);
+    stopped_ = true;
+    records_.Record().restartAsked = 0;  // the next start says that the check stopped the pulses
+    records_.Save();
+    return false;
 }
 
 void HealthMonitor::PulseEnded(Instant now) {
@@ -210,6 +292,12 @@ void HealthMonitor::ForgetChecksNotIn(const HealthSettings& settings) {
     };
     std::erase_if(checks_, [&](const auto& entry) { return !listed(entry.first); });
     std::erase_if(heartbeats_, [&](const auto& entry) { return !listed(entry.first); });
+}
+
+void HealthMonitor::SettleSteps() {
+    if (!checks_.empty() || (step_ != Step::RepairDue && step_ != Step::Repaired)) return;
+    if (step_ == Step::Repaired) log_.Repaired(stepCheck_);
+    step_ = Step::None;
 }
 
 const std::wstring* HealthMonitor::DueCheck(Instant now) const {

@@ -1,6 +1,7 @@
 // The health checks' decisions: which check fails since when, whether the next rise may come,
-// the grace after the start, the stops by checks in a row, and what goes into the record of the
-// runs; an administrator's drill (drill.h) is asked first at every rise. Plain C++ on a clock
+// the grace after the start, the steps taken before the circuit resets the machine (a repair,
+// a clean restart), the stops by checks in a row, and what goes into the record of the runs;
+// an administrator's drill (drill.h) is asked first at every rise. Plain C++ on a clock
 // it is given, which counts no time asleep (AwakeClock): the checks' thread, the pulsing thread
 // and the record's writer (win32/health_checks.cpp) call it under one lock.
 #pragma once
@@ -26,11 +27,11 @@ struct RoundObservation {
     std::vector<std::optional<std::uint64_t>> filesWritten;  // last write time; none: missing or unreadable
 };
 
-// How a run of the administrator's test command ended.
-struct CommandOutcome {
-    enum class End { Exited, TimedOut, NotStarted } end = End::Exited;
-    std::uint32_t code = 0;  // Exited: its exit code; NotStarted: the system's error
-    std::wstring lastLine;   // the last line it wrote, for the log
+// What the thread of the administrator's commands is to do next.
+struct CommandOrder {
+    enum class Kind { None, Test, Repair, Restart } kind = Kind::None;
+    std::wstring command;  // Test, Repair: the command line; Restart: the failed check, for Windows' log
+    std::uint32_t timeout = 0;
 };
 
 // Every check passing for this long ends a run of stops in a row.
@@ -53,8 +54,16 @@ public:
     // The test command `command`, started at `started`, has ended: it counts as a check, under
     // its command line, when the settings still name it.
     void TestFinished(const std::wstring& command, const CommandOutcome& outcome, Instant started);
+    // The thread of commands is free: a repair or a restart the checks asked for, else the test
+    // command, else nothing.
+    CommandOrder NextCommand();
+    // The repair command has ended: the checks have FailAfter again to pass.
+    void RepairFinished(const CommandOutcome& outcome, Instant now);
+    // Windows was asked to restart: 0, or the error with which it refused.
+    void RestartRequested(unsigned long error);
     // A rise is due: a drill leaves it out; else the checks hold it when one has failed for
-    // long enough, and from then on hold every rise.
+    // long enough and neither a repair nor a restart is under way, and from then on hold every
+    // rise.
     RiseAnswer AtRise(Instant now);
     // A good pulse has just ended: its time goes into the record.
     void PulseEnded(Instant now);
@@ -82,8 +91,19 @@ private:
         std::int64_t changedMs = 0;
     };
 
+    // The steps against a failure, one after another until every check passes again.
+    enum class Step { None, RepairDue, Repairing, Repaired, RestartDue, RestartAsking, RestartRefused };
+
     // False when the checks stop the pulses; from then on always false.
     bool MayRaise(Instant now);
+    // Whether a repair still holds off the last step for the failing check `due`.
+    bool RepairHolds(const std::wstring& due, Instant now);
+    // Counts the last step in the record: a restart asked, or the pulses stopped at once.
+    bool LastStep(const std::wstring& due, const CheckState& state, Instant now);
+    // False once Windows has refused the restart or not restarted within RestartTimeout.
+    bool AwaitRestart(Instant now);
+    // Every check passes again: a repair did its work, and a new failure starts the steps anew.
+    void SettleSteps();
     void LogLastRun(const RunRecord& last, WindowsRun run);
     void Update(const std::wstring& check, bool passed, CheckFailure::Why why, Instant since, std::uint32_t code = 0,
                 const std::wstring& output = {});
@@ -111,6 +131,9 @@ private:
     bool limited_ = false;  // too many stops in a row: the checks only watch
     bool limitLogged_ = false;
     bool stopped_ = false;
+    Step step_ = Step::None;
+    std::int64_t stepSinceMs_ = 0;  // when the repair or the restart was decided, or the repair ended
+    std::wstring stepCheck_;        // the check it is for
 };
 
 }  // namespace kelvarid

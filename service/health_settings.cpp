@@ -131,6 +131,10 @@ HealthSettings ReadHealthSettings(const RawHealthValues& raw, std::vector<Settin
     settings.drillTimeout = Number(raw.drillTimeout, kDrillTimeout, 60, 3600, defaults.drillTimeout, problems);
     settings.testCommand = CommandLine(raw.testCommand, kTestCommand, problems);
     settings.testTimeout = Number(raw.testTimeout, kTestTimeout, 5, 600, defaults.testTimeout, problems);
+    settings.repairCommand = CommandLine(raw.repairCommand, kRepairCommand, problems);
+    settings.repairTimeout = Number(raw.repairTimeout, kRepairTimeout, 10, 900, defaults.repairTimeout, problems);
+    settings.cleanRestart = Number(raw.cleanRestart, kCleanRestart, 0, 1, 1, problems) == 1;
+    settings.restartTimeout = Number(raw.restartTimeout, kRestartTimeout, 60, 3600, defaults.restartTimeout, problems);
     if (settings.mode == HealthMode::Act && !settings.HasChecks()) {
         problems.push_back({SettingProblem::Kind::NoUsableCheck, kHealthChecks, L"2", L"0"});
         settings.mode = HealthMode::Off;

@@ -25,6 +25,10 @@ struct HealthSettings {
     std::uint32_t drillTimeout = 600;          // seconds after the last pulse a drill waits for the reset
     std::wstring testCommand;                  // the administrator's own check: a command line; exit code 0 passes
     std::uint32_t testTimeout = 60;            // seconds the test may run before it fails and is ended
+    std::wstring repairCommand;                // run once when the checks would act, before anything harder
+    std::uint32_t repairTimeout = 120;         // seconds the repair may run before it is ended
+    bool cleanRestart = true;                  // the checks ask Windows to restart before they stop the pulses
+    std::uint32_t restartTimeout = 600;        // seconds Windows has for that restart
 
     bool operator==(const HealthSettings&) const = default;
     bool HasChecks() const { return !processes.empty() || !heartbeatFiles.empty() || !testCommand.empty(); }
@@ -42,6 +46,10 @@ inline constexpr wchar_t kMaxHealthResets[] = L"MaxHealthResets";
 inline constexpr wchar_t kDrillTimeout[] = L"DrillTimeout";
 inline constexpr wchar_t kTestCommand[] = L"TestCommand";
 inline constexpr wchar_t kTestTimeout[] = L"TestTimeout";
+inline constexpr wchar_t kRepairCommand[] = L"RepairCommand";
+inline constexpr wchar_t kRepairTimeout[] = L"RepairTimeout";
+inline constexpr wchar_t kCleanRestart[] = L"CleanRestart";
+inline constexpr wchar_t kRestartTimeout[] = L"RestartTimeout";
 }  // namespace health_values
 
 // One value as the registry holds it. `type` is the registry's type number (REG_DWORD is 4,
@@ -60,7 +68,7 @@ inline constexpr std::uint32_t kRegMultiString = 7;
 
 struct RawHealthValues {
     RawValue healthChecks, processes, heartbeatFiles, heartbeatMaxAge, failAfter, startupGrace, maxHealthResets,
-        drillTimeout, testCommand, testTimeout;
+        drillTimeout, testCommand, testTimeout, repairCommand, repairTimeout, cleanRestart, restartTimeout;
 };
 
 // A value or an entry that cannot be used as it stands.

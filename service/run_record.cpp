@@ -15,14 +15,16 @@ constexpr std::wstring_view kStoppedBy = L"StoppedBy";
 constexpr std::wstring_view kStoppedAt = L"StoppedAt";
 constexpr std::wstring_view kDrillStarted = L"DrillStarted";
 constexpr std::wstring_view kLastPulseUptime = L"LastPulseUptime";
+constexpr std::wstring_view kRestartAsked = L"RestartAsked";
 
 void Line(std::wstring& text, std::wstring_view name, std::wstring_view value) {
     text.append(name).append(L"=").append(value).append(L"\r\n");
 }
 
-constexpr unsigned kAllLines = 0x1f;     // each line but DrillStarted's and LastPulseUptime's
+constexpr unsigned kAllLines = 0x1f;  // each line but those an older record lacks
 constexpr unsigned kDrillStartedLine = 0x20;
 constexpr unsigned kLastPulseUptimeLine = 0x40;
+constexpr unsigned kRestartAskedLine = 0x80;
 
 // One NAME=value line into the record; false for a line that is not one of its own, or is
 // there twice.
@@ -47,9 +49,10 @@ bool ReadLine(std::wstring_view name, std::wstring_view value, RunRecord& record
         return stops && once(4u);
     }
     const std::optional<std::uint64_t> time = ParseDecimal(value, ~std::uint64_t{0});
-    if (name == kDrillStarted) {
-        if (time) record.drillStarted = *time;
-        return time && once(kDrillStartedLine);
+    if (name == kDrillStarted || name == kRestartAsked) {
+        const bool drill = name == kDrillStarted;
+        if (time) (drill ? record.drillStarted : record.restartAsked) = *time;
+        return time && once(drill ? kDrillStartedLine : kRestartAskedLine);
     }
     if (name == kLastPulseUptime) {
         const std::optional<std::uint64_t> uptime = ParseDecimal(value, 0x7fffffffffffffffull);
@@ -109,6 +112,7 @@ std::wstring EncodeRunRecord(const RunRecord& record) {
     std::wstring text;
     // First: the lines that an older record lacks; all there is after them are the lines every
     // record has, so that no record cut short looks whole.
+    Line(text, kRestartAsked, texts::Decimal(record.restartAsked));
     Line(text, kLastPulseUptime, texts::Decimal(static_cast<std::uint64_t>(record.lastPulseUptimeMs)));
     Line(text, kDrillStarted, texts::Decimal(record.drillStarted));
     Line(text, kLastPulse, texts::Decimal(record.lastPulse));

@@ -1,5 +1,6 @@
 // What the service keeps of its runs across a reset: when the last pulse fell, whether the run
-// ended with a STOP, which check stopped its pulses, the stops by checks in a row, and whether
+// ended with a STOP, which check stopped its pulses or asked for a restart, the stops and
+// restarts by checks in a row, and whether
 // an administrator's drill was waiting for the circuit's reset. Plain C++: the file itself is
 // written by win32/run_record_file.cpp.
 #pragma once
@@ -16,13 +17,16 @@ namespace kelvarid {
 struct RunRecord {
     std::uint64_t lastPulse = 0;  // UTC, as a FILETIME, of the last good pulse's fall; 0 for none
     bool endedWithStop = true;    // false while a run goes on: a run that ends otherwise leaves it so
-    std::uint32_t stopsInRow = 0; // stops by checks with no hour of passing checks between them
+    std::uint32_t stopsInRow = 0; // stops and restarts by checks with no hour of passing checks between them
     std::wstring stoppedBy;       // the check that stopped the pulses of the last run; "" for none
     std::uint64_t stoppedAt = 0;  // UTC, as a FILETIME, when it did
     std::uint64_t drillStarted = 0;  // UTC, as a FILETIME, when the drill began; 0 for none
     // Milliseconds from Windows' start to the last good pulse's fall: the gap to the next start
     // within the same run of Windows, whatever the system's time did; 0 for none.
     std::int64_t lastPulseUptimeMs = 0;
+    // UTC, as a FILETIME, when the check `stoppedBy` asked Windows for a restart; 0 for none,
+    // and again 0 when that restart did not come and the pulses stopped.
+    std::uint64_t restartAsked = 0;
 
     bool operator==(const RunRecord&) const = default;
 };
@@ -103,8 +107,8 @@ std::optional<std::uint64_t> ParseDecimal(std::wstring_view text, std::uint64_t 
 // The record as text, a NAME=value line each, for an administrator to read.
 std::wstring EncodeRunRecord(const RunRecord& record);
 // None for a text that is not a whole record: every line there once, each ended. A record
-// written before drills were known has no DrillStarted line and no LastPulseUptime line, and is
-// whole without them.
+// written before drills were known has no DrillStarted, LastPulseUptime or RestartAsked line,
+// and is whole without them.
 std::optional<RunRecord> DecodeRunRecord(std::wstring_view text);
 
 }  // namespace kelvarid

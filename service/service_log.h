@@ -61,6 +61,13 @@ struct CheckFailure {
     std::wstring output;  // the last line the test command wrote
 };
 
+// How a run of one of the administrator's commands ended.
+struct CommandOutcome {
+    enum class End { Exited, TimedOut, NotStarted } end = End::Exited;
+    std::uint32_t code = 0;  // Exited: its exit code; NotStarted: the system's error
+    std::wstring lastLine;   // the last line it wrote, for the log
+};
+
 enum class DrillAnswer : int;  // service/drill.h
 
 class HealthLog {
@@ -70,10 +77,21 @@ public:
     virtual void BadSetting(const SettingProblem& problem) = 0;
     virtual void CheckFails(const CheckFailure& failure, const HealthSettings& settings) = 0;
     virtual void CheckPassesAgain(std::wstring_view check) = 0;
-    virtual void WouldStop(std::wstring_view check, std::uint64_t since) = 0;
+    // The checks only watch: what would have been done about `check` (a repair, a restart, a stop).
+    virtual void WouldStop(std::wstring_view check, std::uint64_t since, const HealthSettings& settings) = 0;
     virtual void PulsesStopped(std::wstring_view check, std::uint64_t since) = 0;
     virtual void LastRunStoppedByCheck(std::wstring_view check, std::uint64_t when) = 0;
     virtual void LastRunEndedWithoutStop(std::uint64_t lastPulse) = 0;
+    // The steps before the circuit: a repair begun for `check`, ended, which every check passed
+    // after; a restart asked of Windows, refused, or not come within `timeout` seconds; at the
+    // next start, the restart the check asked for at `when`.
+    virtual void RepairBegins(std::wstring_view check, std::wstring_view command, std::uint32_t timeout) = 0;
+    virtual void RepairEnded(const CommandOutcome& outcome, std::uint32_t timeout) = 0;
+    virtual void Repaired(std::wstring_view check) = 0;
+    virtual void RestartAsked(std::wstring_view check, std::uint32_t timeout) = 0;
+    virtual void RestartRefused(std::wstring_view check, unsigned long error) = 0;
+    virtual void RestartNotCome(std::wstring_view check, std::uint32_t timeout) = 0;
+    virtual void LastRunRestarted(std::wstring_view check, std::uint64_t when) = 0;
     virtual void TooManyStops(std::uint32_t stops) = 0;
     // The record was there but could not be read (error 0: not a whole record): the stops in a
     // row are not known.

@@ -120,7 +120,9 @@ void EventLog::SettingsInForce(const HealthSettings& settings) {
           {Decimal(static_cast<unsigned long>(settings.mode)), Listed(settings.processes), Listed(settings.heartbeatFiles),
            Decimal(settings.heartbeatMaxAge), Decimal(settings.failAfter), Decimal(settings.startupGrace),
            Decimal(settings.maxHealthResets), Decimal(settings.drillTimeout),
-           settings.testCommand.empty() ? std::wstring(L"-") : settings.testCommand, Decimal(settings.testTimeout)});
+           settings.testCommand.empty() ? std::wstring(L"-") : settings.testCommand, Decimal(settings.testTimeout),
+           settings.repairCommand.empty() ? std::wstring(L"-") : settings.repairCommand, Decimal(settings.repairTimeout),
+           Decimal(settings.cleanRestart ? 1u : 0u), Decimal(settings.restartTimeout)});
 }
 
 void EventLog::BadSetting(const SettingProblem& problem) {
@@ -164,8 +166,47 @@ void EventLog::CheckPassesAgain(std::wstring_view check) {
     Write(EVENTLOG_INFORMATION_TYPE, MSG_CHECK_PASSES_AGAIN, {check});
 }
 
-void EventLog::WouldStop(std::wstring_view check, std::uint64_t since) {
-    Write(EVENTLOG_WARNING_TYPE, MSG_WOULD_STOP, {check, LocalTime(since)});
+void EventLog::WouldStop(std::wstring_view check, std::uint64_t since, const HealthSettings& settings) {
+    if (!settings.repairCommand.empty()) {
+        return Write(EVENTLOG_WARNING_TYPE, MSG_WOULD_REPAIR, {check, LocalTime(since), settings.repairCommand});
+    }
+    Write(EVENTLOG_WARNING_TYPE, settings.cleanRestart ? MSG_WOULD_RESTART : MSG_WOULD_STOP, {check, LocalTime(since)});
+}
+
+void EventLog::RepairBegins(std::wstring_view check, std::wstring_view command, std::uint32_t timeout) {
+    Write(EVENTLOG_WARNING_TYPE, MSG_REPAIR_BEGINS, {check, command, texts::Decimal(timeout)});
+}
+
+void EventLog::RepairEnded(const CommandOutcome& outcome, std::uint32_t timeout) {
+    switch (outcome.end) {
+    case CommandOutcome::End::Exited:
+        return Write(EVENTLOG_INFORMATION_TYPE, MSG_REPAIR_ENDED, {texts::Decimal(outcome.code), outcome.lastLine});
+    case CommandOutcome::End::TimedOut:
+        return Write(EVENTLOG_WARNING_TYPE, MSG_REPAIR_TIMED_OUT, {texts::Decimal(timeout), outcome.lastLine});
+    case CommandOutcome::End::NotStarted:
+        return Write(EVENTLOG_WARNING_TYPE, MSG_REPAIR_NOT_STARTED, {texts::Decimal(outcome.code)});
+    }
+}
+
+void EventLog::Repaired(std::wstring_view check) { Write(EVENTLOG_INFORMATION_TYPE, MSG_REPAIRED, {check}); }
+
+void EventLog::RestartAsked(std::wstring_view check, std::uint32_t timeout) {
+    Write(EVENTLOG_ERROR_TYPE, MSG_RESTART_ASKED, {check, texts::Decimal(timeout)});
+}
+
+void EventLog::RestartRefused(std::wstring_view check, unsigned long error) {
+    Note(&PublishedStatus::holding, std::wstring(check));
+    Write(EVENTLOG_ERROR_TYPE, MSG_RESTART_REFUSED, {check, texts::Decimal(error)});
+}
+
+void EventLog::RestartNotCome(std::wstring_view check, std::uint32_t timeout) {
+    Note(&PublishedStatus::holding, std::wstring(check));
+    Write(EVENTLOG_ERROR_TYPE, MSG_RESTART_NOT_COME, {check, texts::Decimal(timeout)});
+}
+
+void EventLog::LastRunRestarted(std::wstring_view check, std::uint64_t when) {
+    Note(&PublishedStatus::lastReset, L"restart for check " + std::wstring(check));
+    Write(EVENTLOG_WARNING_TYPE, MSG_LAST_RUN_RESTARTED, {check, LocalTime(when)});
 }
 
 void EventLog::PulsesStopped(std::wstring_view check, std::uint64_t since) {

@@ -54,10 +54,17 @@ public:
     void BadSetting(const SettingProblem& problem) override;
     void CheckFails(const CheckFailure& failure, const HealthSettings& settings) override;
     void CheckPassesAgain(std::wstring_view check) override;
-    void WouldStop(std::wstring_view check, std::uint64_t since) override;
+    void WouldStop(std::wstring_view check, std::uint64_t since, const HealthSettings& settings) override;
     void PulsesStopped(std::wstring_view check, std::uint64_t since) override;
     void LastRunStoppedByCheck(std::wstring_view check, std::uint64_t when) override;
     void LastRunEndedWithoutStop(std::uint64_t lastPulse) override;
+    void RepairBegins(std::wstring_view check, std::wstring_view command, std::uint32_t timeout) override;
+    void RepairEnded(const CommandOutcome& outcome, std::uint32_t timeout) override;
+    void Repaired(std::wstring_view check) override;
+    void RestartAsked(std::wstring_view check, std::uint32_t timeout) override;
+    void RestartRefused(std::wstring_view check, unsigned long error) override;
+    void RestartNotCome(std::wstring_view check, std::uint32_t timeout) override;
+    void LastRunRestarted(std::wstring_view check, std::uint64_t when) override;
     void TooManyStops(std::uint32_t stops) override;
     void RecordUnreadable(unsigned long error) override;
     void StopsUnknown() override;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/handles.h"
+#include "platform/privilege.h"
 #include "product.h"
 #include "service/service_sid.h"
 #include "service/win32/owners.h"
@@ -53,14 +54,7 @@ unsigned long LastError() {
 // An owner other than oneself, and the rights of a file whose list shuts administrators out,
 // need these; where the account lacks them, the step fails and says so.
 void EnableOwnershipPrivileges() {
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw)) return;
-    const UniqueHandle token(raw);
-    for (const wchar_t* name : {SE_TAKE_OWNERSHIP_NAME, SE_RESTORE_NAME, SE_BACKUP_NAME}) {
-        TOKEN_PRIVILEGES privileges{1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
-        if (!LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid)) continue;
-        AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
-    }
+    for (const wchar_t* name : {SE_TAKE_OWNERSHIP_NAME, SE_RESTORE_NAME, SE_BACKUP_NAME}) (void)EnablePrivilege(name);
 }
 
 // Opens `path` itself, never what a junction or link there leads to, for reading and setting

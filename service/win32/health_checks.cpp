@@ -2,6 +2,7 @@
 
 #include "service/win32/health_probes.h"
 #include "service/win32/registry_settings.h"
+#include "service/win32/system_restart.h"
 #include "service/win32/test_command.h"
 #include "service/win32/windows_run.h"
 
@@ -32,15 +33,15 @@ bool HealthChecks::Start() {
     if (!stopEvent_) return false;
     thread_.reset(CreateThread(nullptr, 0, &Repeat<&HealthChecks::Round>, this, 0, nullptr));
     if (!thread_) return false;
-    // Without it the test command never runs, so it neither fails nor passes: as without the
-    // rounds' thread, the pulses go on.
-    testThread_.reset(CreateThread(nullptr, 0, &Repeat<&HealthChecks::Test>, this, 0, nullptr));
-    return static_cast<bool>(testThread_);
+    // Without it the test command never runs, so it neither fails nor passes, and a repair or
+    // restart asked for is given up after its time: as without the rounds' thread, the pulses go on.
+    commandThread_.reset(CreateThread(nullptr, 0, &Repeat<&HealthChecks::Command>, this, 0, nullptr));
+    return static_cast<bool>(commandThread_);
 }
 
 bool HealthChecks::Stop() {
     if (stopEvent_) SetEvent(stopEvent_.get());
-    const HANDLE threads[] = {thread_.get(), testThread_.get()};
+    const HANDLE threads[] = {thread_.get(), commandThread_.get()};
     bool ended = true;
     for (HANDLE thread : threads) {
         ended = (thread == nullptr || WaitForSingleObject(thread, kRoundEndWaitMs) == WAIT_OBJECT_0) && ended;
@@ -87,22 +88,29 @@ DWORD WINAPI HealthChecks::Repeat(void* self) {
     return 0;
 }
 
-void HealthChecks::Test() {
-    std::wstring command;
-    std::uint32_t timeout = 0;
+void HealthChecks::Command() {
+    CommandOrder order;
     Instant started;
     {
         Locked locked(lock_);
-        const HealthSettings& settings = monitor_.Settings();
-        if (stopped_ || settings.mode == HealthMode::Off || settings.testCommand.empty()) return;
-        command = settings.testCommand;
-        timeout = settings.testTimeout;
+        if (stopped_) return;
+        order = monitor_.NextCommand();
         started = clock_.Now();
     }
-    const CommandOutcome outcome = RunTestCommand(command, timeout, stopEvent_.get());
+    if (order.kind == CommandOrder::Kind::None) return;
+    if (order.kind == CommandOrder::Kind::Restart) {
+        const unsigned long error = AskWindowsToRestart(order.command);
+        Locked locked(lock_);
+        if (!stopped_) monitor_.RestartRequested(error);
+        return;
+    }
+    const CommandOutcome outcome = RunCommand(order.command, order.timeout, stopEvent_.get());
+    // Ended by STOP, not by its timeout: nothing to log of it.
+    if (WaitForSingleObject(stopEvent_.get(), 0) == WAIT_OBJECT_0) return;
     Locked locked(lock_);
     if (stopped_) return;
-    monitor_.TestFinished(command, outcome, started);
+    if (order.kind == CommandOrder::Kind::Repair) monitor_.RepairFinished(outcome, clock_.Now());
+    else monitor_.TestFinished(order.command, outcome, started);
 }
 
 void HealthChecks::Round() {

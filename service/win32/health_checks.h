@@ -1,7 +1,7 @@
 // The health checks as the service runs them: a round at the start and every 10 s on a thread
-// of their own, so that no check ever delays a pulse edge; the administrator's test command on
-// another, one run at a time, 10 s after the last one ended, so that a test that takes its time
-// delays no round; the pulsing thread asks before every
+// of their own, so that no check ever delays a pulse edge; the administrator's test command, the
+// repair command and the request for a restart on another, one at a time, 10 s after the last
+// one ended, so that a command that takes its time delays no round; the pulsing thread asks before every
 // rise; the record is written on a thread of its own too. The three threads reach the decisions
 // (HealthMonitor) under one lock, held only while they decide, never while a round looks at
 // processes and files, nor while the record is written.
@@ -47,7 +47,8 @@ private:
     template <void (HealthChecks::*Work)()>
     static DWORD WINAPI Repeat(void* self);
     void Round();
-    void Test();
+    // The administrator's test command, or the repair or restart the checks ask for.
+    void Command();
     void Written(unsigned long error) override;
 
     MachineClock& clock_;
@@ -56,7 +57,7 @@ private:
     HealthMonitor monitor_;
     UniqueHandle stopEvent_;
     UniqueHandle thread_;
-    UniqueHandle testThread_;
+    UniqueHandle commandThread_;
     bool stopped_ = false;  // under lock_: a round that wakes after STOP decides nothing
 };
 

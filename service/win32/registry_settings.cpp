@@ -89,6 +89,10 @@ RawHealthValues ReadRawHealthValues() {
     raw.drillTimeout = ReadValue(opened, kDrillTimeout);
     raw.testCommand = ReadValue(opened, kTestCommand);
     raw.testTimeout = ReadValue(opened, kTestTimeout);
+    raw.repairCommand = ReadValue(opened, kRepairCommand);
+    raw.repairTimeout = ReadValue(opened, kRepairTimeout);
+    raw.cleanRestart = ReadValue(opened, kCleanRestart);
+    raw.restartTimeout = ReadValue(opened, kRestartTimeout);
     return raw;
 }
 

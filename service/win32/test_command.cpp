@@ -60,7 +60,7 @@ std::wstring LastLine(const std::vector<char>& output) {
 
 }  // namespace
 
-CommandOutcome RunTestCommand(const std::wstring& commandLine, std::uint32_t timeoutSeconds, HANDLE stop) {
+CommandOutcome RunCommand(const std::wstring& commandLine, std::uint32_t timeoutSeconds, HANDLE stop) {
     CommandOutcome outcome;
     SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
     HANDLE reading = nullptr;

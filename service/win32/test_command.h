@@ -1,6 +1,6 @@
-// The administrator's own check (TestCommand) as the service runs it: hidden, with no window and
-// no input, as the service's account, below the pulses' priority, in a job that ends it and
-// every process it started once it ends, times out or the service stops.
+// The administrator's own commands (TestCommand, RepairCommand) as the service runs them:
+// hidden, with no window and no input, as the service's account, below the pulses' priority, in
+// a job that ends it and every process it started once it ends, times out or the service stops.
 #pragma once
 
 #include <windows.h>
@@ -8,12 +8,12 @@
 #include <cstdint>
 #include <string>
 
-#include "service/health_monitor.h"
+#include "service/service_log.h"
 
 namespace kelvarid {
 
 // Runs `commandLine` for at most `timeoutSeconds`; `stop`, once set, ends it at once (as a
 // timeout). Its output is read as it comes, whatever its amount, and only its end kept.
-CommandOutcome RunTestCommand(const std::wstring& commandLine, std::uint32_t timeoutSeconds, HANDLE stop);
+CommandOutcome RunCommand(const std::wstring& commandLine, std::uint32_t timeoutSeconds, HANDLE stop);
 
 }  // namespace kelvarid

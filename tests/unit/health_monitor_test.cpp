@@ -129,6 +129,121 @@ TEST(HealthTest, APassEndsTheFailureAndAResultOfACommandNoLongerNamedCountsForNo
     EXPECT_FALSE(rig.RaiseAt(200)) << "a test command that cannot be started is a failing check";
 }
 
+// The steps before the circuit: a repair while the pulses go on, then a clean restart, and only
+// when that does not come the pulses stop.
+HealthSettings Remedied() {
+    HealthSettings settings = ActingAtOnce({L"logger.exe"});
+    settings.repairCommand = L"repair.cmd";
+    settings.cleanRestart = true;
+    return settings;
+}
+
+CommandOrder::Kind NextAt(HealthRig& rig) { return rig.monitor.NextCommand().kind; }
+
+TEST(HealthSteps, ARepairRunsWhileThePulsesGoAndChecksPassingAfterItEndTheFailure) {
+    HealthRig rig(Remedied());
+    rig.Begin();
+    rig.Rounds(0, 120, {false});
+    EXPECT_EQ(NextAt(rig), CommandOrder::Kind::None) << "a repair before the check had failed for FailAfter";
+    EXPECT_TRUE(rig.RaiseAt(120));
+    const CommandOrder repair = rig.monitor.NextCommand();
+    EXPECT_EQ(repair.kind, CommandOrder::Kind::Repair);
+    EXPECT_EQ(repair.command, L"repair.cmd");
+    EXPECT_EQ(NextAt(rig), CommandOrder::Kind::None) << "a repair asked for twice";
+    rig.Round(130, {true});
+    rig.monitor.RepairFinished({CommandOutcome::End::Exited, 0, L"restarted"}, HealthRig::At(140));
+    EXPECT_EQ(rig.Only(L"Repai"), (Journal{L"RepairBegins for logger.exe: repair.cmd 120 s", L"RepairEnded: exit 0, restarted",
+                                           L"Repaired logger.exe"}));
+    EXPECT_TRUE(rig.RaiseAt(300));
+    EXPECT_EQ(rig.store.stored->stopsInRow, 0u) << "a repair counted as a stop";
+
+    // A new failure begins the steps anew.
+    rig.Rounds(310, 430, {false});
+    EXPECT_TRUE(rig.RaiseAt(430));
+    EXPECT_EQ(NextAt(rig), CommandOrder::Kind::Repair);
+}
+
+TEST(HealthSteps, StillFailingAfterTheRepairAsksForARestartAndStopsThePulsesWhenItDoesNotCome) {
+    HealthRig rig(Remedied());
+    rig.Begin();
+    rig.Rounds(0, 120, {false});
+    EXPECT_TRUE(rig.RaiseAt(120));
+    EXPECT_EQ(NextAt(rig), CommandOrder::Kind::Repair);
+    rig.monitor.RepairFinished({CommandOutcome::End::TimedOut, 0, L"waiting"}, HealthRig::At(200));
+    rig.Rounds(130, 330, {false});
+    EXPECT_TRUE(rig.RaiseAt(319.9)) << "the checks had no FailAfter after the repair";
+    EXPECT_EQ(NextAt(rig), CommandOrder::Kind::None) << "a restart asked before the checks had FailAfter again";
+    EXPECT_TRUE(rig.RaiseAt(320)) << "the pulses stopped before a restart was asked";
+    ASSERT_TRUE(rig.store.stored);
+    EXPECT_EQ(rig.store.stored->stopsInRow, 1u);
+    EXPECT_EQ(rig.store.stored->restartAsked, kWallAtStart + 320 * kSecond);
+    const CommandOrder restart = rig.monitor.NextCommand();
+    EXPECT_EQ(restart.kind, CommandOrder::Kind::Restart);
+    EXPECT_EQ(restart.command, L"logger.exe");
+    rig.monitor.RestartRequested(0);
+    rig.Round(330, {true});  // once asked, the restart's timeout holds whatever the checks say
+    EXPECT_TRUE(rig.RaiseAt(919.9));
+    EXPECT_FALSE(rig.RaiseAt(920));
+    EXPECT_FALSE(rig.RaiseAt(980.5));
+    EXPECT_EQ(rig.Only(L"Restart"), (Journal{L"RestartAsked for logger.exe, 600 s", L"RestartNotCome for logger.exe in 600 s"}));
+    EXPECT_EQ(rig.store.stored->restartAsked, 0u);
+
+    HealthRig next(Remedied());
+    next.store.stored = rig.store.stored;
+    next.Begin();
+    EXPECT_EQ(next.Only(L"LastRun"), (Journal{L"LastRunStoppedBy logger.exe at 320s"}));
+}
+
+TEST(HealthSteps, ARefusedRestartStopsThePulsesAndOneThatCameIsLoggedAtTheNextStart) {
+    HealthSettings settings = Remedied();
+    settings.repairCommand.clear();
+    HealthRig rig(settings);
+    rig.Begin();
+    rig.Rounds(0, 120, {false});
+    EXPECT_TRUE(rig.RaiseAt(120));
+    EXPECT_EQ(NextAt(rig), CommandOrder::Kind::Restart);
+    HealthRig came(settings);
+    came.store.stored = rig.store.stored;
+    came.Begin();
+    EXPECT_EQ(came.Only(L"LastRun"), (Journal{L"LastRunRestarted for logger.exe at 120s"}));
+    EXPECT_EQ(came.store.stored->stopsInRow, 1u) << "a restart is counted with the stops in a row";
+
+    rig.monitor.RestartRequested(1300);
+    EXPECT_FALSE(rig.RaiseAt(180.5));
+    EXPECT_EQ(rig.Only(L"Restart"), (Journal{L"RestartRefused for logger.exe, error 1300"}));
+}
+
+TEST(HealthSteps, ARepairThatNeverEndsIsGivenUpAndWithoutCleanRestartThePulsesStop) {
+    HealthSettings settings = Remedied();
+    settings.cleanRestart = false;
+    HealthRig rig(settings);
+    rig.Begin();
+    rig.Rounds(0, 120, {false});
+    EXPECT_TRUE(rig.RaiseAt(120));
+    // Its thread never takes it: the test's timeout, the repair's and half a minute more.
+    EXPECT_TRUE(rig.RaiseAt(120 + 60 + 120 + 29.9));
+    EXPECT_FALSE(rig.RaiseAt(120 + 60 + 120 + 30));
+    EXPECT_EQ(rig.Only(L"Stopped"), (Journal{L"Stopped logger.exe since 0s"}));
+    EXPECT_EQ(NextAt(rig), CommandOrder::Kind::None) << "a repair began after it was given up";
+    EXPECT_EQ(rig.store.stored->restartAsked, 0u);
+}
+
+TEST(HealthSteps, WatchOnlyLogsTheFirstStepItWouldTake) {
+    HealthSettings settings = Remedied();
+    settings.mode = HealthMode::Watch;
+    HealthRig rig(settings);
+    rig.Begin();
+    rig.Rounds(0, 300, {false});
+    EXPECT_TRUE(rig.RaiseAt(300));
+    EXPECT_EQ(NextAt(rig), CommandOrder::Kind::None);
+    rig.settings.repairCommand.clear();
+    rig.Round(310, {true});
+    rig.Rounds(320, 500, {false});
+    EXPECT_TRUE(rig.RaiseAt(500));
+    EXPECT_EQ(rig.Only(L"WouldStop"), (Journal{L"WouldStop logger.exe since 0s, would repair",
+                                              L"WouldStop logger.exe since 320s, would restart"}));
+}
+
 TEST(HealthHeartbeat, AFileFailsWhenItHasNotChangedForTheMaximumAgeOnTheSteadyClock) {
     HealthSettings settings = ActingAtOnce({}, {L"C:\\Data\\beat.txt"});
     settings.heartbeatMaxAge = 60;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "service/health_settings.h"
@@ -101,6 +102,40 @@ TEST(HealthSettingsRead, TheTestCommandIsOneStringAndItsTimeoutFrom5To600Seconds
     raw.testTimeout = {};
     problems.clear();
     EXPECT_TRUE(ReadHealthSettings(raw, problems).testCommand.empty()) << "blanks alone are no command";
+}
+
+TEST(HealthSettingsRead, TheStepsBeforeTheCircuitAreARepairAndACleanRestartUnlessSaidOtherwise) {
+    using Kind = SettingProblem::Kind;
+    RawHealthValues raw;
+    raw.processes = List({L"logger.exe"});
+    std::vector<SettingProblem> problems;
+    HealthSettings settings = ReadHealthSettings(raw, problems);
+    EXPECT_TRUE(settings.repairCommand.empty());
+    EXPECT_TRUE(settings.cleanRestart);
+    EXPECT_EQ(settings.repairTimeout, 120u);
+    EXPECT_EQ(settings.restartTimeout, 600u);
+
+    raw.repairCommand = {true, kRegString, 0, {L" C:\\Tools\\repair.cmd "}};
+    raw.repairTimeout = Dword(9);
+    raw.cleanRestart = Dword(2);
+    raw.restartTimeout = Dword(3601);
+    settings = ReadHealthSettings(raw, problems);
+    EXPECT_EQ(settings.repairCommand, L"C:\\Tools\\repair.cmd");
+    EXPECT_TRUE(settings.cleanRestart) << "a wrong CleanRestart stopped the pulses at once";
+    EXPECT_EQ(problems, (std::vector<SettingProblem>{{Kind::BadValue, L"RepairTimeout", L"9", L"120"},
+                                                      {Kind::BadValue, L"CleanRestart", L"2", L"1"},
+                                                      {Kind::BadValue, L"RestartTimeout", L"3601", L"600"}}));
+    for (const auto& [repair, clean, restart] : {std::tuple{10u, 0u, 60u}, std::tuple{900u, 1u, 3600u}}) {
+        raw.repairTimeout = Dword(repair);
+        raw.cleanRestart = Dword(clean);
+        raw.restartTimeout = Dword(restart);
+        problems.clear();
+        settings = ReadHealthSettings(raw, problems);
+        EXPECT_EQ(settings.repairTimeout, repair);
+        EXPECT_EQ(settings.cleanRestart, clean == 1);
+        EXPECT_EQ(settings.restartTimeout, restart);
+        EXPECT_TRUE(problems.empty());
+    }
 }
 
 TEST(HealthSettingsRead, EntriesThatAreNotImageNamesOrFullLocalPathsAreLeftOut) {

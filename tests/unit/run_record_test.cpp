@@ -10,18 +10,20 @@ namespace kelvarid::testing {
 namespace {
 
 TEST(HealthRecord, ReadsBackWhatItWroteAndNothingThatIsNotWhole) {
-    const RunRecord record{133'900'000'000'000'123ull, false, 2, L"C:\\Data\\Žluťoučký kůň.txt", 42, 7, 86'400'123};
+    const RunRecord record{133'900'000'000'000'123ull, false, 2, L"C:\\Data\\Žluťoučký kůň.txt", 42, 7, 86'400'123, 99};
     const std::wstring text = EncodeRunRecord(record);
     EXPECT_EQ(DecodeRunRecord(text), record);
-    // Written before drills and the steady count's line were known: whole without their lines.
+    // Written before drills, the steady count's line and restarts were known: whole without their lines.
     const std::size_t drillLine = text.find(L"DrillStarted=7\r\n");
     const std::size_t uptimeLine = text.find(L"LastPulseUptime=86400123\r\n");
     ASSERT_NE(drillLine, std::wstring::npos);
-    ASSERT_EQ(uptimeLine, 0u) << "the lines an older record lacks come first, so that no cut record looks whole";
+    ASSERT_EQ(text.find(L"RestartAsked=99\r\n"), 0u) << "the lines an older record lacks come first, so that no cut record looks whole";
+    ASSERT_EQ(uptimeLine, 17u);
     RunRecord older = record;
     older.drillStarted = 0;
     older.lastPulseUptimeMs = 0;
-    EXPECT_EQ(DecodeRunRecord(std::wstring(text).erase(drillLine, 16).erase(uptimeLine, 26)), older);
+    older.restartAsked = 0;
+    EXPECT_EQ(DecodeRunRecord(std::wstring(text).erase(drillLine, 16).erase(uptimeLine, 26).erase(0, 17)), older);
     for (std::size_t cut = 0; cut < text.size(); ++cut) {
         EXPECT_FALSE(DecodeRunRecord(text.substr(0, cut))) << "a record cut after " << cut << " characters was read";
     }

@@ -63,8 +63,30 @@ public:
         Add(L"Fails " + failure.check + L" since " + Seconds(failure.since) + CommandDetail(failure));
     }
     void CheckPassesAgain(std::wstring_view check) override { Add(L"Passes " + std::wstring(check)); }
-    void WouldStop(std::wstring_view check, std::uint64_t since) override {
-        Add(L"WouldStop " + std::wstring(check) + L" since " + Seconds(since));
+    void WouldStop(std::wstring_view check, std::uint64_t since, const HealthSettings& settings) override {
+        const std::wstring what = !settings.repairCommand.empty() ? L", would repair" :
+                                  settings.cleanRestart           ? L", would restart" : L"";
+        Add(L"WouldStop " + std::wstring(check) + L" since " + Seconds(since) + what);
+    }
+    void RepairBegins(std::wstring_view check, std::wstring_view command, std::uint32_t timeout) override {
+        Add(L"RepairBegins for " + std::wstring(check) + L": " + std::wstring(command) + L" " + std::to_wstring(timeout) + L" s");
+    }
+    void RepairEnded(const CommandOutcome& outcome, std::uint32_t) override {
+        Add(L"RepairEnded" + CommandDetail({static_cast<CheckFailure::Why>(static_cast<int>(outcome.end) + 4), L"", 0,
+                                            outcome.code, outcome.lastLine}));
+    }
+    void Repaired(std::wstring_view check) override { Add(L"Repaired " + std::wstring(check)); }
+    void RestartAsked(std::wstring_view check, std::uint32_t timeout) override {
+        Add(L"RestartAsked for " + std::wstring(check) + L", " + std::to_wstring(timeout) + L" s");
+    }
+    void RestartRefused(std::wstring_view check, unsigned long error) override {
+        Add(L"RestartRefused for " + std::wstring(check) + L", error " + std::to_wstring(error));
+    }
+    void RestartNotCome(std::wstring_view check, std::uint32_t timeout) override {
+        Add(L"RestartNotCome for " + std::wstring(check) + L" in " + std::to_wstring(timeout) + L" s");
+    }
+    void LastRunRestarted(std::wstring_view check, std::uint64_t when) override {
+        Add(L"LastRunRestarted for " + std::wstring(check) + L" at " + Seconds(when));
     }
     void PulsesStopped(std::wstring_view check, std::uint64_t since) override {
         Add(L"Stopped " + std::wstring(check) + L" since " + Seconds(since));
@@ -127,9 +149,11 @@ public:
     std::vector<RecordWrite> writes;
 };
 
+// Acting by stopping the pulses at once, with no repair and no restart before it.
 inline HealthSettings Acting(std::vector<std::wstring> processes, std::vector<std::wstring> files = {}) {
     HealthSettings settings;
     settings.mode = HealthMode::Act;
+    settings.cleanRestart = false;
     settings.processes = std::move(processes);
     settings.heartbeatFiles = std::move(files);
     return settings;

@@ -259,12 +259,18 @@ boot_part() {
 
     # Health checks. Wine keeps a killed service RUNNING: its next start comes with the next boot
     # of the prefix, as the service starts with the machine. The service watches logger.exe (the
-    # test's holder program), acts after 10 s of failure, with no grace; COM1.
+    # test's holder program), acts after 10 s of failure, with no grace: first with a repair, then
+    # by stopping the pulses, with no restart asked of Windows before; COM1.
     set_port COM1
     set_value HealthChecks REG_DWORD 2
     set_value Processes REG_MULTI_SZ logger.exe
     set_value FailAfter REG_DWORD 10
     set_value StartupGrace REG_DWORD 0
+    set_value CleanRestart REG_DWORD 0
+    printf '@echo fixing\r\n@echo done>"%s"\r\n' "$(printf 'Z:%s' "$work/repaired.txt" | tr '/' '\\')" >"$work/repair.cmd"
+    set_value RepairCommand REG_SZ "cmd.exe /c $(printf 'Z:%s' "$work/repair.cmd" | tr '/' '\\')"
+    printf '@exit /b 0\r\n' >"$work/check.cmd"
+    set_value TestCommand REG_SZ "cmd.exe /c $(printf 'Z:%s' "$work/check.cmd" | tr '/' '\\')"
     cp "$build/tests/wine/instance_holder.exe" "$work/logger.exe"
     reset_and_boot act
     wait_for_raises COM1 1 60 || fail "the service with health checks did not pulse on COM1 at boot"
@@ -276,15 +282,27 @@ boot_part() {
     await logged "$MSG_HEALTH_SETTINGS" logger.exe || fail "no entry of the health checks' settings"
     logger_runs() { [ -n "$("$W" --pids "[l]ogger.exe")" ]; }
     await logger_runs || fail "logger.exe did not start"
-    # The watched program dies: the check fails within a round (10 s), acts after FailAfter (10 s),
-    # and the next rise, 60.5 s after the first, does not come. The line stays low.
+    # The watched program dies and then the test fails: the checks fail within a round (10 s)
+    # and are due after FailAfter (10 s). The next rise, 60.5 s after the first, comes, and the
+    # repair runs after it: its file appears while the pulses go. Still failing FailAfter after
+    # the repair, at the rise after it the pulses stop, for the check that failed first. The
+    # line stays low.
     sleep 11  # a round that sees it running: a failure from before it started is over
     kill -9 $("$W" --pids "[l]ogger.exe")
     await logged "$MSG_PROCESS_NOT_RUNNING" logger.exe || fail "no entry that logger.exe does not run"
+    printf '@echo db down\r\n@exit /b 3\r\n' >"$work/check.cmd"
+    await_rounds mentioned "$MSG_TEST_FAILED" 'L"db down"' || fail "no entry that the test command failed"
+    for _ in $(seq 1300); do [ -e "$work/repaired.txt" ] && break; sleep 0.1; done
+    [ -e "$work/repaired.txt" ] || fail "the repair command did not run: no file it writes"
+    repaired_at=$(raises COM1)
+    [ "$repaired_at" -ge 2 ] || fail "the repair ran before a rise found the checks due: $repaired_at rises"
+    grep -q "ReportEventW (.*,$MSG_PULSES_STOPPED_BY_CHECK," "$out" && fail "the pulses stopped before the repair ran"
+    await logged "$MSG_REPAIR_BEGINS" logger.exe || fail "no entry that the repair began for logger.exe"
+    await logged "$MSG_REPAIR_ENDED" fixing || fail "no entry that the repair ended, with its last line"
     for _ in $(seq 700); do grep -q "ReportEventW (.*,$MSG_PULSES_STOPPED_BY_CHECK," "$out" && break; sleep 0.1; done
-    await logged "$MSG_PULSES_STOPPED_BY_CHECK" logger.exe || fail "the pulses did not stop at the rise after logger.exe died"
+    await logged "$MSG_PULSES_STOPPED_BY_CHECK" logger.exe || fail "the pulses did not stop at the rise after the repair"
     sleep 1  # the rise held back would have come with the entry
-    [ "$(raises COM1)" = 1 ] || fail "the line was raised after the checks stopped the pulses ($(raises COM1) rises)"
+    [ "$(raises COM1)" = "$repaired_at" ] || fail "the line was raised after the checks stopped the pulses ($(raises COM1) rises)"
     last_break_is COM1 lower || fail "the line of COM1 is not low after the checks stopped the pulses"
     [ "$(state)" = RUNNING ] || fail "the service ended when its checks stopped the pulses: $(state)"
 
@@ -292,6 +310,8 @@ boot_part() {
     # the last one; it logs the dead program and a heartbeat file that stops changing, and pulses.
     touch "$work/beat.txt"
     set_value HealthChecks REG_DWORD 1
+    "$W" reg delete "HKLM\\$KELVARID_PARAMETERS_KEY" /v RepairCommand /f >/dev/null 2>&1 || fail "reg delete RepairCommand"
+    "$W" reg delete "HKLM\\$KELVARID_PARAMETERS_KEY" /v TestCommand /f >/dev/null 2>&1 || fail "reg delete TestCommand"
     set_value HeartbeatFiles REG_MULTI_SZ "$(printf 'Z:%s' "$work/beat.txt" | tr '/' '\\')"
     set_value HeartbeatMaxAge REG_DWORD 10
     # The record cannot be written (where a new one goes, a folder stands): the pulses keep their
