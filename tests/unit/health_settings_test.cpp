@@ -107,19 +107,12 @@ TEST(HealthSettingsRead, TheTestCommandIsOneStringAndItsTimeoutFrom5To600Seconds
 TEST(HealthSettingsRead, TheStepsBeforeTheCircuitAreARepairAndACleanRestartUnlessSaidOtherwise) {
     using Kind = SettingProblem::Kind;
     RawHealthValues raw;
-    raw.processes = List({L"logger.exe"});
-    std::vector<SettingProblem> problems;
-    HealthSettings settings = ReadHealthSettings(raw, problems);
-    EXPECT_TRUE(settings.repairCommand.empty());
-    EXPECT_TRUE(settings.cleanRestart);
-    EXPECT_EQ(settings.repairTimeout, 120u);
-    EXPECT_EQ(settings.restartTimeout, 600u);
-
     raw.repairCommand = {true, kRegString, 0, {L" C:\\Tools\\repair.cmd "}};
     raw.repairTimeout = Dword(9);
     raw.cleanRestart = Dword(2);
     raw.restartTimeout = Dword(3601);
-    settings = ReadHealthSettings(raw, problems);
+    std::vector<SettingProblem> problems;
+    HealthSettings settings = ReadHealthSettings(raw, problems);
     EXPECT_EQ(settings.repairCommand, L"C:\\Tools\\repair.cmd");
     EXPECT_TRUE(settings.cleanRestart) << "a wrong CleanRestart stopped the pulses at once";
     EXPECT_EQ(problems, (std::vector<SettingProblem>{{Kind::BadValue, L"RepairTimeout", L"9", L"120"},
@@ -131,9 +124,8 @@ TEST(HealthSettingsRead, TheStepsBeforeTheCircuitAreARepairAndACleanRestartUnles
         raw.restartTimeout = Dword(restart);
         problems.clear();
         settings = ReadHealthSettings(raw, problems);
-        EXPECT_EQ(settings.repairTimeout, repair);
-        EXPECT_EQ(settings.cleanRestart, clean == 1);
-        EXPECT_EQ(settings.restartTimeout, restart);
+        EXPECT_EQ(std::tuple(settings.repairTimeout, settings.cleanRestart, settings.restartTimeout),
+                  std::tuple(repair, clean == 1, restart));
         EXPECT_TRUE(problems.empty());
     }
 }

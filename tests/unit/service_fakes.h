@@ -68,22 +68,15 @@ public:
                                   settings.cleanRestart           ? L", would restart" : L"";
         Add(L"WouldStop " + std::wstring(check) + L" since " + Seconds(since) + what);
     }
-    void RepairBegins(std::wstring_view check, std::wstring_view command, std::uint32_t timeout) override {
-        Add(L"RepairBegins for " + std::wstring(check) + L": " + std::wstring(command) + L" " + std::to_wstring(timeout) + L" s");
+    void RepairBegins(std::wstring_view check, std::wstring_view command, std::uint32_t) override {
+        Add(L"RepairBegins for " + std::wstring(check) + L": " + std::wstring(command));
     }
-    void RepairEnded(const CommandOutcome& outcome, std::uint32_t) override {
-        Add(L"RepairEnded" + CommandDetail({static_cast<CheckFailure::Why>(static_cast<int>(outcome.end) + 4), L"", 0,
-                                            outcome.code, outcome.lastLine}));
-    }
+    void RepairEnded(const CommandOutcome& outcome, std::uint32_t) override { Add(L"RepairEnded " + outcome.lastLine); }
     void Repaired(std::wstring_view check) override { Add(L"Repaired " + std::wstring(check)); }
-    void RestartAsked(std::wstring_view check, std::uint32_t timeout) override {
-        Add(L"RestartAsked for " + std::wstring(check) + L", " + std::to_wstring(timeout) + L" s");
-    }
-    void RestartRefused(std::wstring_view check, unsigned long error) override {
-        Add(L"RestartRefused for " + std::wstring(check) + L", error " + std::to_wstring(error));
-    }
-    void RestartNotCome(std::wstring_view check, std::uint32_t timeout) override {
-        Add(L"RestartNotCome for " + std::wstring(check) + L" in " + std::to_wstring(timeout) + L" s");
+    void RestartAsked(std::wstring_view check, std::uint32_t) override { Add(L"RestartAsked for " + std::wstring(check)); }
+    void RestartRefused(std::wstring_view, unsigned long error) override { Add(L"RestartRefused " + std::to_wstring(error)); }
+    void RestartNotCome(std::wstring_view, std::uint32_t timeout) override {
+        Add(L"RestartNotCome in " + std::to_wstring(timeout) + L" s");
     }
     void LastRunRestarted(std::wstring_view check, std::uint64_t when) override {
         Add(L"LastRunRestarted for " + std::wstring(check) + L" at " + Seconds(when));
