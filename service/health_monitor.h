@@ -77,8 +77,6 @@ public:
     DrillAnswer StartDrill(Instant now, std::optional<std::uint64_t> request) { return drill_.Start(now, request); }
     std::optional<std::int64_t> DrillDueInMs(Instant now) const { return drill_.DueInMs(now); }
 
-    const HealthSettings& Settings() const { return settings_; }
-
 private:
     struct CheckState {
         bool failing = false;

@@ -3,7 +3,7 @@
 #include "service/win32/health_probes.h"
 #include "service/win32/registry_settings.h"
 #include "service/win32/system_restart.h"
-#include "service/win32/test_command.h"
+#include "service/win32/run_command.h"
 #include "service/win32/windows_run.h"
 
 namespace kelvarid {

@@ -1,8 +1,8 @@
 // The health checks as the service runs them: a round at the start and every 10 s on a thread
 // of their own, so that no check ever delays a pulse edge; the administrator's test command, the
 // repair command and the request for a restart on another, one at a time, 10 s after the last
-// one ended, so that a command that takes its time delays no round; the pulsing thread asks before every
-// rise; the record is written on a thread of its own too. The three threads reach the decisions
+// one ended, so that a command that takes its time delays no round; the pulsing thread asks
+// before every rise; the record is written on a thread of its own too. The three threads reach the decisions
 // (HealthMonitor) under one lock, held only while they decide, never while a round looks at
 // processes and files, nor while the record is written.
 #pragma once

@@ -1,4 +1,4 @@
-#include "service/win32/test_command.h"
+#include "service/win32/run_command.h"
 
 #include <algorithm>
 #include <string_view>
