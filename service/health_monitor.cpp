@@ -159,9 +159,7 @@ bool HealthMonitor::RepairHolds(const std::wstring& due, Instant now) {
     switch (step_) {
     case Step::None:
         if (settings_.repairCommand.empty()) return false;
-        step_ = Step::RepairDue;
-        stepSinceMs_ = now.steadyMs;
-        stepCheck_ = due;
+        Decide(Step::RepairDue, due, now);
         return true;
     case Step::RepairDue:
     case Step::Repairing:
@@ -183,9 +181,7 @@ bool HealthMonitor::LastStep(const std::wstring& due, const CheckState& state, I
         return false;
     }
     // A repair not yet begun is given up with the rest.
-    step_ = settings_.cleanRestart ? Step::RestartDue : Step::None;
-    stepSinceMs_ = now.steadyMs;
-    stepCheck_ = due;
+    Decide(settings_.cleanRestart ? Step::RestartDue : Step::None, due, now);
     if (settings_.cleanRestart) return true;
     stopped_ = true;
     log_.PulsesStopped(due, state.failingSince);
@@ -292,6 +288,12 @@ void HealthMonitor::ForgetChecksNotIn(const HealthSettings& settings) {
     };
     std::erase_if(checks_, [&](const auto& entry) { return !listed(entry.first); });
     std::erase_if(heartbeats_, [&](const auto& entry) { return !listed(entry.first); });
+}
+
+void HealthMonitor::Decide(Step step, const std::wstring& check, Instant now) {
+    step_ = step;
+    stepSinceMs_ = now.steadyMs;
+    stepCheck_ = check;
 }
 
 void HealthMonitor::SettleSteps() {

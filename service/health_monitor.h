@@ -100,6 +100,8 @@ private:
     bool LastStep(const std::wstring& due, const CheckState& state, Instant now);
     // False once Windows has refused the restart or not restarted within RestartTimeout.
     bool AwaitRestart(Instant now);
+    // The step now due for the failing `check`, decided `now`.
+    void Decide(Step step, const std::wstring& check, Instant now);
     // Every check passes again: a repair did its work, and a new failure starts the steps anew.
     void SettleSteps();
     void LogLastRun(const RunRecord& last, WindowsRun run);

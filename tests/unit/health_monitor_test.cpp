@@ -104,10 +104,14 @@ TEST(HealthActs, ARoundThatFinishesLateEndsTheFailureOfTheRound) {
 }
 
 // The administrator's own test command, as a check: its results come from a thread of their own.
-TEST(HealthTest, AFailingTestActsAfterFailAfterAndTheLogSaysItsExitCodeAndLastLine) {
+HealthSettings Tested() {
     HealthSettings settings = ActingAtOnce({});
     settings.testCommand = L"check.cmd";
-    HealthRig rig(settings);
+    return settings;
+}
+
+TEST(HealthTest, AFailingTestActsAfterFailAfterAndTheLogSaysItsExitCodeAndLastLine) {
+    HealthRig rig(Tested());
     rig.Begin();
     rig.Round(0, {});
     rig.monitor.TestFinished(L"check.cmd", {CommandOutcome::End::Exited, 3, L"db down"}, HealthRig::At(0));
@@ -121,9 +125,7 @@ TEST(HealthTest, AFailingTestActsAfterFailAfterAndTheLogSaysItsExitCodeAndLastLi
 }
 
 TEST(HealthTest, APassEndsTheFailureAndAResultOfACommandNoLongerNamedCountsForNothing) {
-    HealthSettings settings = ActingAtOnce({});
-    settings.testCommand = L"check.cmd";
-    HealthRig rig(settings);
+    HealthRig rig(Tested());
     rig.Begin();
     rig.Round(0, {});
     rig.monitor.TestFinished(L"check.cmd", {CommandOutcome::End::Exited, 1, L""}, HealthRig::At(0));

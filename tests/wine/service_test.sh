@@ -47,6 +47,8 @@ fail() {
     exit 1
 }
 calc() { awk "BEGIN { print ($1) }"; }
+# A Linux path as Wine's programs name it: on drive Z:, with backslashes.
+windows_path() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 terminal() {
     socat pty,raw,echo=0,link="$ports/com$1" pty,raw,echo=0,link="$ports/com$1-peer" 2>"$work/socat$1.log" &
     eval "socat$1=$!"
@@ -58,6 +60,7 @@ set_port() { "$W" reg add "HKLM\\$KELVARID_PARAMETERS_KEY" /v "$KELVARID_PORT_VA
 set_value() {  # <name> <type> <data>
     "$W" reg add "HKLM\\$KELVARID_PARAMETERS_KEY" /v "$1" /t "$2" /d "$3" /f >/dev/null 2>&1 || fail "reg add $1"
 }
+delete_value() { "$W" reg delete "HKLM\\$KELVARID_PARAMETERS_KEY" /v "$1" /f >/dev/null 2>&1 || fail "reg delete $1"; }
 # The prefix starts as a machine boots: a persistent server, as no program keeps it up, and one
 # program that ends at once; what it starts, the service too, is traced into $trace and $out.
 boot() {
@@ -137,7 +140,7 @@ mkdir "$work/program"
 cp "$build/kelvarid-service.exe" "$build/serline.dll" "$work/program/"
 rm -rf "$record_folder"
 mkdir -p "$record_folder"
-exe=$(printf 'Z:%s' "$work/program/kelvarid-service.exe" | tr '/' '\\')
+exe=$(windows_path "$work/program/kelvarid-service.exe")
 
 # From the boot: the ports, the health checks, the record.
 boot_part() {
@@ -201,7 +204,7 @@ boot_part() {
     # A Port value that names no port: an error entry, and no port is opened or driven. Its own
     # name made by another process first: the service runs all the same and says so.
     set_port COM256
-    "$W" "$build/tests/wine/instance_holder.exe" --service-mutex "$(printf 'Z:%s' "$work/held" | tr '/' '\\')" &
+    "$W" "$build/tests/wine/instance_holder.exe" --service-mutex "$(windows_path "$work/held")" &
     holder=$!
     await [ -e "$work/held" ] || fail "the test could not hold the service's name"
     from=$(mark)
@@ -267,10 +270,10 @@ boot_part() {
     set_value FailAfter REG_DWORD 10
     set_value StartupGrace REG_DWORD 0
     set_value CleanRestart REG_DWORD 0
-    printf '@echo fixing\r\n@echo done>"%s"\r\n' "$(printf 'Z:%s' "$work/repaired.txt" | tr '/' '\\')" >"$work/repair.cmd"
-    set_value RepairCommand REG_SZ "cmd.exe /c $(printf 'Z:%s' "$work/repair.cmd" | tr '/' '\\')"
+    printf '@echo fixing\r\n@echo done>"%s"\r\n' "$(windows_path "$work/repaired.txt")" >"$work/repair.cmd"
+    set_value RepairCommand REG_SZ "cmd.exe /c $(windows_path "$work/repair.cmd")"
     printf '@exit /b 0\r\n' >"$work/check.cmd"
-    set_value TestCommand REG_SZ "cmd.exe /c $(printf 'Z:%s' "$work/check.cmd" | tr '/' '\\')"
+    set_value TestCommand REG_SZ "cmd.exe /c $(windows_path "$work/check.cmd")"
     cp "$build/tests/wine/instance_holder.exe" "$work/logger.exe"
     reset_and_boot act
     wait_for_raises COM1 1 60 || fail "the service with health checks did not pulse on COM1 at boot"
@@ -310,9 +313,9 @@ boot_part() {
     # the last one; it logs the dead program and a heartbeat file that stops changing, and pulses.
     touch "$work/beat.txt"
     set_value HealthChecks REG_DWORD 1
-    "$W" reg delete "HKLM\\$KELVARID_PARAMETERS_KEY" /v RepairCommand /f >/dev/null 2>&1 || fail "reg delete RepairCommand"
-    "$W" reg delete "HKLM\\$KELVARID_PARAMETERS_KEY" /v TestCommand /f >/dev/null 2>&1 || fail "reg delete TestCommand"
-    set_value HeartbeatFiles REG_MULTI_SZ "$(printf 'Z:%s' "$work/beat.txt" | tr '/' '\\')"
+    delete_value RepairCommand
+    delete_value TestCommand
+    set_value HeartbeatFiles REG_MULTI_SZ "$(windows_path "$work/beat.txt")"
     set_value HeartbeatMaxAge REG_DWORD 10
     # The record cannot be written (where a new one goes, a folder stands): the pulses keep their
     # rhythm, the log says so once, and the checks only watch.
@@ -330,7 +333,7 @@ boot_part() {
     # The administrator's own test, run as a check: one that ends with 3 is logged with its exit
     # code and the last line it wrote, and passes again once it ends with 0; the pulses go on.
     printf '@echo checking\r\n@echo db down\r\n@exit /b 3\r\n' >"$work/check.cmd"
-    set_value TestCommand REG_SZ "cmd.exe /c $(printf 'Z:%s' "$work/check.cmd" | tr '/' '\\')"
+    set_value TestCommand REG_SZ "cmd.exe /c $(windows_path "$work/check.cmd")"
     await_rounds mentioned "$MSG_TEST_FAILED" 'L"db down"' || fail "no entry that the test command failed, with its last line"
     mentioned "$MSG_TEST_FAILED" 'L"3"' || fail "the entry of the failed test command lacks its exit code 3"
     printf '@exit /b 0\r\n' >"$work/check.cmd"
@@ -339,7 +342,7 @@ boot_part() {
     # passes the name but not the path; the program at that path does.
     mkdir "$work/real"
     cp "$build/tests/wine/instance_holder.exe" "$work/real/logger.exe"
-    set_value Processes REG_MULTI_SZ "logger.exe\\0$(printf 'Z:%s' "$work/real/logger.exe" | tr '/' '\\')"
+    set_value Processes REG_MULTI_SZ "logger.exe\\0$(windows_path "$work/real/logger.exe")"
     "$W" "$work/logger.exe" --nothing >/dev/null 2>&1 &
     await_rounds logged "$MSG_CHECK_PASSES_AGAIN" logger.exe ||
         fail "the copy named logger.exe did not pass the name"
@@ -383,7 +386,7 @@ side_part() {
     trace="$work/trace-nolibrary"; out="$work/out-nolibrary"
     boot
     await_boot
-    "$W" sc create "$service_name" binPath= "$(printf 'Z:%s' "$work/nolibrary/kelvarid-service.exe" | tr '/' '\\')" \
+    "$W" sc create "$service_name" binPath= "$(windows_path "$work/nolibrary/kelvarid-service.exe")" \
         start= demand >/dev/null 2>&1
     "$W" sc start "$service_name" >/dev/null 2>&1
     for _ in $(seq 100); do grep -q "ReportEventW (.*,$MSG_LIBRARY_NOT_LOADED," "$out" && break; sleep 0.2; done
